@@ -1,0 +1,40 @@
+// Product block encoder: K = kx*ky*kz information bits in, N = nx*ny*nz code
+// bits out, every X row, Y column and (for kz >= 2) Z line a code word of
+// its axis's component code.
+//
+// Block layout (x fastest), shown for one information layer z < kz:
+//
+//        x: 0 ........ kx-1 | kx ... nx-1
+//   y: 0    information     | X parity
+//      ...                  |
+//   ky-1                    |
+//   --------------------------------------
+//   ky      Y parity        | parity on parity
+//   ...                     |
+//   ny-1                    |
+//
+// Layers kz ... nz-1 hold the Z parity of every (x, y). Position (x, y, z)
+// is x + nx*y + nx*ny*z; the decoder reads blocks in this same layout.
+#pragma once
+
+#include <cstdint>
+
+// Encodes one block and lays it out for emission.
+//   interleave  in   nonzero: output bit i is block position (i*s) mod N
+//                    (helical read, see helical_map.h); zero: block order
+//   inputBits   in   K bits as 0.0/1.0 in arrival order, kx per row, ky rows
+//                    per layer; truncated toward zero on placement
+//   outputBits  out  N bits in emission order
+//   infoGrid    scratch N entries; only the information sub-grid is written
+//   codeBlock   in/out N entries; every position is rewritten when nz == 1
+//                    or kz >= 2. With kz == 1 and nz > 1 only layer 0 is
+//                    encoded and the other layers keep their old contents.
+//   word        scratch 256 entries (one component word)
+//   parity      scratch at least 10 entries (shift register)
+// Dimensions are taken as already validated by the node: per axis n - k == 1
+// (parity code) or k one of 4, 11, 26, 57, 120, 247 with the matching n.
+// Allocates nothing; every array belongs to the caller.
+void EncodeProductBlock(uint32_t interleave, const double* inputBits, int32_t* outputBits,
+                        int32_t* infoGrid, int32_t* codeBlock, int32_t* word, int32_t* parity,
+                        int32_t nx, int32_t ny, int32_t nz, int32_t kx, int32_t ky, int32_t kz,
+                        int32_t blockSize);

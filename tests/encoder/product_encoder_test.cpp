@@ -1,0 +1,238 @@
+// Product block encoder: every line of random blocks is a code word, the
+// block equals an encoding in the opposite axis order, the helical output is
+// the plain output read with step s, and stale arrays never leak through.
+#include "encoder/product_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <ostream>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "code_word_check.h"
+#include "encoder/hamming_encoder.h"
+#include "encoder/helical_map.h"
+
+namespace {
+
+using encoder_test::IsComponentCodeWord;
+using encoder_test::TestSeed;
+
+constexpr int32_t kStale = 7;  // prefill of the caller's arrays; never a bit
+
+struct Geometry {
+    int32_t nx, ny, nz, kx, ky, kz;
+
+    int32_t BlockSize() const { return nx * ny * nz; }
+    int32_t InfoSize() const { return kx * ky * kz; }
+    bool ThreeDimensional() const { return kz >= 2; }
+    int32_t EncodedLayers() const { return ThreeDimensional() ? nz : 1; }
+    int32_t Index(int32_t x, int32_t y, int32_t z) const { return x + nx * y + nx * ny * z; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Geometry& g) {
+    return out << g.nx << "x" << g.ny << "x" << g.nz << " k=" << g.kx << "," << g.ky << ","
+               << g.kz;
+}
+
+// The caller-owned arrays of one encoder, prefilled with stale values as a
+// node's arrays would be after earlier blocks.
+struct EncoderArrays {
+    explicit EncoderArrays(const Geometry& g)
+        : output(g.BlockSize(), kStale),
+          infoGrid(g.BlockSize(), kStale),
+          codeBlock(g.BlockSize(), kStale),
+          word(256, kStale),
+          parity(70, kStale) {}
+
+    void Encode(const Geometry& g, uint32_t interleave, const std::vector<double>& input) {
+        EncodeProductBlock(interleave, input.data(), output.data(), infoGrid.data(),
+                           codeBlock.data(), word.data(), parity.data(), g.nx, g.ny, g.nz, g.kx,
+                           g.ky, g.kz, g.BlockSize());
+    }
+
+    std::vector<int32_t> output, infoGrid, codeBlock, word, parity;
+};
+
+std::vector<double> RandomInput(const Geometry& g, std::mt19937& rng) {
+    std::bernoulli_distribution bit(0.5);
+    std::vector<double> input(g.InfoSize());
+    for (double& v : input) v = bit(rng) ? 1.0 : 0.0;
+    return input;
+}
+
+std::vector<int32_t> Line(const std::vector<int32_t>& block, int32_t first, int32_t stride,
+                          int32_t n) {
+    std::vector<int32_t> line(n);
+    for (int32_t t = 0; t < n; ++t) line[t] = block[first + stride * t];
+    return line;
+}
+
+// Completes one line in place with the component code of its axis.
+void CompleteLine(std::vector<int32_t>& block, int32_t first, int32_t stride, int32_t n,
+                  int32_t k) {
+    std::vector<int32_t> word(256, 0);
+    std::vector<int32_t> parity(10, 0);
+    for (int32_t t = 0; t < k; ++t) word[t] = block[first + stride * t];
+    if (n - k == 1) {
+        EncodeParityWord(n, word.data());
+    } else {
+        EncodeHammingWord(n, word.data(), parity.data());
+    }
+    for (int32_t t = 0; t < n; ++t) block[first + stride * t] = word[t];
+}
+
+// Reference: the same product code built in the opposite order (Z lines,
+// then Y columns, then X rows). A linear product code has one code word per
+// information grid, so both orders must agree bit for bit.
+std::vector<int32_t> ReverseOrderEncode(const Geometry& g, const std::vector<double>& input) {
+    std::vector<int32_t> block(g.BlockSize(), 0);
+    int32_t j = 0;
+    for (int32_t z = 0; z < g.kz; ++z)
+        for (int32_t y = 0; y < g.ky; ++y)
+            for (int32_t x = 0; x < g.kx; ++x) block[g.Index(x, y, z)] = input[j++] != 0.0;
+    const int32_t layers = g.EncodedLayers();
+    if (g.ThreeDimensional()) {
+        for (int32_t y = 0; y < g.ky; ++y)
+            for (int32_t x = 0; x < g.kx; ++x)
+                CompleteLine(block, g.Index(x, y, 0), g.nx * g.ny, g.nz, g.kz);
+    }
+    for (int32_t z = 0; z < layers; ++z)
+        for (int32_t x = 0; x < g.kx; ++x) CompleteLine(block, g.Index(x, 0, z), g.nx, g.ny, g.ky);
+    for (int32_t z = 0; z < layers; ++z)
+        for (int32_t y = 0; y < g.ny; ++y) CompleteLine(block, g.Index(0, y, z), 1, g.nx, g.kx);
+    return block;
+}
+
+uint64_t TestHelicalStep(const Geometry& g) {
+    return g.ThreeDimensional() ? uint64_t(g.nx) * g.ny + g.nx + 1 : uint64_t(g.nx) + 1;
+}
+
+// Hamming axes, parity axes (length 2 included), mixtures, 3D with each
+// axis a parity code, 2D with a second layer left alone, a 256-long Z line,
+// and two blocks whose i*s passes 2^32: one with N a power of two, where
+// wrapping at 32 bits would go unnoticed, and one with N odd, where it would
+// not.
+const Geometry kGeometries[] = {
+    {64, 64, 1, 57, 57, 1},   {8, 16, 1, 4, 11, 1},     {5, 8, 1, 4, 4, 1},
+    {12, 9, 1, 11, 8, 1},     {2, 8, 1, 1, 4, 1},       {256, 4, 1, 247, 3, 1},
+    {8, 8, 2, 4, 4, 1},       {8, 8, 8, 4, 4, 4},       {16, 8, 3, 11, 7, 2},
+    {5, 16, 8, 4, 11, 4},     {32, 4, 16, 26, 3, 11},   {8, 2, 256, 4, 1, 247},
+    {128, 2, 8, 120, 1, 4},   {256, 256, 8, 247, 247, 4}, {255, 255, 3, 254, 254, 2},
+};
+
+TEST(ProductEncoder, EveryLineIsACodeWordAndMatchesReverseOrder) {
+    const uint32_t seed = TestSeed();
+    std::mt19937 rng(seed);
+    for (const Geometry& g : kGeometries) {
+        SCOPED_TRACE(testing::Message() << "seed=" << seed << " geometry " << g);
+        EncoderArrays arrays(g);
+        const std::vector<double> input = RandomInput(g, rng);
+        arrays.Encode(g, 0, input);
+        const std::vector<int32_t>& block = arrays.codeBlock;
+        ASSERT_EQ(arrays.output, block) << "plain emission is block order";
+
+        const std::vector<int32_t> reference = ReverseOrderEncode(g, input);
+        const int32_t encodedSize = g.nx * g.ny * g.EncodedLayers();
+        ASSERT_TRUE(std::equal(block.begin(), block.begin() + encodedSize, reference.begin()));
+
+        for (int32_t z = 0; z < g.EncodedLayers(); ++z) {
+            for (int32_t y = 0; y < g.ny; ++y)
+                ASSERT_TRUE(IsComponentCodeWord(g.nx, g.kx, Line(block, g.Index(0, y, z), 1, g.nx)))
+                    << "row y=" << y << " z=" << z;
+            for (int32_t x = 0; x < g.nx; ++x)
+                ASSERT_TRUE(IsComponentCodeWord(g.ny, g.ky, Line(block, g.Index(x, 0, z), g.nx, g.ny)))
+                    << "column x=" << x << " z=" << z;
+        }
+        if (g.ThreeDimensional()) {
+            for (int32_t y = 0; y < g.ny; ++y)
+                for (int32_t x = 0; x < g.nx; ++x)
+                    ASSERT_TRUE(IsComponentCodeWord(
+                        g.nz, g.kz, Line(block, g.Index(x, y, 0), g.nx * g.ny, g.nz)))
+                        << "Z line x=" << x << " y=" << y;
+        } else {
+            // kz == 1: the layers above 0 are not part of the encoded block.
+            for (int32_t i = encodedSize; i < g.BlockSize(); ++i) ASSERT_EQ(block[i], kStale);
+        }
+
+        // Interleaved: the same block read with step s, i*s formed in 64 bits.
+        const std::vector<int32_t> plain = arrays.output;
+        arrays.Encode(g, 1, input);
+        const uint64_t step = TestHelicalStep(g);
+        for (int32_t i = 0; i < g.BlockSize(); ++i)
+            ASSERT_EQ(arrays.output[i], plain[(uint64_t(i) * step) % uint64_t(g.BlockSize())])
+                << "output bit " << i;
+    }
+}
+
+TEST(ProductEncoder, LargestGeometriesExerciseStepsBeyond32Bits) {
+    for (size_t last : {size_t{1}, size_t{2}}) {
+        const Geometry g = kGeometries[std::size(kGeometries) - last];
+        EXPECT_GT(uint64_t(g.BlockSize() - 1) * TestHelicalStep(g), uint64_t{1} << 32) << g;
+    }
+}
+
+TEST(ProductEncoder, AllZeroInformationGivesAllZeroBlock) {
+    for (const Geometry& g : {Geometry{64, 64, 1, 57, 57, 1}, Geometry{12, 9, 1, 11, 8, 1},
+                              Geometry{16, 8, 3, 11, 7, 2}, Geometry{8, 8, 8, 4, 4, 4}}) {
+        SCOPED_TRACE(testing::Message() << "geometry " << g);
+        EncoderArrays arrays(g);
+        const std::vector<double> zeros(g.InfoSize(), 0.0);
+        for (uint32_t interleave : {0u, 1u}) {
+            arrays.Encode(g, interleave, zeros);
+            EXPECT_EQ(arrays.codeBlock, std::vector<int32_t>(g.BlockSize(), 0));
+            EXPECT_EQ(arrays.output, std::vector<int32_t>(g.BlockSize(), 0));
+        }
+    }
+}
+
+TEST(ProductEncoder, InputBitsAreTruncatedTowardZero) {
+    const Geometry g{8, 8, 1, 4, 4, 1};
+    std::mt19937 rng(TestSeed());
+    const std::vector<double> exact = RandomInput(g, rng);
+    std::vector<double> blurred = exact;
+    for (double& v : blurred) v += 0.999;  // 0.999 -> 0, 1.999 -> 1
+    EncoderArrays a(g), b(g);
+    a.Encode(g, 0, exact);
+    b.Encode(g, 0, blurred);
+    EXPECT_EQ(a.output, b.output);
+}
+
+// Worked positions of the helical read: 8x8 with s = 9, a 5x8 block with
+// s = 6, and the last bit of the 256x256x8 block with s = 65793.
+TEST(HelicalMap, WorkedPositions) {
+    struct Case {
+        int32_t nx, ny, kz, blockSize, i, position;
+    };
+    const Case cases[] = {
+        {8, 8, 1, 64, 1, 9},
+        {8, 8, 1, 64, 8, 8},
+        {5, 8, 1, 40, 7, 2},
+        {256, 256, 4, 524288, 524287, 458495},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HelicalPosition(c.i, HelicalStep(c.nx, c.ny, c.kz), c.blockSize), c.position)
+            << c.nx << "x" << c.ny << " i=" << c.i;
+    }
+}
+
+// nx = 5 with ny = 8 (both parity axes): s = 6 shares the factor 2 with
+// N = 40, so only the 20 even positions are emitted, each twice.
+TEST(ProductEncoder, HelicalReadRepeatsWhenStepSharesAFactorWithN) {
+    const Geometry g{5, 8, 1, 4, 7, 1};
+    std::mt19937 rng(TestSeed());
+    EncoderArrays arrays(g);
+    arrays.Encode(g, 1, RandomInput(g, rng));
+    std::set<int32_t> positions;
+    for (int32_t i = 0; i < g.BlockSize(); ++i)
+        positions.insert(HelicalPosition(i, HelicalStep(g.nx, g.ny, g.kz), g.BlockSize()));
+    EXPECT_EQ(positions.size(), 20u);
+    EXPECT_EQ(*positions.rbegin(), 38);
+    for (int32_t i = 0; i < 20; ++i) EXPECT_EQ(arrays.output[i], arrays.output[i + 20]) << i;
+}
+
+}  // namespace
