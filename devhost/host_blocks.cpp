@@ -1,0 +1,55 @@
+#include "devhost/host_blocks.h"
+
+namespace devhost {
+
+RandomBitSource::RandomBitSource(double rate, uint64_t seed)
+    : Block("random bits", 0, 1), rate_(rate), seed_(seed), random_(seed) {}
+
+InitStatus RandomBitSource::init(SystemRecord&) {
+    random_.reseed(seed_);
+    emitted_ = 0;
+    history_.clear();
+    PortRecord& out = output(0);
+    out = PortRecord{};
+    out.rate = rate_;
+    out.time = 0.0;
+    out.noSample = 1;
+    return {};
+}
+
+void RandomBitSource::run(SystemRecord& system) {
+    PortRecord& out = output(0);
+    const double due = static_cast<double>(emitted_) / rate_;
+    if (due - system.timeStep / 1024 <= system.currentTime) {
+        const int bit = random_.bit();
+        out.value = bit;
+        out.time = due;
+        out.noSample = 0;
+        ++emitted_;
+        if (recording_) history_.push_back(static_cast<uint8_t>(bit));
+    } else {
+        out.noSample = 1;
+    }
+}
+
+Sink::Sink(int inputCount)
+    : Block("sink", inputCount, 0),
+      samples_(static_cast<size_t>(inputCount)),
+      initial_(static_cast<size_t>(inputCount)) {}
+
+InitStatus Sink::init(SystemRecord&) {
+    for (auto& s : samples_) s.clear();
+    for (int p = 0; p < inputCount(); ++p) initial_[static_cast<size_t>(p)] = input(p);
+    return {};
+}
+
+void Sink::run(SystemRecord& system) {
+    for (int p = 0; p < inputCount(); ++p) {
+        const PortRecord& in = input(p);
+        if (in.noSample == 0) {
+            samples_[static_cast<size_t>(p)].push_back({in.value, in.time, system.currentTime});
+        }
+    }
+}
+
+}  // namespace devhost

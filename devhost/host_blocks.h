@@ -1,0 +1,64 @@
+// Host-side blocks of the development host: what the simulator around the
+// library provides in a real diagram.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "devhost/block.h"
+#include "devhost/random.h"
+
+namespace devhost {
+
+// Emits seeded random bits (0.0 or 1.0) at `rate`: sample n is stamped n / rate
+// and leaves in the first tick that reaches that time. Keeps every bit it
+// emitted until `takeHistory`.
+class RandomBitSource : public Block {
+public:
+    RandomBitSource(double rate, uint64_t seed);
+    InitStatus init(SystemRecord& system) override;
+    void run(SystemRecord& system) override;
+    void finish(SystemRecord&) override {}
+
+    int64_t emitted() const { return emitted_; }
+    // Bits emitted since the last call, oldest first (the meter's reference).
+    std::deque<uint8_t>& history() { return history_; }
+    void setRecording(bool on) { recording_ = on; }
+
+private:
+    double rate_;
+    uint64_t seed_;
+    Random random_;
+    int64_t emitted_ = 0;
+    bool recording_ = true;
+    std::deque<uint8_t> history_;
+};
+
+// Records every sample that reaches its inputs, with its time stamp.
+class Sink : public Block {
+public:
+    struct Sample {
+        double value;
+        double time;
+        double atTime;  // the tick in which it arrived
+    };
+    explicit Sink(int inputCount = 1);
+    InitStatus init(SystemRecord& system) override;
+    void run(SystemRecord& system) override;
+    void finish(SystemRecord&) override {}
+
+    const std::vector<Sample>& samples(int port = 0) const {
+        return samples_[static_cast<size_t>(port)];
+    }
+    // Rate, time and port information seen at init on each input.
+    const PortRecord& initialInput(int port = 0) const {
+        return initial_[static_cast<size_t>(port)];
+    }
+
+private:
+    std::vector<std::vector<Sample>> samples_;
+    std::vector<PortRecord> initial_;
+};
+
+}  // namespace devhost

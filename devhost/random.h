@@ -1,0 +1,71 @@
+// A small, fast generator with the same output on every platform and
+// standard library (the standard distributions are not portable), and the
+// Gaussian samples built on it.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace devhost {
+
+// splitmix64: turns any seed, including 0, into well-mixed state words.
+inline uint64_t SplitMix64(uint64_t& x) {
+    uint64_t z = (x += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// xoshiro256** generator.
+class Random {
+public:
+    explicit Random(uint64_t seed = 1) { reseed(seed); }
+
+    void reseed(uint64_t seed) {
+        for (uint64_t& word : s_) word = SplitMix64(seed);
+        hasSpare_ = false;
+    }
+
+    uint64_t next() {
+        const uint64_t result = rotl(s_[1] * 5, 7) * 9;
+        const uint64_t t = s_[1] << 17;
+        s_[2] ^= s_[0];
+        s_[3] ^= s_[1];
+        s_[1] ^= s_[2];
+        s_[0] ^= s_[3];
+        s_[2] ^= t;
+        s_[3] = rotl(s_[3], 45);
+        return result;
+    }
+
+    int bit() { return static_cast<int>(next() >> 63); }
+
+    // Uniform in [0, 1), 53 bits.
+    double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+
+    // Standard normal sample (polar method; pairs are used in turn).
+    double gaussian() {
+        if (hasSpare_) {
+            hasSpare_ = false;
+            return spare_;
+        }
+        double u, v, r;
+        do {
+            u = 2 * uniform() - 1;
+            v = 2 * uniform() - 1;
+            r = u * u + v * v;
+        } while (r >= 1 || r == 0);
+        const double f = std::sqrt(-2 * std::log(r) / r);
+        spare_ = v * f;
+        hasSpare_ = true;
+        return u * f;
+    }
+
+private:
+    static uint64_t rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+    uint64_t s_[4];
+    double spare_ = 0;
+    bool hasSpare_ = false;
+};
+
+}  // namespace devhost

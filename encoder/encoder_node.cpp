@@ -1,0 +1,176 @@
+// TPCENCODE: collects K information bits, encodes them as one product block
+// and emits the N coded bits at N/K times the input rate, one block behind.
+//
+//   input  . . . . block b . . . . | . . . . block b+1 . . . |
+//   output  (zeros)                | block b, N samples       |
+//
+// Block b is encoded in the call that brings the first bit of block b+1.
+#include <cmath>
+
+#include "encoder/code_dimensions.h"
+#include "encoder/product_encoder.h"
+#include "host/entry_points.h"
+#include "host/node_frame.h"
+
+namespace {
+
+constexpr int32_t kAllocationFailure = 6;
+constexpr int32_t kRateTooHigh = 7;
+constexpr double kRateMargin = 1e-11;
+constexpr int32_t kWordEntries = 256;
+constexpr int32_t kParityEntries = 70;
+
+struct EncoderState {
+    int32_t nx, kx, ny, ky, nz, kz;
+    int32_t blockSize;  // N
+    int32_t infoSize;   // K
+    int32_t cyclicLengthX, cyclicLengthY, cyclicLengthZ;
+    int32_t* word;
+    int32_t* parity;
+    double delaySeconds;
+    int32_t* codeBlock;
+    double* inputBits;
+    int32_t* infoGrid;
+    int32_t* outputBits;
+    uint32_t interleave;
+    int32_t inCount;
+    int32_t outCount;
+    double threshold;
+    double outIndex;
+    double outPeriod;
+    uint32_t inputStarted;
+    uint32_t offsetReached;
+    double phase;
+};
+
+void ReleaseBuffers(EncoderState& s) {
+    ReleaseBuffer(s.codeBlock);
+    ReleaseBuffer(s.inputBits);
+    ReleaseBuffer(s.infoGrid);
+    ReleaseBuffer(s.outputBits);
+    ReleaseBuffer(s.parity);
+    ReleaseBuffer(s.word);
+}
+
+int32_t CyclicLength(int32_t n, int32_t k) { return n - k == 1 ? n : n - 1; }
+
+int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
+    EncoderState* s = AcquireState<EncoderState>(instance);
+    if (s == nullptr) return ReportError(system, kStateAllocationError, kAllocationFailure);
+    const EncoderParams& p = *static_cast<const EncoderParams*>(instance.params);
+    const PortRecord& input = *instance.inputs[0];
+    PortRecord& output = instance.outputs[0];
+
+    s->nx = p.nx;
+    s->ny = p.ny;
+    s->nz = p.nz;
+    s->kx = p.kx;
+    s->ky = p.ky;
+    s->kz = p.kz;
+    s->threshold = p.threshold;
+    s->interleave = p.interleave != 0 ? 1 : 0;
+    s->delaySeconds = OffsetInSeconds(p.delay, p.inBits, input.rate);
+
+    DimensionError error = CheckCodeDimensions({p.nx, p.ny, p.nz, p.kx, p.ky, p.kz});
+    if (error.code != 0) return ReportError(system, error.message, error.code);
+
+    s->cyclicLengthX = CyclicLength(s->nx, s->kx);
+    s->cyclicLengthY = CyclicLength(s->ny, s->ky);
+    s->cyclicLengthZ = CyclicLength(s->nz, s->kz);
+    s->blockSize = s->nx * s->ny * s->nz;
+    s->infoSize = s->kx * s->ky * s->kz;
+    s->inputStarted = 0;
+    s->offsetReached = 0;
+
+    // A record left from a run without a final call still holds buffers.
+    ReleaseBuffers(*s);
+    const size_t n = static_cast<size_t>(s->blockSize);
+    if (!AllocateBuffer(s->codeBlock, n) ||
+        !AllocateBuffer(s->inputBits, static_cast<size_t>(s->infoSize)) ||
+        !AllocateBuffer(s->infoGrid, n) || !AllocateBuffer(s->word, kWordEntries) ||
+        !AllocateBuffer(s->parity, kParityEntries) || !AllocateBuffer(s->outputBits, n)) {
+        return ReportError(system, kBufferAllocationError, kAllocationFailure);
+    }
+
+    output.rate = (input.rate * s->blockSize) / s->infoSize;
+    output.time = input.time;
+    CopyPortInfo(input, output);
+    if (output.rate - kRateMargin > system.systemRate) {
+        return ReportError(system,
+                           "n/k * input sample rate > system rate. Increase the systemrate, "
+                           "decrease the input sample rate or decrease the code bits to message "
+                           "bits ratio n/k",
+                           kRateTooHigh);
+    }
+
+    // The output grid is shifted by the fraction of an output period that
+    // the offset does not fill.
+    const double d = s->delaySeconds * output.rate;
+    s->phase = (d - std::trunc(d)) * (1 / output.rate);
+
+    s->inCount = 0;
+    s->outCount = 0;
+    s->outIndex = 0.0;
+    s->outPeriod = 1 / output.rate;
+    return 0;
+}
+
+void Run(const SystemRecord& system, NodeInstance& instance) {
+    EncoderState& s = *static_cast<EncoderState*>(instance.state);
+    const PortRecord& input = *instance.inputs[0];
+    PortRecord& output = instance.outputs[0];
+    const bool offsetReachedNow = TimeReached(s.delaySeconds, system);
+
+    if (offsetReachedNow) s.offsetReached = 1;
+    // Until the first bit is stored, emission restarts at bit 0.
+    if (s.offsetReached == 1 && s.inputStarted == 0) s.outCount = 0;
+
+    if (input.noSample == 0) {
+        if (s.inCount == s.infoSize) {
+            s.inCount = 0;
+            s.outCount = 0;
+            EncodeProductBlock(s.interleave, s.inputBits, s.outputBits, s.infoGrid, s.codeBlock,
+                               s.word, s.parity, s.nx, s.ny, s.nz, s.kx, s.ky, s.kz,
+                               s.blockSize);
+        }
+        if (offsetReachedNow) {
+            s.inputBits[s.inCount] = input.value >= s.threshold ? 1.0 : 0.0;
+            ++s.inCount;
+            s.inputStarted = 1;
+        }
+    }
+
+    if (TimeReached(output.time, system) && s.outCount < s.blockSize &&
+        s.phase <= system.currentTime) {
+        output.value = static_cast<double>(s.outputBits[s.outCount]);
+        ++s.outCount;
+        output.noSample = 0;
+        output.time = s.outIndex * s.outPeriod + s.phase;
+        CopyPortInfo(input, output);
+        s.outIndex += 1;
+    } else {
+        output.noSample = 1;
+    }
+}
+
+void Finish(NodeInstance& instance) {
+    if (instance.state == nullptr) return;
+    ReleaseBuffers(*static_cast<EncoderState*>(instance.state));
+    ReleaseState(instance);
+}
+
+}  // namespace
+
+extern "C" int32_t TPCENCODE(SystemRecord* system, NodeInstance* instance) {
+    switch (PhaseOf(*system)) {
+        case CallPhase::kInit:
+            return Initialise(*system, *instance);
+        case CallPhase::kFinal:
+            Finish(*instance);
+            return 0;
+        case CallPhase::kRun:
+            Run(*system, *instance);
+            return 0;
+    }
+    return 0;
+}

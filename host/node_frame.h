@@ -1,0 +1,61 @@
+// What the three nodes share: the call phases, the time tolerance, the
+// offset conversion, error reports and the state record's lifetime.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "host/allocation.h"
+#include "host/records.h"
+
+enum class CallPhase { kInit, kFinal, kRun };
+
+// The init flag wins over the final flag: a call with both is an init call.
+inline CallPhase PhaseOf(const SystemRecord& system) {
+    if (system.isInitCall != 0) return CallPhase::kInit;
+    if (system.isFinalCall != 0) return CallPhase::kFinal;
+    return CallPhase::kRun;
+}
+
+// Every time comparison of a node allows a 1/1024 of a system step.
+inline double TimeTolerance(const SystemRecord& system) { return system.timeStep / 1024; }
+
+// True once the event time `t` counts as reached (equality included).
+inline bool TimeReached(double t, const SystemRecord& system) {
+    return t - TimeTolerance(system) <= system.currentTime;
+}
+
+// A start offset in seconds: given in bits it is scaled by the input period.
+inline double OffsetInSeconds(double offset, uint32_t inBits, double inputRate) {
+    return inBits != 0 ? offset * (1 / inputRate) : offset;
+}
+
+// Copies `message` with its terminating zero into the host's error buffer and
+// returns `code`. The buffer's size is the host's obligation.
+inline int32_t ReportError(const SystemRecord& system, const char* message, int32_t code) {
+    std::strcpy(system.errorText, message);
+    return code;
+}
+
+inline void CopyPortInfo(const PortRecord& from, PortRecord& to) {
+    to.portInfo[0] = from.portInfo[0];
+    to.portInfo[1] = from.portInfo[1];
+    to.portInfo[2] = from.portInfo[2];
+}
+
+inline constexpr const char* kStateAllocationError = "Memory (mem_) allocation error";
+inline constexpr const char* kBufferAllocationError = "Memory allocation error";
+
+// The instance's state record: allocated zero-filled on the first init call,
+// reused unchanged when the host still holds one. Null when allocation fails.
+template <class State>
+State* AcquireState(NodeInstance& instance) {
+    if (instance.state == nullptr) instance.state = AllocateZeroed(1, sizeof(State));
+    return static_cast<State*>(instance.state);
+}
+
+// Frees the state record itself (its buffers are the node's to free first).
+inline void ReleaseState(NodeInstance& instance) {
+    ReleaseAllocation(instance.state);
+    instance.state = nullptr;
+}

@@ -1,0 +1,112 @@
+#include "host/parameter_blocks.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+void WriteEncoderDefaults(EncoderParams& block) {
+    block.nx = 64;
+    block.ny = 64;
+    block.nz = 1;
+    block.kx = 57;
+    block.ky = 57;
+    block.kz = 1;
+    block.delay = 0.0;
+    block.threshold = 0.5;
+    block.interleave = 0;
+    block.inSeconds = 0;
+    block.inBits = 1;
+}
+
+void WriteDecoderDefaults(DecoderParams& block) {
+    block.nx = 64;
+    block.ny = 64;
+    block.nz = 1;
+    block.kx = 57;
+    block.ky = 57;
+    block.kz = 1;
+    block.quantLimit = 1.4;
+    block.resolution = 5;
+    block.NUMX = 7;
+    block.NUMY = 7;
+    block.NUMZ = 7;
+    block.iterations = 64;
+    block.delay = 0.0;
+    block.deinter = 0;
+    block.selectstp = 0;
+    block.inSeconds = 0;
+    block.inBits = 1;
+    block.bpsk = 1;
+    block.higherOrderMod = 0;
+}
+
+void WriteLlrDefaults(LlrParams& block) {
+    block.esno = 11.5;
+    block.numsym = 2;
+    block.quantLimit = 1.5;
+    block.res = 5;
+}
+
+namespace {
+
+// Appends one formatted piece directly behind the text written so far.
+class PieceWriter {
+public:
+    explicit PieceWriter(char* text) : end_(text) { *end_ = '\0'; }
+
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    void
+    Append(const char* format, ...) {
+        va_list args;
+        va_start(args, format);
+        int written = std::vsprintf(end_, format, args);
+        va_end(args);
+        if (written > 0) end_ += written;
+    }
+
+private:
+    char* end_;
+};
+
+}  // namespace
+
+void DescribeEncoderParams(const EncoderParams& block, char* text) {
+    PieceWriter out(text);
+    out.Append("X code length = %d, ", block.nx);
+    out.Append("X information = %d, ", block.kx);
+    out.Append("Y code length = %d, ", block.ny);
+    out.Append("Y information = %d, ", block.ky);
+    out.Append("Z code length = %d, ", block.nz);
+    out.Append("Z information = %d, ", block.kz);
+    out.Append("delay = %5.3f, ", block.delay);
+}
+
+void DescribeDecoderParams(const DecoderParams& block, char* text) {
+    PieceWriter out(text);
+    out.Append("X code length = %d, ", block.nx);
+    out.Append("X information = %d, ", block.kx);
+    out.Append("Y code length = %d, ", block.ny);
+    out.Append("Y information = %d, ", block.ky);
+    out.Append("Z code length = %d, ", block.nz);
+    out.Append("Z information = %d, ", block.kz);
+    out.Append("Quant limit = %f, ", block.quantLimit);
+    out.Append("Resolution = %d, ", block.resolution);
+    out.Append("X feedback = %d/16, ", block.NUMX);
+    out.Append("Y feedback = %d/16, ", block.NUMY);
+    out.Append("Z feedback = %d/16, ", block.NUMZ);
+    out.Append("iterations = %d, ", block.iterations);
+    out.Append("deinter = %d, ", static_cast<int>(block.deinter));
+    out.Append("selectstp = %d, ", static_cast<int>(block.selectstp));
+    out.Append("delay = %5.3f , ", block.delay);
+}
+
+void DescribeLlrParams(const LlrParams& block, char* text) {
+    PieceWriter out(text);
+    out.Append("esno = %2.2f, ", block.esno);
+    out.Append("numsym = %d, ", block.numsym);
+    out.Append("quant limit = %2.2f, ", block.quantLimit);
+    out.Append("res = %d, ", block.res);
+    // The host's block may lack a terminating zero; never read past it.
+    out.Append("file: %.*s", static_cast<int>(sizeof block.file), block.file);
+}
