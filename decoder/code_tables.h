@@ -11,7 +11,9 @@
 //         (a, b): starting with {0, v} covered, for a = 1 ... n-1 not yet
 //         covered append (a, b) with b = SyndromePositionTable[S(0)^S(v)^S(a)]
 //         and cover both. {0, v, a, b} is then the support of a weight-4
-//         codeword. Row 0 is never read and holds n-1 everywhere.
+//         codeword. Row 0 is never read and holds n-1 everywhere. The pair
+//         order is the decoder's tie-break between equal competitors, so rows
+//         must be built in exactly this order.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+// n is 8, 16, 32, 64, 128 or 256 (unchecked: the caller validated it).
 // Replaces hard[0 .. n-1] (in/out, bits 0 or 1) with the best of the
 // codewords it examines: the algebraic decision D and every codeword that
 // differs from D at the two least reliable positions and two more. soft

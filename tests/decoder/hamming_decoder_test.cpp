@@ -169,7 +169,9 @@ TEST(HammingDecoder, RotationMovesOriginToZeroAndBack) {
         std::iota(word.begin(), word.end(), 1000);
         for (int32_t origin = 0; origin <= n - 2; ++origin) {
             RotateSoft(n, word.data(), origin, turned.data());
-            ASSERT_EQ(turned[0], word[origin]) << "n = " << n << ", origin " << origin;
+            for (int32_t i = 0; i <= n - 2; ++i) {
+                ASSERT_EQ(turned[(i - origin + n - 1) % (n - 1)], word[i]) << "n = " << n << ", origin " << origin;
+            }
             ASSERT_EQ(turned[n - 1], word[n - 1]);
             UnrotateSoft(n, turned.data(), origin, back.data());
             ASSERT_EQ(back, word) << "n = " << n << ", origin " << origin;
