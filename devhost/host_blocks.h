@@ -25,13 +25,15 @@ public:
     // Bits emitted since the last call, oldest first (the meter's reference).
     std::deque<uint8_t>& history() { return history_; }
     void setRecording(bool on) { recording_ = on; }
+    // Takes effect at the next init call.
+    void setSeed(uint64_t seed) { seed_ = seed; }
 
 private:
     double rate_;
     uint64_t seed_;
     Random random_;
     int64_t emitted_ = 0;
-    bool recording_ = true;
+    bool recording_ = false;
     std::deque<uint8_t> history_;
 };
 

@@ -1,0 +1,164 @@
+#include "devhost/link.h"
+
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "devhost/channel_blocks.h"
+#include "devhost/diagram.h"
+#include "devhost/host_blocks.h"
+#include "devhost/library_node.h"
+
+namespace devhost {
+
+LinkConfig DefaultLinkConfig(const Library& library) {
+    LinkConfig c;
+    std::vector<uint8_t> block = library.defaultBlock(library.nodeIndex("TPCENCODE"));
+    std::memcpy(&c.encoder, block.data(), sizeof c.encoder);
+    block = library.defaultBlock(library.nodeIndex("TPCDECODE"));
+    std::memcpy(&c.decoder, block.data(), sizeof c.decoder);
+    block = library.defaultBlock(library.nodeIndex("LLRcalculator"));
+    std::memcpy(&c.llr, block.data(), sizeof c.llr);
+    return c;
+}
+
+LinkGeometry GeometryOf(const LinkConfig& c) {
+    LinkGeometry g;
+    g.infoBits = int64_t{c.encoder.kx} * c.encoder.ky * c.encoder.kz;
+    g.codeBits = int64_t{c.encoder.nx} * c.encoder.ny * c.encoder.nz;
+    g.bitsPerSymbol = 1;
+    if (!c.constellation.empty()) {
+        g.bitsPerSymbol = 0;
+        while (c.llr.numsym >= (2 << g.bitsPerSymbol)) ++g.bitsPerSymbol;
+    }
+    return g;
+}
+
+double EsN0DbFromEbN0Db(double ebN0Db, double codeRate, int bitsPerSymbol) {
+    return ebN0Db + 10 * std::log10(codeRate * bitsPerSymbol);
+}
+
+double NoiseSigma(double esN0Db, double symbolEnergy) {
+    const double n0 = symbolEnergy / std::pow(10.0, esN0Db / 10);
+    return std::sqrt(n0 / 2);
+}
+
+struct Link::Parts {
+    Diagram diagram;
+    RandomBitSource* source = nullptr;
+    LibraryNode* encoder = nullptr;
+    LibraryNode* decoder = nullptr;
+    LibraryNode* llr = nullptr;
+    AwgnChannel* channel = nullptr;
+    ErrorMeter* meter = nullptr;
+};
+
+Link::Link(const Library& library, LinkConfig config)
+    : library_(library), config_(std::move(config)), geometry_(GeometryOf(config_)) {
+    const bool bpsk = config_.constellation.empty();
+    Constellation constellation;
+    if (!bpsk) {
+        constellation = Constellation::Read(config_.constellation, config_.llr.numsym);
+        symbolEnergy_ = constellation.averageEnergy();
+        std::strncpy(config_.llr.file, config_.constellation.c_str(), sizeof config_.llr.file - 1);
+        config_.decoder.bpsk = 0;
+        config_.decoder.higherOrderMod = 1;
+    }
+    const double esN0Db =
+        EsN0DbFromEbN0Db(config_.ebN0Db, geometry_.codeRate(), geometry_.bitsPerSymbol);
+    sigma_ = config_.noiseless ? 0.0 : NoiseSigma(esN0Db, symbolEnergy_);
+    if (!bpsk && config_.llrEsNoFromChannel) {
+        config_.llr.esno = symbolEnergy_ > 0 ? std::pow(10.0, esN0Db / 10) / symbolEnergy_ : 1;
+    }
+    // The mapper holds m - 1 bits before it emits a symbol: the decoder
+    // starts that many samples later, on the first bit of the first block.
+    if (!bpsk && config_.decoder.delay == 0 && config_.decoder.inBits != 0) {
+        config_.decoder.delay = geometry_.bitsPerSymbol - 1;
+    }
+
+    parts_ = std::make_unique<Parts>();
+    Parts& p = *parts_;
+    const double infoRate = static_cast<double>(geometry_.infoBits);
+    p.source = &p.diagram.add<RandomBitSource>(infoRate, 1);
+    p.encoder = &p.diagram.add<LibraryNode>(library_, "TPCENCODE");
+    p.encoder->params<EncoderParams>() = config_.encoder;
+    Block* lastStage = nullptr;
+    if (bpsk) {
+        auto& mapper = p.diagram.add<BpskMapper>();
+        p.channel = &p.diagram.add<AwgnChannel>(1, sigma_, 1);
+        p.diagram.connect(*p.encoder, 0, mapper, 0);
+        p.diagram.connect(mapper, 0, *p.channel, 0);
+        lastStage = p.channel;
+    } else {
+        auto& mapper = p.diagram.add<SymbolMapper>(constellation);
+        p.channel = &p.diagram.add<AwgnChannel>(2, sigma_, 1);
+        p.llr = &p.diagram.add<LibraryNode>(library_, "LLRcalculator");
+        p.llr->params<LlrParams>() = config_.llr;
+        p.diagram.connect(*p.encoder, 0, mapper, 0);
+        p.diagram.connect(mapper, 0, *p.channel, 0);
+        p.diagram.connect(mapper, 1, *p.channel, 1);
+        p.diagram.connect(*p.channel, 0, *p.llr, 0);
+        p.diagram.connect(*p.channel, 1, *p.llr, 1);
+        lastStage = p.llr;
+    }
+    p.decoder = &p.diagram.add<LibraryNode>(library_, "TPCDECODE");
+    p.decoder->params<DecoderParams>() = config_.decoder;
+    p.meter = &p.diagram.add<ErrorMeter>(geometry_.infoBits, 0);
+    p.diagram.connect(*p.source, 0, *p.encoder, 0);
+    p.diagram.connect(*lastStage, 0, *p.decoder, 0);
+    p.diagram.connect(*p.source, 0, *p.meter, 0);
+    p.diagram.connect(*p.decoder, 1, *p.meter, 1);
+
+    // Pilot: without noise the decoded stream is the source stream, delayed.
+    runOnce(4, 0, true, true);
+    lag_ = FindLag(p.meter->reference(), p.meter->captured(), geometry_.infoBits);
+    if (lag_ < 0) {
+        throw std::runtime_error(
+            "the decoder does not return the source bits on a noiseless channel: check that "
+            "encoder and decoder use the same code and interleaving");
+    }
+}
+
+Link::~Link() = default;
+
+LinkCounts Link::run(int64_t blocks, uint64_t seed) {
+    return runOnce(blocks, seed, config_.noiseless, false);
+}
+
+LinkCounts Link::runOnce(int64_t blocks, uint64_t seed, bool noiseless, bool capture) {
+    Parts& p = *parts_;
+    // Independent streams for the source and the noise from one seed.
+    uint64_t mix = seed;
+    const uint64_t sourceSeed = SplitMix64(mix);
+    const uint64_t noiseSeed = SplitMix64(mix);
+    p.source->setSeed(sourceSeed);
+    p.channel->setSeed(noiseSeed);
+    p.channel->setSigma(noiseless ? 0.0 : sigma_);
+    p.meter->setLag(capture ? 0 : lag_);
+    p.meter->setCapture(capture);
+
+    RunResult started = p.diagram.init(static_cast<double>(geometry_.codeBits));
+    if (!started.ok) {
+        p.diagram.finish();
+        throw std::runtime_error(started.failedName + " refused its parameters (code " +
+                                 std::to_string(started.code) + "): " + started.message);
+    }
+    // Every block takes N ticks; the chain needs a few blocks to fill.
+    const int64_t limit = (blocks + 6) * geometry_.codeBits + 4 * geometry_.bitsPerSymbol;
+    if (capture) {
+        p.diagram.runTicks(limit);
+    } else {
+        p.diagram.runWhile(limit, [&] { return p.meter->blocks() < blocks; });
+    }
+    p.diagram.finish();
+
+    LinkCounts counts;
+    counts.blocks = p.meter->blocks();
+    counts.bits = p.meter->bits();
+    counts.bitErrors = p.meter->bitErrors();
+    counts.blockErrors = p.meter->blockErrors();
+    return counts;
+}
+
+}  // namespace devhost

@@ -1,0 +1,96 @@
+// A whole coded link in one diagram, run through the library's real entry
+// points:
+//
+//   random bits -> TPCENCODE -> BPSK ------------> AWGN -----------------> TPCDECODE -> meter
+//                           \-> symbol mapper -> AWGN (I, Q) -> LLRcalculator -/
+//
+// The source runs at K bits per second, so one block takes one second and
+// the system rate equals the coded rate N.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "devhost/library.h"
+#include "host/records.h"
+
+namespace devhost {
+
+struct LinkConfig {
+    EncoderParams encoder{};  // written by DefaultLinkConfig
+    DecoderParams decoder{};
+    LlrParams llr{};
+    // Empty: BPSK straight into the decoder. Otherwise the constellation file
+    // read by both the mapper and LLRcalculator (`llr.numsym` points).
+    std::string constellation;
+    // true: LLRcalculator's Es/No follows the channel (1 / N0); false: the
+    // value in `llr.esno` is used as it stands.
+    bool llrEsNoFromChannel = true;
+    double ebN0Db = 3.0;
+    bool noiseless = false;
+};
+
+// The library's defaults for all three blocks, coherent with each other.
+LinkConfig DefaultLinkConfig(const Library& library);
+
+// Derived quantities of a configuration.
+struct LinkGeometry {
+    int64_t infoBits;   // K
+    int64_t codeBits;   // N
+    int bitsPerSymbol;  // 1 for BPSK
+    double codeRate() const { return static_cast<double>(infoBits) / codeBits; }
+};
+LinkGeometry GeometryOf(const LinkConfig& config);
+
+// Es/N0 in dB of a symbol for a given Eb/N0 in dB.
+double EsN0DbFromEbN0Db(double ebN0Db, double codeRate, int bitsPerSymbol);
+// Noise standard deviation per real dimension for symbols of mean energy es.
+double NoiseSigma(double esN0Db, double symbolEnergy);
+
+struct LinkCounts {
+    int64_t blocks = 0;
+    int64_t bits = 0;
+    int64_t bitErrors = 0;
+    int64_t blockErrors = 0;
+    LinkCounts& operator+=(const LinkCounts& o) {
+        blocks += o.blocks;
+        bits += o.bits;
+        bitErrors += o.bitErrors;
+        blockErrors += o.blockErrors;
+        return *this;
+    }
+};
+
+class Link {
+public:
+    // Checks the configuration by running the chain without noise and finds
+    // how many decoded samples precede the first real block; throws
+    // std::runtime_error with the node's message if a node refuses it, or
+    // when the chain does not return the source bits.
+    Link(const Library& library, LinkConfig config);
+    ~Link();
+
+    // Runs `blocks` information blocks with noise seeded by `seed` (a fresh
+    // run of the diagram: every node initialised, run and finalised).
+    LinkCounts run(int64_t blocks, uint64_t seed);
+
+    const LinkConfig& config() const { return config_; }
+    const LinkGeometry& geometry() const { return geometry_; }
+    int64_t lag() const { return lag_; }
+    double noiseSigma() const { return sigma_; }
+
+private:
+    struct Parts;
+    LinkCounts runOnce(int64_t blocks, uint64_t seed, bool noiseless, bool capture);
+
+    const Library& library_;
+    LinkConfig config_;
+    LinkGeometry geometry_;
+    double symbolEnergy_ = 1.0;
+    double sigma_ = 0.0;
+    int64_t lag_ = 0;
+    std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace devhost
