@@ -6,10 +6,18 @@
 
 #include "host/records.h"
 
+// The build hides every symbol by default; these five are the exception (on
+// Windows the .def file names them instead).
+#if defined(_WIN32)
+#define TPC_EXPORT
+#else
+#define TPC_EXPORT __attribute__((visibility("default")))
+#endif
+
 extern "C" {
-void USERCODE(LibraryDescriptor* library);
-int32_t PARAMETER(int32_t nodeIndex, ParameterRequest* request);
-int32_t TPCENCODE(SystemRecord* system, NodeInstance* instance);
-int32_t TPCDECODE(SystemRecord* system, NodeInstance* instance);
-int32_t LLRcalculator(SystemRecord* system, NodeInstance* instance);
+TPC_EXPORT void USERCODE(LibraryDescriptor* library);
+TPC_EXPORT int32_t PARAMETER(int32_t nodeIndex, ParameterRequest* request);
+TPC_EXPORT int32_t TPCENCODE(SystemRecord* system, NodeInstance* instance);
+TPC_EXPORT int32_t TPCDECODE(SystemRecord* system, NodeInstance* instance);
+TPC_EXPORT int32_t LLRcalculator(SystemRecord* system, NodeInstance* instance);
 }

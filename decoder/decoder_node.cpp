@@ -1,0 +1,226 @@
+// TPCDECODE: gathers one soft value per code bit, decodes each complete block
+// in the call that completes it, and emits the decoded block (port 0, at the
+// input rate) and its information bits (port 1, at K/N of the input rate)
+// while the next block is gathered.
+#include "decoder/product_decoder.h"
+#include "decoder/quantizer.h"
+#include "encoder/code_dimensions.h"
+#include "host/entry_points.h"
+#include "host/node_frame.h"
+
+namespace {
+
+constexpr int32_t kAllocationFailure = 1;
+constexpr int32_t kMaxIterations = 128;
+
+struct DecoderState {
+    int32_t resolution;
+    double quantLimit;
+    double* received;
+    int32_t* channel;
+    int32_t* decisions;
+    int32_t* infoBits;
+    double blockOutCount;
+    double infoOutCount;
+    double blockPeriod;
+    double infoPeriod;
+    int32_t fill;
+    int32_t blockOutIndex;
+    int32_t infoOutIndex;
+    int32_t nx, kx, ny, ky, nz, kz;
+    int32_t blockSize;
+    int32_t infoSize;
+    int32_t iterations;
+    int32_t NUMX, NUMY, NUMZ;
+    int32_t planeSize;
+    uint32_t deinter;
+    uint32_t selectstp;
+    int32_t* extrinsicA;
+    int32_t* extrinsicB;
+    double offsetTime;
+    uint32_t started;
+    uint32_t anyStored;
+    uint32_t bpsk;
+    uint32_t higherOrderMod;  // kept for the record; the mode follows bpsk alone
+};
+
+void ReleaseBuffers(DecoderState& s) {
+    ReleaseBuffer(s.received);
+    ReleaseBuffer(s.channel);
+    ReleaseBuffer(s.decisions);
+    ReleaseBuffer(s.extrinsicA);
+    ReleaseBuffer(s.extrinsicB);
+    ReleaseBuffer(s.infoBits);
+}
+
+bool WeightInRange(int32_t weight) { return weight >= 1 && weight <= 16; }
+
+// Parameter checks before the code dimensions, in their fixed order.
+int32_t CheckDecodingParameters(const SystemRecord& system, const DecoderState& s) {
+    if (s.iterations > kMaxIterations) {
+        return ReportError(system, "Number of iterations exceeds 128", 6);
+    }
+    if (!WeightInRange(s.NUMX)) {
+        return ReportError(system, "NUMX must be an integer ranging from 1 to 16", 7);
+    }
+    if (!WeightInRange(s.NUMY)) {
+        return ReportError(system, "NUMY must be an integer ranging from 1 to 16", 7);
+    }
+    if (!WeightInRange(s.NUMZ)) {
+        return ReportError(system, "NUMZ must be an integer ranging from 1 to 16", 7);
+    }
+    if (s.resolution < 1) {
+        return ReportError(system, "Resolution must be a positive integer", 8);
+    }
+    if (!(s.quantLimit > 0)) {  // NaN fails too
+        return ReportError(system, "Quantization limit must be a positive number", 8);
+    }
+    return 0;
+}
+
+int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
+    DecoderState* s = AcquireState<DecoderState>(instance);
+    if (s == nullptr) return ReportError(system, kStateAllocationError, kAllocationFailure);
+    const DecoderParams& p = *static_cast<const DecoderParams*>(instance.params);
+    const PortRecord& input = *instance.inputs[0];
+
+    s->nx = p.nx;
+    s->ny = p.ny;
+    s->nz = p.nz;
+    s->kx = p.kx;
+    s->ky = p.ky;
+    s->kz = p.kz;
+    s->iterations = p.iterations;
+    s->resolution = p.resolution;
+    s->quantLimit = p.quantLimit;
+    s->NUMX = p.NUMX;
+    s->NUMY = p.NUMY;
+    s->NUMZ = p.NUMZ;
+    s->bpsk = p.bpsk;
+    s->higherOrderMod = p.higherOrderMod;
+    s->deinter = p.deinter != 0 ? 1 : 0;
+    s->selectstp = p.selectstp != 0 ? 1 : 0;
+    s->offsetTime = OffsetInSeconds(p.delay, p.inBits, input.rate);
+
+    if (int32_t status = CheckDecodingParameters(system, *s); status != 0) return status;
+    DimensionError error = CheckCodeDimensions({p.nx, p.ny, p.nz, p.kx, p.ky, p.kz});
+    if (error.code != 0) return ReportError(system, error.message, error.code);
+
+    s->blockSize = s->nx * s->ny * s->nz;
+    s->infoSize = s->kx * s->ky * s->kz;
+    s->planeSize = s->nx * s->ny;
+    s->started = 0;
+    s->anyStored = 0;
+
+    // A record left from a run without a final call still holds buffers.
+    ReleaseBuffers(*s);
+    const size_t n = static_cast<size_t>(s->blockSize);
+    if (!AllocateBuffer(s->received, n) || !AllocateBuffer(s->channel, n) ||
+        !AllocateBuffer(s->decisions, n) || !AllocateBuffer(s->extrinsicA, n) ||
+        !AllocateBuffer(s->extrinsicB, n) ||
+        !AllocateBuffer(s->infoBits, static_cast<size_t>(s->infoSize))) {
+        return ReportError(system, kBufferAllocationError, kAllocationFailure);
+    }
+
+    PortRecord& blockOut = instance.outputs[0];
+    PortRecord& infoOut = instance.outputs[1];
+    infoOut.rate = input.rate * s->infoSize / s->blockSize;
+    blockOut.rate = input.rate;
+    blockOut.time = input.time;
+    infoOut.time = input.time;
+    CopyPortInfo(input, blockOut);
+    CopyPortInfo(input, infoOut);
+
+    s->fill = 0;
+    s->blockOutIndex = 0;
+    s->infoOutIndex = 0;
+    s->blockOutCount = 0;
+    s->infoOutCount = 0;
+    s->blockPeriod = 1 / blockOut.rate;
+    s->infoPeriod = 1 / infoOut.rate;
+    return 0;
+}
+
+void DecodeGatheredBlock(DecoderState& s) {
+    if (s.bpsk != 0) {
+        QuantizeBlock(s.resolution, s.quantLimit, s.deinter, s.received, s.channel, s.nx, s.ny,
+                      s.kz, s.blockSize);
+    } else {
+        ConvertSoftBlock(s.deinter, s.received, s.channel, s.nx, s.ny, s.kz, s.blockSize);
+    }
+    DecodeProductBlock(s.iterations, s.selectstp, s.channel, s.decisions, s.nx, s.kx, s.ny, s.ky,
+                       s.nz, s.kz, s.blockSize, s.NUMX, s.NUMY, s.NUMZ, s.planeSize,
+                       s.extrinsicA, s.extrinsicB);
+    for (int32_t z = 0; z < s.kz; ++z) {
+        for (int32_t y = 0; y < s.ky; ++y) {
+            const int32_t* row = s.decisions + s.planeSize * z + s.nx * y;
+            int32_t* info = s.infoBits + s.kx * s.ky * z + s.kx * y;
+            for (int32_t x = 0; x < s.kx; ++x) info[x] = row[x];
+        }
+    }
+}
+
+// Emits bits[index] on `port` once the stamp of its previous sample is reached.
+void Emit(const SystemRecord& system, const PortRecord& input, PortRecord& port,
+          const int32_t* bits, int32_t count, int32_t& index, double& emitted, double period) {
+    if (TimeReached(port.time, system) && index < count) {
+        port.value = static_cast<double>(bits[index]);
+        ++index;
+        port.noSample = 0;
+        port.time = emitted * period;
+        CopyPortInfo(input, port);
+        emitted += 1;
+    } else {
+        port.noSample = 1;
+    }
+}
+
+void Run(const SystemRecord& system, NodeInstance& instance) {
+    DecoderState& s = *static_cast<DecoderState*>(instance.state);
+    const PortRecord& input = *instance.inputs[0];
+    const bool offsetReached = TimeReached(s.offsetTime, system);
+
+    if (offsetReached) s.started = 1;
+    // Until the first value is stored, both outputs restart at their first bit.
+    if (s.started != 0 && s.anyStored == 0) {
+        s.blockOutIndex = 0;
+        s.infoOutIndex = 0;
+    }
+    if (input.noSample == 0 && offsetReached) {
+        s.received[s.fill] = input.value;
+        ++s.fill;
+        s.anyStored = 1;
+    }
+    if (input.noSample == 0 && s.fill == s.blockSize) {
+        s.fill = 0;
+        s.blockOutIndex = 0;
+        s.infoOutIndex = 0;
+        DecodeGatheredBlock(s);
+    }
+    Emit(system, input, instance.outputs[0], s.decisions, s.blockSize, s.blockOutIndex,
+         s.blockOutCount, s.blockPeriod);
+    Emit(system, input, instance.outputs[1], s.infoBits, s.infoSize, s.infoOutIndex,
+         s.infoOutCount, s.infoPeriod);
+}
+
+void Finish(NodeInstance& instance) {
+    if (instance.state == nullptr) return;
+    ReleaseBuffers(*static_cast<DecoderState*>(instance.state));
+    ReleaseState(instance);
+}
+
+}  // namespace
+
+extern "C" int32_t TPCDECODE(SystemRecord* system, NodeInstance* instance) {
+    switch (PhaseOf(*system)) {
+        case CallPhase::kInit:
+            return Initialise(*system, *instance);
+        case CallPhase::kFinal:
+            Finish(*instance);
+            return 0;
+        case CallPhase::kRun:
+            Run(*system, *instance);
+            return 0;
+    }
+    return 0;
+}
