@@ -1,0 +1,32 @@
+// Turning one gathered block of received values into the integer channel
+// values of the product decoder, optionally undoing the helical interleave.
+//
+// Received value i (arrival order) is stored at block position j(i): the
+// helical position (i * s) mod N when deinter is set (encoder/helical_map.h,
+// s chosen by kz), i otherwise. When s shares a factor with N, several values
+// land on one position (the last one wins) and others keep what channel held.
+#pragma once
+
+#include <cstdint>
+
+// BPSK amplitudes: levels = 2^(resolution - 1), scale = levels / quantLimit,
+// q = floor(x * scale) after x is pulled just inside +-quantLimit (an absolute
+// margin of 0.000001), giving -levels ... levels - 1.
+//   resolution  in      quantiser bits, >= 1 (validated by the node; lower
+//                       values act as 1). From 31 on, levels saturates at
+//                       2^30, since 2^31 does not fit an int32_t; the decoder
+//                       clips to +-31, so every resolution above 6 decodes
+//                       alike anyway.
+//   quantLimit  in      clipping amplitude, > 0
+//   received    in/out  blockSize amplitudes; clipped values are written back
+//   channel     out     blockSize integers in block order
+// A product outside int32_t (possible only for a quantLimit below the clipping
+// margin) saturates, and a NaN amplitude gives 0.
+void QuantizeBlock(int32_t resolution, double quantLimit, uint32_t deinter, double* received,
+                   int32_t* channel, int32_t nx, int32_t ny, int32_t kz, int32_t blockSize);
+
+// Ready integer soft values (from the LLR calculator): each value truncated
+// toward zero. Values beyond the int32_t range saturate at its ends and NaN
+// gives 0; the decoder clips to +-31, so neither changes a decision.
+void ConvertSoftBlock(uint32_t deinter, const double* received, int32_t* channel, int32_t nx,
+                      int32_t ny, int32_t kz, int32_t blockSize);
