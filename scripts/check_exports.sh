@@ -22,7 +22,7 @@ for so in "$@"; do
       ;;
     *.dll)
       dump=$(objdump -p "$so")
-      names=$(echo "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{f=1;next} f&&/^\s*\[/{print $NF;next} f{f=0}' \
+      names=$(echo "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{f=1;next} f&&/^[ \t]*\[/{print $NF;next} f{f=0}' \
               | sort | tr '\n' ' ' | sed 's/ $//')
       check "$so" "$names"
       imports=$(echo "$dump" | awk '/DLL Name:/{print tolower($3)}' | sort -u | tr '\n' ' ')
