@@ -1,0 +1,115 @@
+// Shared helpers of the LLR tests: a scratch directory, the example
+// constellation files, and the table build written out step by step from the
+// rules (sums over indices 0 ... 63 and bits 0 ... min(m, 6) - 1, no
+// underflow handling) as an independent oracle.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace llr_test {
+
+inline uint32_t TestSeed() {
+    const char* text = std::getenv("TPC_TEST_SEED");
+    return text != nullptr ? static_cast<uint32_t>(std::strtoul(text, nullptr, 10)) : 20250117u;
+}
+
+// A directory of its own under the system's temporary directory, removed
+// with everything in it when the object goes.
+class ScratchDirectory {
+public:
+    ScratchDirectory() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "llr_test_XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    bool ok() const { return !path_.empty(); }
+
+    // Writes `content` to a file of that name in the directory; returns its path.
+    std::string Write(const std::string& name, const std::string& content) const {
+        const std::string file = path_ + "/" + name;
+        std::ofstream(file, std::ios::binary) << content;
+        return file;
+    }
+    std::string PathOf(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+inline std::string ExampleConstellation(const std::string& name) {
+    const std::filesystem::path here = std::filesystem::path(__FILE__).parent_path();
+    return (here / ".." / ".." / "examples" / "constellations" / name).string();
+}
+
+struct Constellation {
+    std::vector<double> pointI = std::vector<double>(256, 0.0);
+    std::vector<double> pointQ = std::vector<double>(256, 0.0);
+};
+
+// The table as the rules state it, without any of the library's decisions on
+// open points. An entry that is not a number or infinite is kept as such.
+// rawOnly leaves the unnormalised ratios.
+inline std::vector<double> DesignTable(const Constellation& c, int32_t M, double L, double esno,
+                                       bool rawOnly = false) {
+    const int32_t m = static_cast<int32_t>(std::log10(static_cast<double>(M)) * 3.322);
+    const double A = M == 8 ? 60.0 : (M <= 32 ? 30.0 : 70.0);
+    const double gamma = (M > 32 && esno > 8.0) ? 8.0 : esno;
+    const double w = 2.0 * L / 256.0;
+    std::vector<double> table(static_cast<size_t>(m) * 65536, 0.0);
+    double mu[256] = {};
+    for (int32_t r = 0; r < 256; ++r) {
+        const double I = -L + L / 256.0 + r * w;
+        for (int32_t col = 0; col < 256; ++col) {
+            const double Q = -L + L / 256.0 + col * w;
+            for (int32_t s = 0; s < M; ++s) {
+                const double d2 = (I - c.pointI[s]) * (I - c.pointI[s]) +
+                                  (Q - c.pointQ[s]) * (Q - c.pointQ[s]);
+                mu[s] = std::exp(-d2 * gamma);
+            }
+            for (int32_t k = 0; k < std::min(m, 6); ++k) {
+                double N = 0.0, D = 0.0;
+                for (int32_t s = 0; s < 64; ++s) {
+                    if ((s >> k) & 1) {
+                        N += mu[s];
+                    } else {
+                        D += mu[s];
+                    }
+                }
+                table[(m * 256) * r + m * col + k] = std::log(N / D);
+            }
+        }
+    }
+    if (rawOnly) return table;
+    double P = table[0];
+    for (double v : table) {
+        if (v > P) P = v;
+    }
+    const double f = (1.0 / P) * A;
+    // Our one departure from the plain formula: f * P can round to a hair
+    // above A, which would make the peak 2A + 1 instead of 2A - 1.
+    for (double& v : table) v = 2.0 * std::ceil(std::min(f * v, A)) - 1.0;
+    return table;
+}
+
+inline size_t EntryIndex(int32_t m, int32_t r, int32_t c, int32_t k) {
+    return static_cast<size_t>((m * 256) * r + m * c + k);
+}
+
+}  // namespace llr_test
