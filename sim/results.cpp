@@ -1,0 +1,228 @@
+#include "sim/results.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "sim/units.h"
+
+namespace tpcsim {
+
+double PointRecord::ber() const {
+    return counts.bits > 0 ? static_cast<double>(counts.bitErrors) / counts.bits : 0.0;
+}
+
+double PointRecord::fer() const {
+    return counts.blocks > 0 ? static_cast<double>(counts.blockErrors) / counts.blocks : 0.0;
+}
+
+Interval PointRecord::berInterval() const { return WilsonInterval(counts.bitErrors, counts.bits); }
+
+double PointRecord::infoMbitPerSecond() const {
+    return seconds > 0 ? counts.bits / seconds / 1e6 : 0.0;
+}
+
+namespace {
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+std::string Quoted(const std::string& path) {
+    std::string q = "'";
+    for (char c : path) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary);
+    file << text;
+    if (!file) throw std::runtime_error("cannot write " + path.string());
+}
+
+}  // namespace
+
+std::string TableHeader() {
+    return " Eb/N0   Es/N0      blocks  bit errors       BER      block err       FER    "
+           "BER 95% interval     Mbit/s\n";
+}
+
+std::string TableRow(const PointRecord& p) {
+    const Interval ci = p.berInterval();
+    return Format("%6.2f  %6.2f  %10lld  %10lld  %9.3e  %10lld  %9.3e  [%8.2e, %8.2e]  %7.3f\n",
+                  p.ebN0Db, p.esN0Db, static_cast<long long>(p.counts.blocks),
+                  static_cast<long long>(p.counts.bitErrors), p.ber(),
+                  static_cast<long long>(p.counts.blockErrors), p.fer(), ci.low, ci.high,
+                  p.infoMbitPerSecond());
+}
+
+std::string FormatCsv(const RunRecord& run) {
+    std::string csv =
+        "ebn0_db,esn0_db,blocks,bits,bit_errors,ber,ber_low95,ber_high95,block_errors,fer,"
+        "seconds,info_mbit_per_s\n";
+    for (const PointRecord& p : run.points) {
+        const Interval ci = p.berInterval();
+        csv += Format("%.4f,%.4f,%lld,%lld,%lld,%.6e,%.6e,%.6e,%lld,%.6e,%.3f,%.4f\n", p.ebN0Db,
+                      p.esN0Db, static_cast<long long>(p.counts.blocks),
+                      static_cast<long long>(p.counts.bits),
+                      static_cast<long long>(p.counts.bitErrors), p.ber(), ci.low, ci.high,
+                      static_cast<long long>(p.counts.blockErrors), p.fer(), p.seconds,
+                      p.infoMbitPerSecond());
+    }
+    return csv;
+}
+
+std::string FormatJson(const RunRecord& run) {
+    const SimOptions& o = run.options;
+    nlohmann::ordered_json config;
+    config["nx"] = o.nx;
+    config["ny"] = o.ny;
+    config["nz"] = o.nz;
+    config["kx"] = o.kx;
+    config["ky"] = o.ky;
+    config["kz"] = o.kz;
+    config["threshold"] = o.threshold;
+    config["interleave"] = o.interleave;
+    config["encoder-offset"] = o.encoderOffset;
+    config["iterations"] = o.iterations;
+    config["weights"] = {o.weights[0], o.weights[1], o.weights[2]};
+    config["selective-stop"] = o.selectiveStop;
+    config["resolution"] = o.resolution;
+    config["quant-limit"] = o.quantLimit;
+    config["offset"] = o.offset;
+    if (!o.constellation.empty()) {
+        config["constellation"] = o.constellation;
+        config["points"] = o.points;
+        if (o.llrEsNoFixed) config["llr-esno"] = o.llrEsNo;
+        config["llr-limit"] = o.llrLimit;
+        config["llr-resolution"] = o.llrResolution;
+    }
+    config[o.sweepIsEsN0 ? "esn0" : "ebn0"] = o.sweep;
+    config["errors"] = o.errors;
+    config["max-blocks"] = o.maxBlocks;
+    config["min-ber"] = o.minBer;
+    config["seed"] = o.seed;
+    config["batch"] = o.batch;
+
+    nlohmann::ordered_json doc;
+    doc["program"] = "tpcsim";
+    doc["version"] = TPCSIM_VERSION;
+    doc["command_line"] = o.commandLine;
+    doc["library"] = run.libraryPath;
+    doc["seed"] = o.seed;
+    doc["threads"] = run.threads;
+    doc["configuration"] = config;
+    doc["code"] = {{"info_bits", run.geometry.infoBits},
+                   {"code_bits", run.geometry.codeBits},
+                   {"rate", run.geometry.codeRate()},
+                   {"bits_per_symbol", run.geometry.bitsPerSymbol},
+                   {"biawgn_limit_ebn0_db", run.capacityLimitDb}};
+    doc["confidence_interval"] = "Wilson score, 95%, on bits";
+    nlohmann::ordered_json points = nlohmann::ordered_json::array();
+    for (const PointRecord& p : run.points) {
+        const Interval ci = p.berInterval();
+        points.push_back({{"ebn0_db", p.ebN0Db},
+                          {"esn0_db", p.esN0Db},
+                          {"blocks", p.counts.blocks},
+                          {"bits", p.counts.bits},
+                          {"bit_errors", p.counts.bitErrors},
+                          {"ber", p.ber()},
+                          {"ber_low95", ci.low},
+                          {"ber_high95", ci.high},
+                          {"block_errors", p.counts.blockErrors},
+                          {"fer", p.fer()},
+                          {"seconds", p.seconds},
+                          {"info_mbit_per_s", p.infoMbitPerSecond()}});
+    }
+    doc["points"] = points;
+    doc["interrupted"] = run.interrupted;
+    doc["seconds"] = run.seconds;
+    return doc.dump(2) + "\n";
+}
+
+std::string GnuplotScript(const RunRecord& run) {
+    double xmin = run.capacityLimitDb, xmax = run.capacityLimitDb;
+    double ymin = 1e-7;
+    for (const PointRecord& p : run.points) {
+        xmin = std::min(xmin, p.ebN0Db);
+        xmax = std::max(xmax, p.ebN0Db);
+        if (p.ber() > 0) ymin = std::min(ymin, p.ber() / 3);
+    }
+    xmin = std::floor(xmin - 0.5);
+    xmax = std::ceil(xmax + 0.5);
+    const double decade = std::pow(10.0, std::floor(std::log10(ymin)));
+    const devhost::LinkGeometry& g = run.geometry;
+    std::string code = Format("(%d,%d)x(%d,%d)", run.options.nx, run.options.kx, run.options.ny,
+                              run.options.ky);
+    if (run.options.nz > 1) code += Format("x(%d,%d)", run.options.nz, run.options.kz);
+    const std::string modulation =
+        run.options.constellation.empty()
+            ? std::string("BPSK")
+            : Format("%d points", run.options.points);
+
+    std::string s;
+    s += "# Made by tpcsim; run `gnuplot plot.gp` in this directory to redraw.\n";
+    s += "set datafile separator ','\n";
+    s += "set logscale y\n";
+    s += "set format y '10^{%L}'\n";
+    s += Format("set xrange [%g:%g]\n", xmin, xmax);
+    s += Format("set yrange [%g:1]\n", decade);
+    s += "set grid xtics ytics mytics\n";
+    s += "set xlabel 'E_b/N_0 (dB)'\n";
+    s += "set ylabel 'error rate'\n";
+    s += Format("set title 'TPC %s, rate %.4f, %s, %d axis passes, seed %llu'\n", code.c_str(),
+                g.codeRate(), modulation.c_str(), run.options.iterations,
+                static_cast<unsigned long long>(run.options.seed));
+    s += "set key top right box opaque\n";
+    s += "set samples 400\n";
+    s += "uncoded(x) = 0.5 * erfc(sqrt(10**(x / 10.0)))\n";
+    s += Format("limit = %.4f\n", run.capacityLimitDb);
+    s += "set arrow 1 from limit, graph 0 to limit, graph 1 nohead dt 2 lw 1.5 lc rgb '#808080'\n";
+    s += Format("set label 1 sprintf('BI-AWGN limit, R = %.3f: %%.2f dB', limit) at limit, graph 0.06 "
+                "left offset -0.8, 0 rotate by 90 textcolor rgb '#606060'\n",
+                g.codeRate());
+    s += "nz(v) = v > 0 ? v : 1/0\n";
+    s += "plot uncoded(x) title 'uncoded BPSK' with lines dt 3 lw 1.5 lc rgb '#404040', \\\n";
+    s += "     'results.csv' using 1:(nz($6)):(nz($7)):(nz($8)) skip 1 with yerrorlines "
+         "title 'BER (95% interval)' lw 2 pt 7 lc rgb '#1f5fbf', \\\n";
+    s += "     'results.csv' using 1:(nz($10)) skip 1 with linespoints title 'FER' lw 2 pt 5 "
+         "lc rgb '#c03020'\n";
+    return "set terminal pngcairo size 960,640 font 'sans,11'\nset output 'ber.png'\n" + s +
+           "set terminal svg size 960,640 dynamic font 'sans,11'\nset output 'ber.svg'\nreplot\n";
+}
+
+std::string WriteOutputs(const std::string& dir, const RunRecord& run) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::create_directories(dir, error);
+    if (error) throw std::runtime_error("cannot create " + dir + ": " + error.message());
+    WriteFile(fs::path(dir) / "results.csv", FormatCsv(run));
+    WriteFile(fs::path(dir) / "results.json", FormatJson(run));
+    WriteFile(fs::path(dir) / "plot.gp", GnuplotScript(run));
+    if (run.points.empty()) return "no finished point: no plot";
+    if (std::system("command -v gnuplot >/dev/null 2>&1") != 0) {
+        return "gnuplot is not installed (package gnuplot-nox): no plot; plot.gp is ready for it";
+    }
+    const std::string command = "cd " + Quoted(dir) + " && gnuplot plot.gp 2>gnuplot.log";
+    if (std::system(command.c_str()) != 0) {
+        return "gnuplot failed (see " + (fs::path(dir) / "gnuplot.log").string() + "): no plot";
+    }
+    fs::remove(fs::path(dir) / "gnuplot.log", error);
+    return "";
+}
+
+}  // namespace tpcsim

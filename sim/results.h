@@ -1,0 +1,50 @@
+// What a sweep produced, and the writers of the table, CSV, JSON and plot.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "devhost/link.h"
+#include "sim/options.h"
+#include "sim/statistics.h"
+#include "sim/sweep_engine.h"
+
+namespace tpcsim {
+
+struct PointRecord {
+    double ebN0Db = 0, esN0Db = 0;
+    LinkCounts counts;
+    double seconds = 0;
+    double ber() const;
+    double fer() const;
+    Interval berInterval() const;  // Wilson, 95%, on bits
+    double infoMbitPerSecond() const;
+};
+
+struct RunRecord {
+    SimOptions options;
+    std::string libraryPath;
+    int threads = 1;
+    devhost::LinkGeometry geometry{};
+    double capacityLimitDb = 0;  // binary-input AWGN limit for the code rate
+    std::vector<PointRecord> points;
+    bool interrupted = false;
+    double seconds = 0;
+};
+
+std::string TableHeader();
+std::string TableRow(const PointRecord& point);
+std::string FormatCsv(const RunRecord& run);
+// Keys of "configuration" are the option names, so the file can be given to
+// --config to repeat the run.
+std::string FormatJson(const RunRecord& run);
+// gnuplot commands that read results.csv in the current directory and write
+// ber.png and ber.svg.
+std::string GnuplotScript(const RunRecord& run);
+
+// Writes results.csv, results.json, plot.gp, ber.png and ber.svg into `dir`
+// (created if needed). Returns a note for the user about the plot ("" when
+// it was made). Throws std::runtime_error when a file cannot be written.
+std::string WriteOutputs(const std::string& dir, const RunRecord& run);
+
+}  // namespace tpcsim

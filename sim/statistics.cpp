@@ -1,0 +1,22 @@
+#include "sim/statistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tpcsim {
+
+Interval WilsonInterval(int64_t errors, int64_t trials, double z) {
+    if (trials <= 0) return {0.0, 1.0};
+    const double n = static_cast<double>(trials);
+    const double p = static_cast<double>(errors) / n;
+    const double z2 = z * z;
+    const double denominator = 1 + z2 / n;
+    const double centre = (p + z2 / (2 * n)) / denominator;
+    const double half = z / denominator * std::sqrt(p * (1 - p) / n + z2 / (4 * n * n));
+    // At the ends the interval touches 0 or 1 exactly; rounding would leave a trace.
+    const double low = errors <= 0 ? 0.0 : std::max(0.0, centre - half);
+    const double high = errors >= trials ? 1.0 : std::min(1.0, centre + half);
+    return {low, high};
+}
+
+}  // namespace tpcsim

@@ -1,0 +1,78 @@
+// The sweep engine: each Eb/N0 point is a sequence of work units of a few
+// blocks; workers take units in order, and the results are summed and the
+// stop rule applied in unit order, so the counts of a point do not depend on
+// the number of threads or on which worker ran which unit.
+//
+//   unit:    0   1   2   3   4   5 ...        seed(u) = UnitSeed(seed, point, u)
+//   worker:  A   B   A   B   B   A            (any assignment)
+//   summed:  0 + 1 + 2 + 3 ... until the rule is met after unit s; units
+//            beyond s that were already running are discarded.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "devhost/link.h"
+
+namespace tpcsim {
+
+using devhost::LinkCounts;
+
+// Seed of unit `unit` of point `point`: splitmix64 mixing of all three, so
+// neighbouring units and points get unrelated streams.
+uint64_t UnitSeed(uint64_t seed, uint64_t point, uint64_t unit);
+
+struct StopRule {
+    int64_t blockErrors = 100;  // end the point when this many blocks are in error
+    int64_t maxBlocks = 0;      // ... or when this many blocks are run (0: no limit)
+};
+
+// Blocks in unit `unit` with `batch` blocks per unit: the last unit before
+// maxBlocks is shortened so that a point never runs more than maxBlocks.
+int64_t UnitBlocks(int64_t unit, int64_t batch, int64_t maxBlocks);
+
+// True when the counts summed so far end the point.
+bool PointDone(const LinkCounts& counts, const StopRule& rule);
+
+// Runs one unit: `blocks` blocks seeded by `seed`. One runner per worker
+// thread; a runner is used by its own worker only.
+class UnitRunner {
+public:
+    virtual ~UnitRunner() = default;
+    virtual LinkCounts run(int64_t blocks, uint64_t seed) = 0;
+};
+// Makes the runner of worker `worker` for the current point; may throw.
+using RunnerFactory = std::function<std::unique_ptr<UnitRunner>(int worker)>;
+
+struct PointProgress {
+    LinkCounts counts;      // summed in unit order so far
+    double seconds = 0;     // since the point started
+};
+// Called from the thread that runs the point, about every `interval` seconds.
+using ProgressFn = std::function<void(const PointProgress&)>;
+
+struct PointResult {
+    LinkCounts counts;
+    int64_t units = 0;           // units summed
+    double seconds = 0;          // wall time of the point
+    bool interrupted = false;    // `stop` was raised before the rule was met
+};
+
+struct PointJob {
+    uint64_t seed = 1;
+    uint64_t point = 0;   // index of the point in the sweep
+    int64_t batch = 16;   // blocks per unit
+    StopRule rule;
+    int threads = 1;
+};
+
+// Runs one point with `job.threads` workers. `stop` (may be null) is polled
+// between units: once set, no new unit starts and the result is marked
+// interrupted. Throws the first exception a runner threw.
+PointResult RunPoint(const PointJob& job, const RunnerFactory& makeRunner,
+                     const std::atomic<bool>* stop, const ProgressFn& progress,
+                     double progressInterval = 0.5);
+
+}  // namespace tpcsim
