@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +19,12 @@
 #include <vector>
 
 namespace llr_test {
+
+// x87 arithmetic (32-bit x86 without SSE math) keeps doubles in 80-bit
+// registers wherever the compiler chooses, so two compilations of one
+// formula can differ in the last bits; bit-for-bit comparisons hold only
+// where doubles are evaluated as doubles.
+inline constexpr bool kDoublesEvaluatedAsDoubles = FLT_EVAL_METHOD == 0;
 
 inline uint32_t TestSeed() {
     const char* text = std::getenv("TPC_TEST_SEED");
