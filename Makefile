@@ -20,8 +20,11 @@ native asan linux32 win32 win64:
 test-native test-asan test-linux32: test-%: %
 	ctest --preset $* -j $(JOBS)
 
-run: setup-run native
-	./build/native/devhost_demo
+# The link simulator's embedded default sweep; table on stdout, files in results/.
+run: setup-run
+	cmake --preset native >/dev/null
+	cmake --build build/native -j $(JOBS) --target tpcsim
+	./build/native/tpcsim
 
 test: setup-test
 	$(MAKE) test-native
