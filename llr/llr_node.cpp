@@ -1,0 +1,150 @@
+// LLRcalculator: turns each received I/Q symbol into m soft bit values,
+// looked up in a table built once per run from the constellation file, and
+// emits them one per call at m times the symbol rate, bit 0 first.
+#include "host/entry_points.h"
+#include "host/node_frame.h"
+#include "llr/constellation_reader.h"
+#include "llr/llr_table.h"
+
+namespace {
+
+constexpr int32_t kAllocationFailure = 1;
+constexpr int32_t kFileError = 8;
+constexpr int32_t kInvalidParameters = 9;
+constexpr int32_t kGridBits = 8;
+constexpr int32_t kMaxPoints = 256;
+constexpr int32_t kSymbolLlrEntries = 10;
+constexpr size_t kCellsPerBit = 65536;
+constexpr const char* kNoPositivePeakError =
+    "LLR table has no positive peak: check the constellation file and Es/No";
+
+struct LlrState {
+    double* llrTable;
+    double* pointI;
+    double* pointQ;
+    int32_t symbolCount;
+    int32_t* symbolLlrs;
+    int32_t bitsPerSymbol;
+    int32_t gridBits;
+    double esNo;
+    double gridLimit;
+    double emittedCount;
+    double outputPeriod;
+    int32_t nextLlr;
+    double sampleI;
+    double sampleQ;
+    int32_t* cellRow;
+    int32_t* cellColumn;
+    const char* fileName;
+    int32_t* openFailed;
+};
+
+void ReleaseBuffers(LlrState& s) {
+    ReleaseBuffer(s.llrTable);
+    ReleaseBuffer(s.pointI);
+    ReleaseBuffer(s.pointQ);
+    ReleaseBuffer(s.symbolLlrs);
+    ReleaseBuffer(s.cellRow);
+    ReleaseBuffer(s.cellColumn);
+    ReleaseBuffer(s.openFailed);
+}
+
+int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
+    LlrState* s = AcquireState<LlrState>(instance);
+    if (s == nullptr) return ReportError(system, kStateAllocationError, kAllocationFailure);
+    const LlrParams& p = *static_cast<const LlrParams*>(instance.params);
+    const PortRecord& input = *instance.inputs[0];
+    PortRecord& output = instance.outputs[0];
+
+    s->symbolCount = p.numsym;
+    s->esNo = p.esno;
+    s->gridLimit = p.quantLimit;
+    s->fileName = p.file;
+    s->gridBits = kGridBits;
+
+    // The table is sized by the constellation, so nonsense sizes are turned
+    // away before anything is allocated.
+    if (const char* problem = CheckLlrParameters(s->symbolCount, s->gridLimit)) {
+        return ReportError(system, problem, kInvalidParameters);
+    }
+    s->bitsPerSymbol = BitsPerSymbol(s->symbolCount);
+
+    // A record left from a run without a final call still holds buffers.
+    ReleaseBuffers(*s);
+    if (!AllocateBuffer(s->llrTable, static_cast<size_t>(s->bitsPerSymbol) * kCellsPerBit) ||
+        !AllocateBuffer(s->pointI, kMaxPoints) || !AllocateBuffer(s->pointQ, kMaxPoints) ||
+        !AllocateBuffer(s->symbolLlrs, kSymbolLlrEntries) || !AllocateBuffer(s->cellRow, 1) ||
+        !AllocateBuffer(s->cellColumn, 1) || !AllocateBuffer(s->openFailed, 1)) {
+        return ReportError(system, kBufferAllocationError, kAllocationFailure);
+    }
+
+    output.rate = input.rate * s->bitsPerSymbol;
+    output.time = input.time;
+    CopyPortInfo(input, output);
+    s->outputPeriod = 1.0 / output.rate;
+    s->nextLlr = 0;
+    s->emittedCount = 0.0;
+    *s->openFailed = 0;
+
+    ReadConstellation(s->pointI, s->pointQ, s->symbolCount, s->fileName, s->openFailed);
+    if (*s->openFailed == 1) {
+        return ReportError(system, "Error opening constellation file", kFileError);
+    }
+    if (!BuildLlrTable(s->pointI, s->pointQ, s->llrTable, s->symbolCount, s->gridLimit,
+                       s->gridBits, s->esNo)) {
+        return ReportError(system, kNoPositivePeakError, kInvalidParameters);
+    }
+    return 0;
+}
+
+void Run(const SystemRecord& system, NodeInstance& instance) {
+    LlrState& s = *static_cast<LlrState*>(instance.state);
+    const PortRecord& inputI = *instance.inputs[0];
+    const PortRecord& inputQ = *instance.inputs[1];
+    PortRecord& output = instance.outputs[0];
+
+    if (inputI.noSample == 0) {
+        // I and Q travel together: Q's own flag is not consulted.
+        s.sampleI = inputI.value;
+        s.sampleQ = inputQ.value;
+        LocateLlrCell(s.sampleI, s.sampleQ, s.gridLimit, s.gridBits, s.cellRow, s.cellColumn);
+        FetchSymbolLlrs(s.bitsPerSymbol, *s.cellRow, *s.cellColumn, s.symbolLlrs, s.llrTable);
+        s.nextLlr = 0;
+    }
+
+    if (TimeReached(output.time, system)) {
+        // Past the ten stored values (more emissions than bits between two
+        // symbols) the output carries 0.0, as the unused entries do.
+        output.value = s.nextLlr < kSymbolLlrEntries ? static_cast<double>(s.symbolLlrs[s.nextLlr])
+                                                     : 0.0;
+        if (s.nextLlr < kSymbolLlrEntries) ++s.nextLlr;
+        output.noSample = 0;
+        output.time = s.emittedCount * s.outputPeriod;
+        CopyPortInfo(inputI, output);
+        s.emittedCount += 1.0;
+    } else {
+        output.noSample = 1;
+    }
+}
+
+void Finish(NodeInstance& instance) {
+    if (instance.state == nullptr) return;
+    ReleaseBuffers(*static_cast<LlrState*>(instance.state));
+    ReleaseState(instance);
+}
+
+}  // namespace
+
+extern "C" int32_t LLRcalculator(SystemRecord* system, NodeInstance* instance) {
+    switch (PhaseOf(*system)) {
+        case CallPhase::kInit:
+            return Initialise(*system, *instance);
+        case CallPhase::kFinal:
+            Finish(*instance);
+            return 0;
+        case CallPhase::kRun:
+            Run(*system, *instance);
+            return 0;
+    }
+    return 0;
+}
