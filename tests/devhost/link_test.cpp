@@ -118,5 +118,51 @@ TEST(LinkTest, DefaultCodeWaterfall) {
     EXPECT_LT(berHigh, berLow / 100);
 }
 
+std::string Example(const char* name) {
+    return std::string(TPC_SOURCE_DIR) + "/examples/constellations/" + name;
+}
+
+struct Modulation {
+    const char* file;
+    int32_t points;
+};
+
+LinkConfig ModulatedConfig(const Modulation& m, double ebN0Db) {
+    LinkConfig c = DefaultLinkConfig(TheLibrary());
+    c.constellation = Example(m.file);
+    c.llr.numsym = m.points;
+    c.decoder.selectstp = 1;
+    c.ebN0Db = ebN0Db;
+    return c;
+}
+
+// The LLR calculator between channel and decoder: noiseless round trips
+// (integer soft input, interleaved too), then every bit at a comfortable
+// Eb/N0 and a waterfall as it drops.
+TEST(LinkTest, HigherOrderModulationThroughTheLlrCalculator) {
+    const Modulation modulations[] = {
+        {"bpsk_pair.txt", 2}, {"qpsk.txt", 4}, {"8psk.txt", 8}, {"16qam.txt", 16}};
+    for (const Modulation& m : modulations) {
+        SCOPED_TRACE(m.file);
+        LinkConfig clean = ModulatedConfig(m, 0);
+        clean.noiseless = true;
+        clean.encoder.interleave = clean.decoder.deinter = 1;
+        Link noiseless(TheLibrary(), clean);
+        EXPECT_EQ(noiseless.run(2, 5).bitErrors, 0);
+
+        Link comfortable(TheLibrary(), ModulatedConfig(m, 6.0));
+        const LinkCounts good = comfortable.run(4, 11);
+        EXPECT_EQ(good.blocks, 4);
+        EXPECT_EQ(good.bitErrors, 0);
+
+        Link poor(TheLibrary(), ModulatedConfig(m, 1.0));
+        const LinkCounts bad = poor.run(4, 11);
+        std::printf("%s: BER %.3g at 1 dB, %.3g at 6 dB Eb/N0\n", m.file,
+                    static_cast<double>(bad.bitErrors) / bad.bits,
+                    static_cast<double>(good.bitErrors) / good.bits);
+        EXPECT_GT(bad.bitErrors, good.bits / 1000);
+    }
+}
+
 }  // namespace
 }  // namespace devhost
