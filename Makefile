@@ -1,7 +1,8 @@
 # Top-level entry points. Both install what they lack on a fresh Debian 12
 # machine, configure and build what they need, and run.
 #   make run    the demonstration (the link simulator's default sweep)
-#   make test   every test preset, the Windows DLLs and their export tables
+#   make test   every test preset, the Windows DLLs and their export tables,
+#               and the real dialogs of the 64-bit DLL under wine
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
@@ -31,6 +32,7 @@ test: setup-test
 	$(MAKE) test-asan
 	$(MAKE) test-linux32
 	$(MAKE) win32 win64
+	scripts/wine_tests.sh build/win64
 	scripts/check_exports.sh build/native/libtpc.so build/linux32/libtpc.so build/win32/tpc.dll build/win64/tpc.dll
 
 bench: setup-run native
