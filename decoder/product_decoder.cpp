@@ -176,11 +176,11 @@ void DecodeProductBlock3D(int32_t iterations, uint32_t selectstp, int32_t* chann
     }
 }
 
-void DecodeProductBlock(int32_t iterations, uint32_t selectstp, int32_t* channel,
-                        int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                        int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
-                        int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
-                        int32_t* extrinsicB) {
+void DecodeProductBlockPlain(int32_t iterations, uint32_t selectstp, int32_t* channel,
+                             int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
+                             int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
+                             int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
+                             int32_t* extrinsicB) {
     if (kz < 2) {
         DecodeProductBlock2D(iterations, selectstp, channel, decisions, nx, kx, ny, ky, nz, kz,
                              blockSize, NUMX, NUMY, NUMZ, planeSize, extrinsicA);
@@ -191,3 +191,5 @@ void DecodeProductBlock(int32_t iterations, uint32_t selectstp, int32_t* channel
 }
 
 int32_t DecoderPassCounter() { return passCounter; }
+
+void SetDecoderPassCounter(int32_t value) { passCounter = value; }

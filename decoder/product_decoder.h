@@ -18,6 +18,9 @@
 #include <cstdint>
 
 // Decodes one block; selects the schedule by kz (< 2: two dimensions).
+// DecodeProductBlock runs the implementation chosen once for this CPU
+// (product_decoder_dispatch.h); every implementation returns exactly what
+// DecodeProductBlockPlain returns, which stays as the reference and fallback.
 //   iterations  in      maximum number of axis passes; tested at the start
 //                       of each cycle only, so whole cycles run; <= 0 runs none
 //   selectstp   in      nonzero: stop early once the component decoders
@@ -38,6 +41,12 @@ void DecodeProductBlock(int32_t iterations, uint32_t selectstp, int32_t* channel
                         int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
                         int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
                         int32_t* extrinsicB);
+
+void DecodeProductBlockPlain(int32_t iterations, uint32_t selectstp, int32_t* channel,
+                             int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
+                             int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
+                             int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
+                             int32_t* extrinsicB);
 
 // The two schedules, callable directly. The 2D one still clips all
 // blockSize channel values but decodes (and writes decisions for) only the
@@ -67,3 +76,7 @@ int32_t ExtrinsicValue(uint8_t bit, int32_t reliability, int32_t rowInput);
 // the number of axis passes that ran. It is per thread so that decoders on
 // separate threads never race.
 int32_t DecoderPassCounter();
+
+// For the other implementations of DecodeProductBlock, which keep their own
+// count while decoding and leave the same final value behind.
+void SetDecoderPassCounter(int32_t value);

@@ -1,0 +1,146 @@
+// The fast product decoder over AVX2: sixteen 16-bit lanes per register.
+// Compiled for AVX2 by a target option below the includes; the dispatcher
+// runs it only on a CPU that has AVX2.
+#include "decoder/fast_product_decoder.h"
+
+#if defined(TPC_FAST_DECODER_AVX2)
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "decoder/code_tables.h"
+#include "decoder/product_decoder.h"
+#include "decoder/word_steps.h"
+
+// Everything below, and nothing included above, is compiled for AVX2.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+
+#include "decoder/fast_product_kernel.h"
+
+namespace {
+
+struct Avx2Lanes {
+    static constexpr int32_t kLanes = 16;
+    using V = __m256i;
+
+    static V Set1(int16_t v) { return _mm256_set1_epi16(v); }
+    static V Zero() { return _mm256_setzero_si256(); }
+    static V Ones() { return _mm256_set1_epi32(-1); }
+    static V Load(const int16_t* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
+    static void Store(int16_t* p, V v) { _mm256_storeu_si256(reinterpret_cast<V*>(p), v); }
+    static V Add(V a, V b) { return _mm256_add_epi16(a, b); }
+    static V Sub(V a, V b) { return _mm256_sub_epi16(a, b); }
+    static V AddSat(V a, V b) { return _mm256_adds_epi16(a, b); }
+    static V Min(V a, V b) { return _mm256_min_epi16(a, b); }
+    static V Max(V a, V b) { return _mm256_max_epi16(a, b); }
+    static V CmpEq(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
+    static V CmpGt(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
+    static V And(V a, V b) { return _mm256_and_si256(a, b); }
+    static V Or(V a, V b) { return _mm256_or_si256(a, b); }
+    static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
+    static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
+    static V ShiftLeft8(V a) { return _mm256_slli_epi16(a, 8); }
+    static bool Any(V mask) { return _mm256_movemask_epi8(mask) != 0; }
+
+    static V Load32(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
+
+    // As in the SSE2 lanes: stores pack to 16 bits unchanged, madd forms
+    // (A + B) * w in 32 bits, the shift divides truncating toward zero. The
+    // packs and unpacks work within 128-bit halves; their reorderings cancel
+    // except for the final pack, which one permute puts right.
+    static V Weighted(V products) {
+        const V negativeBias =
+            _mm256_and_si256(_mm256_srai_epi32(products, 31), _mm256_set1_epi32(15));
+        return _mm256_srai_epi32(_mm256_add_epi32(products, negativeBias), 4);
+    }
+    static V RowInput(const int32_t* channel, const int32_t* feedback,
+                      const int32_t* feedbackExtra, int16_t weight) {
+        const V a = _mm256_packs_epi32(Load32(feedback), Load32(feedback + 8));
+        const V b = feedbackExtra != nullptr
+                        ? _mm256_packs_epi32(Load32(feedbackExtra), Load32(feedbackExtra + 8))
+                        : _mm256_setzero_si256();
+        const V w = _mm256_set1_epi16(weight);
+        const V lo = Weighted(_mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), w));
+        const V hi = Weighted(_mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), w));
+        const V sum = _mm256_permute4x64_epi64(
+            _mm256_packs_epi32(_mm256_add_epi32(lo, Load32(channel)),
+                               _mm256_add_epi32(hi, Load32(channel + 8))),
+            0xD8);
+        return _mm256_min_epi16(_mm256_max_epi16(sum, _mm256_set1_epi16(-SoftLimit)),
+                                _mm256_set1_epi16(SoftLimit));
+    }
+    static void StoreWide(int32_t* p, V v) {
+        _mm256_storeu_si256(reinterpret_cast<V*>(p),
+                            _mm256_cvtepi16_epi32(_mm256_castsi256_si128(v)));
+        _mm256_storeu_si256(reinterpret_cast<V*>(p + 8),
+                            _mm256_cvtepi16_epi32(_mm256_extracti128_si256(v, 1)));
+    }
+    static void StoreBits(int32_t* p, V mask) {
+        const V bits = _mm256_and_si256(mask, _mm256_set1_epi16(1));
+        _mm256_storeu_si256(reinterpret_cast<V*>(p),
+                            _mm256_cvtepu16_epi32(_mm256_castsi256_si128(bits)));
+        _mm256_storeu_si256(reinterpret_cast<V*>(p + 8),
+                            _mm256_cvtepu16_epi32(_mm256_extracti128_si256(bits, 1)));
+    }
+    // 8 x 8 transposes within both 128-bit halves at once.
+    static void TransposeHalves(V* r) {
+        const V a0 = _mm256_unpacklo_epi16(r[0], r[1]), a1 = _mm256_unpackhi_epi16(r[0], r[1]);
+        const V a2 = _mm256_unpacklo_epi16(r[2], r[3]), a3 = _mm256_unpackhi_epi16(r[2], r[3]);
+        const V a4 = _mm256_unpacklo_epi16(r[4], r[5]), a5 = _mm256_unpackhi_epi16(r[4], r[5]);
+        const V a6 = _mm256_unpacklo_epi16(r[6], r[7]), a7 = _mm256_unpackhi_epi16(r[6], r[7]);
+        const V b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
+        const V b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
+        const V b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
+        const V b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
+        r[0] = _mm256_unpacklo_epi64(b0, b4);
+        r[1] = _mm256_unpackhi_epi64(b0, b4);
+        r[2] = _mm256_unpacklo_epi64(b1, b5);
+        r[3] = _mm256_unpackhi_epi64(b1, b5);
+        r[4] = _mm256_unpacklo_epi64(b2, b6);
+        r[5] = _mm256_unpackhi_epi64(b2, b6);
+        r[6] = _mm256_unpacklo_epi64(b3, b7);
+        r[7] = _mm256_unpackhi_epi64(b3, b7);
+    }
+    // 16 x 16: rows[i] lane j becomes rows[j] lane i. Row i and row i + 8
+    // trade halves first, so that each 8 x 8 quarter lands in the half its
+    // columns belong to.
+    static void Transpose(V* rows) {
+        V low[8], high[8];
+        for (int32_t i = 0; i < 8; ++i) {
+            low[i] = _mm256_permute2x128_si256(rows[i], rows[i + 8], 0x20);
+            high[i] = _mm256_permute2x128_si256(rows[i], rows[i + 8], 0x31);
+        }
+        TransposeHalves(low);
+        TransposeHalves(high);
+        for (int32_t i = 0; i < 8; ++i) {
+            rows[i] = low[i];
+            rows[i + 8] = high[i];
+        }
+    }
+};
+
+}  // namespace
+
+void DecodeProductBlockAvx2(int32_t iterations, uint32_t selectstp, int32_t* channel,
+                            int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
+                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
+                            int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
+                            int32_t* extrinsicB) {
+    fast_kernel::Kernel<Avx2Lanes>::Decode(iterations, selectstp, channel, decisions, nx, kx, ny,
+                                           ky, nz, kz, blockSize, NUMX, NUMY, NUMZ, planeSize,
+                                           extrinsicA, extrinsicB);
+}
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+#endif  // TPC_FAST_DECODER_AVX2

@@ -1,0 +1,128 @@
+// The fast product decoder over SSE2: eight 16-bit lanes per register. SSE2
+// is part of every 64-bit x86 CPU; 32-bit builds compile this file for it
+// with a target option and the dispatcher checks the CPU first.
+#include "decoder/fast_product_decoder.h"
+
+#if defined(TPC_FAST_DECODER_SSE2)
+
+#include <emmintrin.h>
+
+#include <cstdint>
+
+#include "decoder/code_tables.h"
+#include "decoder/product_decoder.h"
+#include "decoder/word_steps.h"
+
+// Everything below, and nothing included above, is compiled for SSE2.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("sse2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("sse2")
+#endif
+
+#include "decoder/fast_product_kernel.h"
+
+namespace {
+
+struct Sse2Lanes {
+    static constexpr int32_t kLanes = 8;
+    using V = __m128i;
+
+    static V Set1(int16_t v) { return _mm_set1_epi16(v); }
+    static V Zero() { return _mm_setzero_si128(); }
+    static V Ones() { return _mm_set1_epi32(-1); }
+    static V Load(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
+    static void Store(int16_t* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
+    static V Add(V a, V b) { return _mm_add_epi16(a, b); }
+    static V Sub(V a, V b) { return _mm_sub_epi16(a, b); }
+    static V AddSat(V a, V b) { return _mm_adds_epi16(a, b); }
+    static V Min(V a, V b) { return _mm_min_epi16(a, b); }
+    static V Max(V a, V b) { return _mm_max_epi16(a, b); }
+    static V CmpEq(V a, V b) { return _mm_cmpeq_epi16(a, b); }
+    static V CmpGt(V a, V b) { return _mm_cmpgt_epi16(a, b); }
+    static V And(V a, V b) { return _mm_and_si128(a, b); }
+    static V Or(V a, V b) { return _mm_or_si128(a, b); }
+    static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
+    static V Select(V mask, V a, V b) {
+        return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+    }
+    static V ShiftLeft8(V a) { return _mm_slli_epi16(a, 8); }
+    static bool Any(V mask) { return _mm_movemask_epi8(mask) != 0; }
+
+    static V Load32(const int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
+
+    // Feedback stores hold extrinsic values (within +-20450), so they pack
+    // to 16 bits unchanged; madd then forms A*w + B*w in 32 bits, which is
+    // (A + B) * w exactly. Truncating division by 16: add 15 to negatives
+    // before the arithmetic shift. The sum with the channel value saturates
+    // when packed back, beyond the +-SoftLimit it is then limited to.
+    static V Weighted(V products) {
+        const V negativeBias = _mm_and_si128(_mm_srai_epi32(products, 31), _mm_set1_epi32(15));
+        return _mm_srai_epi32(_mm_add_epi32(products, negativeBias), 4);
+    }
+    static V RowInput(const int32_t* channel, const int32_t* feedback,
+                      const int32_t* feedbackExtra, int16_t weight) {
+        const V a = _mm_packs_epi32(Load32(feedback), Load32(feedback + 4));
+        const V b = feedbackExtra != nullptr
+                        ? _mm_packs_epi32(Load32(feedbackExtra), Load32(feedbackExtra + 4))
+                        : _mm_setzero_si128();
+        const V w = _mm_set1_epi16(weight);
+        const V lo = Weighted(_mm_madd_epi16(_mm_unpacklo_epi16(a, b), w));
+        const V hi = Weighted(_mm_madd_epi16(_mm_unpackhi_epi16(a, b), w));
+        const V sum = _mm_packs_epi32(_mm_add_epi32(lo, Load32(channel)),
+                                      _mm_add_epi32(hi, Load32(channel + 4)));
+        return _mm_min_epi16(_mm_max_epi16(sum, _mm_set1_epi16(-SoftLimit)),
+                             _mm_set1_epi16(SoftLimit));
+    }
+    static void StoreWide(int32_t* p, V v) {
+        _mm_storeu_si128(reinterpret_cast<V*>(p), _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16));
+        _mm_storeu_si128(reinterpret_cast<V*>(p + 4),
+                         _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16));
+    }
+    static void StoreBits(int32_t* p, V mask) {
+        const V bits = _mm_and_si128(mask, _mm_set1_epi16(1));
+        _mm_storeu_si128(reinterpret_cast<V*>(p), _mm_unpacklo_epi16(bits, _mm_setzero_si128()));
+        _mm_storeu_si128(reinterpret_cast<V*>(p + 4),
+                         _mm_unpackhi_epi16(bits, _mm_setzero_si128()));
+    }
+    // 8 x 8 transpose: rows[i] lane j becomes rows[j] lane i.
+    static void Transpose(V* r) {
+        const V a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
+        const V a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
+        const V a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
+        const V a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
+        const V b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
+        const V b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
+        const V b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
+        const V b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+        r[0] = _mm_unpacklo_epi64(b0, b4);
+        r[1] = _mm_unpackhi_epi64(b0, b4);
+        r[2] = _mm_unpacklo_epi64(b1, b5);
+        r[3] = _mm_unpackhi_epi64(b1, b5);
+        r[4] = _mm_unpacklo_epi64(b2, b6);
+        r[5] = _mm_unpackhi_epi64(b2, b6);
+        r[6] = _mm_unpacklo_epi64(b3, b7);
+        r[7] = _mm_unpackhi_epi64(b3, b7);
+    }
+};
+
+}  // namespace
+
+void DecodeProductBlockSse2(int32_t iterations, uint32_t selectstp, int32_t* channel,
+                            int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
+                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
+                            int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
+                            int32_t* extrinsicB) {
+    fast_kernel::Kernel<Sse2Lanes>::Decode(iterations, selectstp, channel, decisions, nx, kx, ny,
+                                           ky, nz, kz, blockSize, NUMX, NUMY, NUMZ, planeSize,
+                                           extrinsicA, extrinsicB);
+}
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+#endif  // TPC_FAST_DECODER_SSE2
