@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the real parameter dialogs of the 64-bit DLL under wine on a virtual X
 # display (tests/wine/dialog_wine_test.cpp), and turns the pictures the test
-# takes of the three dialogs with their defaults into docs/*.png.
+# takes of the three dialogs with their defaults into PNG files beside them.
 # Usage: scripts/wine_tests.sh [BUILD_DIR]   (default build/win64, already built)
+# With UPDATE_DOCS=1 the pictures also replace those shown in the README (docs/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -38,6 +39,10 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
 convert=/usr/bin/convert
 [ -x "$convert" ] || convert=convert
 for name in encoder_dialog decoder_dialog llr_dialog; do
-  "$convert" "$shots/$name.bmp" "$root/docs/$name.png"
-  echo "wine_tests: docs/$name.png"
+  "$convert" "$shots/$name.bmp" "$shots/$name.png"
+  echo "wine_tests: $shots/$name.png"
+  if [ "${UPDATE_DOCS:-0}" = 1 ]; then
+    cp "$shots/$name.png" "$root/docs/$name.png"
+    echo "wine_tests: docs/$name.png updated"
+  fi
 done
