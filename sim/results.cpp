@@ -124,6 +124,7 @@ std::string FormatJson(const RunRecord& run) {
     doc["command_line"] = o.commandLine;
     doc["library"] = run.libraryPath;
     doc["seed"] = o.seed;
+    doc["ranks"] = run.ranks;
     doc["threads"] = run.threads;
     doc["configuration"] = config;
     doc["code"] = {{"info_bits", run.geometry.infoBits},

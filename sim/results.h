@@ -24,7 +24,8 @@ struct PointRecord {
 struct RunRecord {
     SimOptions options;
     std::string libraryPath;
-    int threads = 1;
+    int ranks = 1;    // processes of a distributed run
+    int threads = 1;  // worker threads, over all ranks
     devhost::LinkGeometry geometry{};
     double capacityLimitDb = 0;  // binary-input AWGN limit for the code rate
     std::vector<PointRecord> points;
