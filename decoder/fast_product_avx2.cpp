@@ -48,32 +48,45 @@ struct Avx2Lanes {
     static V ShiftLeft8(V a) { return _mm256_slli_epi16(a, 8); }
     static bool Any(V mask) { return _mm256_movemask_epi8(mask) != 0; }
 
-    static V Load32(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
+    static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }
 
-    // As in the SSE2 lanes: stores pack to 16 bits unchanged, madd forms
-    // (A + B) * w in 32 bits, the shift divides truncating toward zero. The
-    // packs and unpacks work within 128-bit halves; their reorderings cancel
-    // except for the final pack, which one permute puts right.
+    static V Load32(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
+    // The pack works within 128-bit halves; one permute restores the order.
+    static V LoadNarrow(const int32_t* p) {
+        return _mm256_permute4x64_epi64(_mm256_packs_epi32(Load32(p), Load32(p + 8)), 0xD8);
+    }
+
+    static V Limited(V sum) {
+        return _mm256_min_epi16(_mm256_max_epi16(sum, _mm256_set1_epi16(-SoftLimit)),
+                                _mm256_set1_epi16(SoftLimit));
+    }
+
+    // As in the SSE2 lanes: in two dimensions one unsigned high multiply of
+    // |E| by w * 4096 (w = 16: E itself), the sign put back after.
+    static V RowInput2D(const int16_t* channel, const int16_t* feedback, int16_t weight) {
+        const V f = Load(feedback);
+        const V magnitude = _mm256_abs_epi16(f);
+        const V scaled = weight == 16 ? magnitude
+                                      : _mm256_mulhi_epu16(magnitude, _mm256_set1_epi16(static_cast<int16_t>(weight << 12)));
+        return Limited(_mm256_adds_epi16(Load(channel), _mm256_sign_epi16(scaled, f)));
+    }
+
+    // In three dimensions (A + B) * w in 32 bits by madd, truncating shift,
+    // saturating pack. The unpacks and the pack work within 128-bit halves;
+    // their reorderings cancel.
     static V Weighted(V products) {
         const V negativeBias =
             _mm256_and_si256(_mm256_srai_epi32(products, 31), _mm256_set1_epi32(15));
         return _mm256_srai_epi32(_mm256_add_epi32(products, negativeBias), 4);
     }
-    static V RowInput(const int32_t* channel, const int32_t* feedback,
-                      const int32_t* feedbackExtra, int16_t weight) {
-        const V a = _mm256_packs_epi32(Load32(feedback), Load32(feedback + 8));
-        const V b = feedbackExtra != nullptr
-                        ? _mm256_packs_epi32(Load32(feedbackExtra), Load32(feedbackExtra + 8))
-                        : _mm256_setzero_si256();
+    static V RowInput3D(const int16_t* channel, const int16_t* feedbackA,
+                        const int16_t* feedbackB, int16_t weight) {
+        const V a = Load(feedbackA);
+        const V b = Load(feedbackB);
         const V w = _mm256_set1_epi16(weight);
         const V lo = Weighted(_mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), w));
         const V hi = Weighted(_mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), w));
-        const V sum = _mm256_permute4x64_epi64(
-            _mm256_packs_epi32(_mm256_add_epi32(lo, Load32(channel)),
-                               _mm256_add_epi32(hi, Load32(channel + 8))),
-            0xD8);
-        return _mm256_min_epi16(_mm256_max_epi16(sum, _mm256_set1_epi16(-SoftLimit)),
-                                _mm256_set1_epi16(SoftLimit));
+        return Limited(_mm256_adds_epi16(Load(channel), _mm256_packs_epi32(lo, hi)));
     }
     static void StoreWide(int32_t* p, V v) {
         _mm256_storeu_si256(reinterpret_cast<V*>(p),

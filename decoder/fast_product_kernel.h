@@ -27,10 +27,19 @@
 // 16-bit lanes are enough: row inputs are limited to +-SoftLimit (4090), pair
 // and anchor scores stay within +-8180, returned reliabilities within 0 ...
 // 16360 and extrinsic values within +-20450. Only the weighted feedback (up to
-// 16 * 2 * 20450) needs 32 bits; RowInput of each lane type computes it so.
+// 16 * 2 * 20450 in three dimensions) needs more; RowInput2D / RowInput3D of
+// each lane type compute it exactly (see there).
+//
+// So the block buffers hold 16-bit values while passes run: once decoding
+// starts, the decoded part of the channel, the stores and the decisions are
+// packed to 16 bits at the front of their own 32-bit buffers, and widened
+// back in place when the call ends. The caller sees exactly the 32-bit
+// contents the plain decoder leaves. The 16-bit views are touched only by
+// vector loads and stores (which may alias anything) and by memcpy.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "decoder/code_tables.h"
 #include "decoder/product_decoder.h"
@@ -79,11 +88,24 @@ struct PassLayout {
     int32_t lineStride;
 };
 
+// 16-bit views of the block buffers during a call.
 struct StoreWiring {
-    const int32_t* feedback;
-    const int32_t* feedbackExtra;  // null in two dimensions
-    int32_t* target;
+    const int16_t* channel;
+    const int16_t* feedback;
+    const int16_t* feedbackExtra;  // null in two dimensions
+    int16_t* target;
+    int16_t* decisions;
 };
+
+inline int16_t Get16(const int16_t* p) {
+    int16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void Put16(int16_t* p, int16_t v) { std::memcpy(p, &v, sizeof v); }
+
+inline int16_t* View16(int32_t* p) { return reinterpret_cast<int16_t*>(p); }
 
 template <class L>
 struct Kernel {
@@ -97,10 +119,10 @@ struct Kernel {
         int16_t soft[kMaxLine * kLanes];   // signed reliabilities, then extrinsics
         int16_t score[kMaxLine * kLanes];  // permuted copy, then scores
         int16_t hard[kMaxLine * kLanes];   // decisions as lane masks
-        int16_t lines[kLanes * (kMaxLine + kLanes)];  // line-major staging
     };
 
     static V SlotVector(int32_t s) { return L::Set1(static_cast<int16_t>(s)); }
+
 
     // Signed reliability of a decision: +out for bit 1, -out for bit 0.
     static V Signed(V out, V bitMask) {
@@ -118,23 +140,113 @@ struct Kernel {
         least = L::Min(least, v);
     }
 
-    // DecodeHammingWord on every lane; leaves extrinsic values in w.soft and
-    // decisions in w.hard. Returns correctionMade as a lane mask.
-    static V DecodeHammingGroup(const AxisCode& code, Work& w) {
+    // Where a group's results go: the extrinsic value and the decision mask
+    // of every slot, each handed over once.
+    struct BufferSink {  // into w.soft / w.hard, for the transposing paths
+        Work& w;
+        void Put(int32_t s, V extrinsic, V bit) const {
+            L::Store(w.soft + s * kLanes, extrinsic);
+            L::Store(w.hard + s * kLanes, bit);
+        }
+    };
+    struct BlockSink {  // straight into the block, for adjacent lines
+        const AxisCode& code;
+        int32_t first;
+        int32_t stride;
+        const StoreWiring& stores;
+        void Put(int32_t s, V extrinsic, V bit) const {
+            const int32_t e = first + code.positionOfSlot[s] * stride;
+            L::Store(stores.target + e, extrinsic);
+            L::Store(stores.decisions + e, bit);
+        }
+    };
+
+    // The competitor scores of one slot, once its permuted partner is known.
+    struct CompetitorScan {
+        V p1, p2, anchor;
+        V m1, m1b, m2;  // the three least competitor slot scores
+        void Visit(int32_t s, V partner, Work& w) {
+            const V slot = SlotVector(s);
+            const V score = L::Add(L::Load(w.soft + s * kLanes), partner);
+            const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
+            L::Store(w.score + s * kLanes, score);
+            const V competitor = L::AddSat(score, L::And(isAnchor, L::Set1(kNoScore)));
+            m2 = L::Min(m2, L::Max(m1b, competitor));
+            m1b = L::Min(m1b, L::Max(m1, competitor));
+            m1 = L::Min(m1, competitor);
+        }
+    };
+
+    // One round of ScanPartners: bits k0 ... k0 + kBits - 1 of c on groups
+    // of 2^kBits slots, step 2^k0 apart, held in registers.
+    template <int32_t kBits>
+    static void PartnerRound(int32_t n, int32_t k0, bool last, V partnerXor,
+                             CompetitorScan& scan, Work& w) {
+        constexpr int32_t kWidth = 1 << kBits;
+        const int32_t step = 1 << k0;
+        V swap[kBits];
+        for (int32_t b = 0; b < kBits; ++b) {
+            const V bitVector = SlotVector(step << b);
+            swap[b] = L::CmpEq(L::And(partnerXor, bitVector), bitVector);
+        }
+        const int16_t* from = k0 == 0 ? w.soft : w.score;
+        for (int32_t high = 0; high < n; high += step * kWidth) {
+            for (int32_t base = high; base < high + step; ++base) {
+                V r[kWidth];
+                for (int32_t j = 0; j < kWidth; ++j) r[j] = L::Load(from + (base + j * step) * kLanes);
+                for (int32_t b = 0; b < kBits; ++b) {
+                    for (int32_t j = 0; j < kWidth; ++j) {
+                        if (j & (1 << b)) continue;
+                        const V d = L::And(L::Xor(r[j], r[j | (1 << b)]), swap[b]);
+                        r[j] = L::Xor(r[j], d);
+                        r[j | (1 << b)] = L::Xor(r[j | (1 << b)], d);
+                    }
+                }
+                for (int32_t j = 0; j < kWidth; ++j) {
+                    const int32_t s = base + j * step;
+                    if (last) {
+                        scan.Visit(s, r[j], w);
+                    } else {
+                        L::Store(w.score + s * kLanes, r[j]);
+                    }
+                }
+            }
+        }
+    }
+
+    // Pairs every slot s with slot s ^ c: three bits of c at a time, through
+    // w.score; the last round hands each slot's partner to the scan instead
+    // of storing it.
+    static void ScanPartners(const AxisCode& code, V partnerXor, CompetitorScan& scan, Work& w) {
+        for (int32_t k0 = 0; k0 < code.order; k0 += 3) {
+            const int32_t bits = code.order - k0 < 3 ? code.order - k0 : 3;
+            const bool last = k0 + bits == code.order;
+            if (bits == 3) {
+                PartnerRound<3>(code.n, k0, last, partnerXor, scan, w);
+            } else if (bits == 2) {
+                PartnerRound<2>(code.n, k0, last, partnerXor, scan, w);
+            } else {
+                PartnerRound<1>(code.n, k0, last, partnerXor, scan, w);
+            }
+        }
+    }
+
+    // DecodeHammingWord on every lane; hands the extrinsic values and
+    // decisions to the sink. Returns correctionMade as a lane mask.
+    template <class Sink>
+    static V DecodeHammingGroup(const AxisCode& code, Work& w, const Sink& sink) {
         const int32_t n = code.n;
         const V zero = L::Zero();
         const V ones = L::Ones();
 
         V syndrome = zero;
         V odd = zero;
-        for (int32_t s = 0; s < n; ++s) {
-            const V x = L::Load(w.input + s * kLanes);
-            const V bit = L::CmpGt(x, zero);
-            L::Store(w.hard + s * kLanes, bit);
-            L::Store(w.soft + s * kLanes, L::Max(x, L::Sub(zero, x)));
+        for (int32_t s = 1; s < n; ++s) {
+            const V bit = L::CmpGt(L::Load(w.input + s * kLanes), zero);
             syndrome = L::Xor(syndrome, L::And(bit, SlotVector(s)));
             odd = L::Xor(odd, bit);
         }
+        odd = L::Xor(odd, L::CmpGt(L::Load(w.input), zero));
         const V parityHolds = L::Xor(odd, ones);
 
         // Algebraic correction, then the two least in position order (ties
@@ -145,11 +257,11 @@ struct Kernel {
             const V slot = SlotVector(s);
             V flip = L::CmpEq(syndrome, slot);
             if (s == 0) flip = L::Xor(flip, parityHolds);
-            int16_t* softAt = w.soft + s * kLanes;
-            int16_t* hardAt = w.hard + s * kLanes;
-            const V v = L::Sub(L::Xor(L::Load(softAt), flip), flip);
-            L::Store(softAt, v);
-            L::Store(hardAt, L::Xor(L::Load(hardAt), flip));
+            const V x = L::Load(w.input + s * kLanes);
+            const V reliability = L::Max(x, L::Sub(zero, x));
+            const V v = L::Sub(L::Xor(reliability, flip), flip);
+            L::Store(w.soft + s * kLanes, v);
+            L::Store(w.hard + s * kLanes, L::Xor(L::CmpGt(x, zero), flip));
             if (i == 0) {
                 least = v;
                 p1 = slot;
@@ -165,45 +277,19 @@ struct Kernel {
         const V anchor = L::Sub(zero, L::Add(least, second));
         const V partnerXor = L::Xor(p1, p2);
 
-        // w.score[s] = w.soft[s ^ c], one conditional swap per bit of c.
-        for (int32_t k = 0; k < code.order; ++k) {
-            const int32_t bit = 1 << k;
-            const V bitVector = SlotVector(bit);
-            const V swap = L::CmpEq(L::And(partnerXor, bitVector), bitVector);
-            const int16_t* from = k == 0 ? w.soft : w.score;
-            for (int32_t base = 0; base < n; base += 2 * bit) {
-                for (int32_t s = base; s < base + bit; ++s) {
-                    const V lo = L::Load(from + s * kLanes);
-                    const V hi = L::Load(from + (s + bit) * kLanes);
-                    const V d = L::And(L::Xor(lo, hi), swap);
-                    L::Store(w.score + s * kLanes, L::Xor(lo, d));
-                    L::Store(w.score + (s + bit) * kLanes, L::Xor(hi, d));
-                }
-            }
-        }
-
-        // Pair scores; the anchor pair holds the anchor score. m1 <= m1b <= m2
-        // are the three least competitor slot scores: each pair fills two
-        // slots, so m2 is the second best competitor.
-        V m1 = L::Set1(kNoScore), m1b = m1, m2 = m1;
-        const V excluded = L::Set1(kNoScore);
-        for (int32_t s = 0; s < n; ++s) {
-            const V slot = SlotVector(s);
-            const V score = L::Add(L::Load(w.soft + s * kLanes), L::Load(w.score + s * kLanes));
-            const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
-            L::Store(w.score + s * kLanes, L::Select(isAnchor, anchor, score));
-            const V competitor = L::AddSat(score, L::And(isAnchor, excluded));
-            m2 = L::Min(m2, L::Max(m1b, competitor));
-            m1b = L::Min(m1b, L::Max(m1, competitor));
-            m1 = L::Min(m1, competitor);
-        }
+        // Pair scores; the anchor pair holds the anchor score. Each pair
+        // fills two slots, so the third least slot score is the second best
+        // competitor.
+        CompetitorScan scan{p1, p2, anchor, L::Set1(kNoScore), L::Set1(kNoScore),
+                            L::Set1(kNoScore)};
+        ScanPartners(code, partnerXor, scan, w);
+        const V m1 = scan.m1;
         // A competitor must score strictly below the anchor to win.
         const V moved = L::CmpGt(anchor, m1);
         const V best = L::Select(moved, m1, anchor);
-        const V runnerUp = L::Select(moved, L::Min(anchor, m2), m1);
+        const V runnerUp = L::Select(moved, L::Min(anchor, scan.m2), m1);
         const V gap = L::Sub(runnerUp, best);
 
-        V winA = p1, winB = p2;
         if (L::Any(moved)) {
             // Among equal best competitors the pair table's order decides:
             // the least rotated first position wins. The key is that rotated
@@ -219,43 +305,55 @@ struct Kernel {
             V winnerKey = L::Set1(kNoScore);
             // Slot 0 (position n-1) is never the first of its pair.
             for (int32_t s = 1; s < n; ++s) {
+                const V slot = SlotVector(s);
                 V rotated = L::Sub(L::Set1(code.positionOfSlot[s]), originVector);
                 rotated = L::Add(rotated, L::And(L::CmpGt(zero, rotated), modulus));
-                const V key = L::Xor(L::Or(L::ShiftLeft8(rotated), SlotVector(s)), bias);
-                const V hit = L::CmpEq(L::Load(w.score + s * kLanes), m1);
-                winnerKey = L::Min(winnerKey, L::Select(hit, key, excluded));
+                const V key = L::Xor(L::Or(L::ShiftLeft8(rotated), slot), bias);
+                const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
+                const V hit =
+                    L::AndNot(isAnchor, L::CmpEq(L::Load(w.score + s * kLanes), m1));
+                winnerKey = L::Min(winnerKey, L::Select(hit, key, L::Set1(kNoScore)));
             }
             const V winnerSlot = L::And(winnerKey, L::Set1(0xFF));
-            winA = L::Select(moved, winnerSlot, p1);
-            winB = L::Select(moved, L::Xor(winnerSlot, partnerXor), p2);
-        }
+            const V winA = L::Select(moved, winnerSlot, p1);
+            const V winB = L::Select(moved, L::Xor(winnerSlot, partnerXor), p2);
 
-        for (int32_t s = 0; s < n; ++s) {
-            const V slot = SlotVector(s);
-            const V isWinner = L::Or(L::CmpEq(slot, winA), L::CmpEq(slot, winB));
-            const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
-            const V out = L::Select(isWinner, gap, L::Sub(L::Load(w.score + s * kLanes), best));
-            const V flip = L::And(moved, L::Or(isWinner, isAnchor));
-            const V bit = L::Xor(L::Load(w.hard + s * kLanes), flip);
-            L::Store(w.hard + s * kLanes, bit);
-            L::Store(w.soft + s * kLanes, L::Sub(Signed(out, bit), L::Load(w.input + s * kLanes)));
+            for (int32_t s = 0; s < n; ++s) {
+                const V slot = SlotVector(s);
+                const V isWinner = L::Or(L::CmpEq(slot, winA), L::CmpEq(slot, winB));
+                const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
+                const V score = L::Select(isAnchor, anchor, L::Load(w.score + s * kLanes));
+                const V out = L::Select(isWinner, gap, L::Sub(score, best));
+                const V flip = L::And(moved, L::Or(isWinner, isAnchor));
+                const V bit = L::Xor(L::Load(w.hard + s * kLanes), flip);
+                sink.Put(s, L::Sub(Signed(out, bit), L::Load(w.input + s * kLanes)), bit);
+            }
+        } else {
+            // D stays everywhere: its two least positions get the gap.
+            for (int32_t s = 0; s < n; ++s) {
+                const V slot = SlotVector(s);
+                const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
+                const V out =
+                    L::Select(isAnchor, gap, L::Sub(L::Load(w.score + s * kLanes), best));
+                const V bit = L::Load(w.hard + s * kLanes);
+                sink.Put(s, L::Sub(Signed(out, bit), L::Load(w.input + s * kLanes)), bit);
+            }
         }
         return L::Or(moved, L::Xor(L::CmpEq(syndrome, zero), ones));
     }
 
     // DecodeParityWord on every lane; slots are positions.
-    static V DecodeParityGroup(const AxisCode& code, Work& w) {
+    template <class Sink>
+    static V DecodeParityGroup(const AxisCode& code, Work& w, const Sink& sink) {
         const int32_t n = code.n;
         const V zero = L::Zero();
         V odd = zero;
         V least = zero, second = L::Set1(SoftLimit + 1), p1 = zero, p2 = zero;
         for (int32_t i = 0; i < n; ++i) {
             const V x = L::Load(w.input + i * kLanes);
-            const V bit = L::CmpGt(x, zero);
             const V reliability = L::Max(x, L::Sub(zero, x));
-            L::Store(w.hard + i * kLanes, bit);
             L::Store(w.soft + i * kLanes, reliability);
-            odd = L::Xor(odd, bit);
+            odd = L::Xor(odd, L::CmpGt(x, zero));
             if (i == 0) {
                 least = reliability;
             } else {
@@ -269,150 +367,126 @@ struct Kernel {
             const V index = SlotVector(i);
             const V atP1 = L::CmpEq(index, p1);
             const V atPair = L::Or(atP1, L::CmpEq(index, p2));
-            const V out =
-                L::Select(atPair, pairScore, L::Add(L::Load(w.soft + i * kLanes), a));
-            const V bit = L::Xor(L::Load(w.hard + i * kLanes), L::And(odd, atP1));
-            L::Store(w.hard + i * kLanes, bit);
-            L::Store(w.soft + i * kLanes, L::Sub(Signed(out, bit), L::Load(w.input + i * kLanes)));
+            const V out = L::Select(atPair, pairScore, L::Add(L::Load(w.soft + i * kLanes), a));
+            const V x = L::Load(w.input + i * kLanes);
+            const V bit = L::Xor(L::CmpGt(x, zero), L::And(odd, atP1));
+            sink.Put(i, L::Sub(Signed(out, bit), x), bit);
         }
         return odd;
     }
 
-    static int16_t ScalarRowInput(const int32_t* channel, const StoreWiring& stores, int32_t e,
-                                  int32_t weight) {
-        int32_t feedback = stores.feedback[e];
-        if (stores.feedbackExtra != nullptr) feedback += stores.feedbackExtra[e];
-        return static_cast<int16_t>(RowInput(channel[e], feedback, weight));
+    static int16_t ScalarRowInput(const StoreWiring& stores, int32_t e, int32_t weight) {
+        int32_t feedback = Get16(stores.feedback + e);
+        if (stores.feedbackExtra != nullptr) feedback += Get16(stores.feedbackExtra + e);
+        return static_cast<int16_t>(RowInput(Get16(stores.channel + e), feedback, weight));
     }
 
-    static V VectorRowInput(const int32_t* channel, const StoreWiring& stores, int32_t e,
-                            int32_t weight) {
-        return L::RowInput(channel + e, stores.feedback + e,
-                           stores.feedbackExtra != nullptr ? stores.feedbackExtra + e : nullptr,
-                           static_cast<int16_t>(weight));
+    // Row inputs of kLanes consecutive elements from e on.
+    static V VectorRowInput(const StoreWiring& stores, int32_t e, int16_t weight) {
+        return stores.feedbackExtra == nullptr
+                   ? L::RowInput2D(stores.channel + e, stores.feedback + e, weight)
+                   : L::RowInput3D(stores.channel + e, stores.feedback + e,
+                                   stores.feedbackExtra + e, weight);
     }
 
     // Lane l is the line starting at first + l: a position of all lanes is
     // kLanes consecutive elements.
     static void GatherAdjacentLines(const AxisCode& code, int32_t first, int32_t stride,
-                                    const int32_t* channel, const StoreWiring& stores, Work& w) {
+                                    const StoreWiring& stores, Work& w) {
+        const int16_t weight = static_cast<int16_t>(code.weight);
         for (int32_t i = 0; i < code.n; ++i) {
-            const V r = VectorRowInput(channel, stores, first + i * stride, code.weight);
-            L::Store(w.input + code.slotOfPosition[i] * kLanes, r);
+            L::Store(w.input + code.slotOfPosition[i] * kLanes,
+                     VectorRowInput(stores, first + i * stride, weight));
         }
     }
-
-    static void ScatterAdjacentLines(const AxisCode& code, int32_t first, int32_t stride,
-                                     const StoreWiring& stores, int32_t* decisions, Work& w) {
-        for (int32_t i = 0; i < code.n; ++i) {
-            const int32_t e = first + i * stride;
-            const int32_t s = code.slotOfPosition[i];
-            L::StoreWide(stores.target + e, L::Load(w.soft + s * kLanes));
-            L::StoreBits(decisions + e, L::Load(w.hard + s * kLanes));
-        }
-    }
-
-    static int32_t PaddedLength(int32_t n) { return (n + kLanes - 1) / kLanes * kLanes; }
 
     // Lane l is the line starting at first + l*lineStep with consecutive
-    // positions: computed line by line, then transposed into lanes.
+    // positions: row inputs computed along each line, kLanes positions at a
+    // time, then transposed into lanes. A last part shorter than kLanes goes
+    // element by element, so nothing past a line's end is read.
     static void GatherConsecutiveLines(const AxisCode& code, int32_t first, int32_t lineStep,
-                                       const int32_t* channel, const StoreWiring& stores,
-                                       Work& w) {
+                                       const StoreWiring& stores, Work& w) {
         const int32_t n = code.n;
-        const int32_t padded = PaddedLength(n);
-        for (int32_t l = 0; l < kLanes; ++l) {
-            const int32_t lineFirst = first + l * lineStep;
-            int16_t* line = w.lines + l * padded;
-            int32_t i = 0;
-            for (; i + kLanes <= n; i += kLanes) {
-                L::Store(line + i, VectorRowInput(channel, stores, lineFirst + i, code.weight));
-            }
-            for (; i < n; ++i) line[i] = ScalarRowInput(channel, stores, lineFirst + i, code.weight);
-            for (; i < padded; ++i) line[i] = 0;
-        }
+        const int16_t weight = static_cast<int16_t>(code.weight);
         for (int32_t i0 = 0; i0 < n; i0 += kLanes) {
+            const int32_t count = n - i0 < kLanes ? n - i0 : kLanes;
             V block[kLanes];
-            for (int32_t l = 0; l < kLanes; ++l) block[l] = L::Load(w.lines + l * padded + i0);
+            for (int32_t l = 0; l < kLanes; ++l) {
+                const int32_t e = first + l * lineStep + i0;
+                if (count == kLanes) {
+                    block[l] = VectorRowInput(stores, e, weight);
+                } else {
+                    int16_t part[kLanes] = {};
+                    for (int32_t j = 0; j < count; ++j) part[j] = ScalarRowInput(stores, e + j, weight);
+                    block[l] = L::Load(part);
+                }
+            }
             L::Transpose(block);
-            for (int32_t j = 0; j < kLanes && i0 + j < n; ++j) {
+            for (int32_t j = 0; j < count; ++j) {
                 L::Store(w.input + code.slotOfPosition[i0 + j] * kLanes, block[j]);
             }
         }
     }
 
-    // Transposes one lane-major buffer (soft or hard) back into w.lines.
-    static void SlotsToLines(const AxisCode& code, const int16_t* slots, Work& w) {
+    // The inverse: one lane-major buffer (w.soft or w.hard) back along the
+    // lines into a block view.
+    static void ScatterConsecutiveLines(const AxisCode& code, const int16_t* slots,
+                                        int32_t first, int32_t lineStep, int16_t* view) {
         const int32_t n = code.n;
-        const int32_t padded = PaddedLength(n);
         for (int32_t i0 = 0; i0 < n; i0 += kLanes) {
+            const int32_t count = n - i0 < kLanes ? n - i0 : kLanes;
             V block[kLanes];
             for (int32_t j = 0; j < kLanes; ++j) {
-                block[j] = i0 + j < n ? L::Load(slots + code.slotOfPosition[i0 + j] * kLanes)
-                                      : L::Zero();
+                block[j] = j < count ? L::Load(slots + code.slotOfPosition[i0 + j] * kLanes)
+                                     : L::Zero();
             }
             L::Transpose(block);
-            for (int32_t l = 0; l < kLanes; ++l) L::Store(w.lines + l * padded + i0, block[l]);
-        }
-    }
-
-    static void ScatterConsecutiveLines(const AxisCode& code, int32_t first, int32_t lineStep,
-                                        const StoreWiring& stores, int32_t* decisions, Work& w) {
-        const int32_t n = code.n;
-        const int32_t padded = PaddedLength(n);
-        SlotsToLines(code, w.soft, w);
-        for (int32_t l = 0; l < kLanes; ++l) {
-            int32_t* target = stores.target + first + l * lineStep;
-            const int16_t* line = w.lines + l * padded;
-            int32_t i = 0;
-            for (; i + kLanes <= n; i += kLanes) L::StoreWide(target + i, L::Load(line + i));
-            for (; i < n; ++i) target[i] = line[i];
-        }
-        SlotsToLines(code, w.hard, w);
-        for (int32_t l = 0; l < kLanes; ++l) {
-            int32_t* out = decisions + first + l * lineStep;
-            const int16_t* line = w.lines + l * padded;
-            int32_t i = 0;
-            for (; i + kLanes <= n; i += kLanes) L::StoreBits(out + i, L::Load(line + i));
-            for (; i < n; ++i) out[i] = line[i] & 1;
+            for (int32_t l = 0; l < kLanes; ++l) {
+                int16_t* to = view + first + l * lineStep + i0;
+                if (count == kLanes) {
+                    L::Store(to, block[l]);
+                } else {
+                    int16_t part[kLanes];
+                    L::Store(part, block[l]);
+                    std::memcpy(to, part, sizeof(int16_t) * static_cast<size_t>(count));
+                }
+            }
         }
     }
 
     // Any other group (fewer lines than lanes): element by element. Unused
     // lanes decode a zero row and are never written back.
     static void GatherScattered(const AxisCode& code, const int32_t* lineFirst, int32_t count,
-                                int32_t stride, const int32_t* channel,
-                                const StoreWiring& stores, Work& w) {
+                                int32_t stride, const StoreWiring& stores, Work& w) {
         for (int32_t i = 0; i < code.n; ++i) {
             int16_t* at = w.input + code.slotOfPosition[i] * kLanes;
             for (int32_t l = 0; l < kLanes; ++l) {
-                at[l] = l < count
-                            ? ScalarRowInput(channel, stores, lineFirst[l] + i * stride, code.weight)
-                            : int16_t{0};
+                at[l] = l < count ? ScalarRowInput(stores, lineFirst[l] + i * stride, code.weight)
+                                  : int16_t{0};
             }
         }
     }
 
     static void ScatterScattered(const AxisCode& code, const int32_t* lineFirst, int32_t count,
-                                 int32_t stride, const StoreWiring& stores, int32_t* decisions,
-                                 Work& w) {
+                                 int32_t stride, const StoreWiring& stores, Work& w) {
         for (int32_t i = 0; i < code.n; ++i) {
             const int32_t s = code.slotOfPosition[i];
             for (int32_t l = 0; l < count; ++l) {
                 const int32_t e = lineFirst[l] + i * stride;
-                stores.target[e] = w.soft[s * kLanes + l];
-                decisions[e] = w.hard[s * kLanes + l] & 1;
+                Put16(stores.target + e, w.soft[s * kLanes + l]);
+                Put16(stores.decisions + e, w.hard[s * kLanes + l]);
             }
         }
     }
 
-    static V DecodeGroup(const AxisCode& code, Work& w) {
-        return code.order != 0 ? DecodeHammingGroup(code, w) : DecodeParityGroup(code, w);
+    template <class Sink>
+    static V DecodeGroup(const AxisCode& code, Work& w, const Sink& sink) {
+        return code.order != 0 ? DecodeHammingGroup(code, w, sink)
+                               : DecodeParityGroup(code, w, sink);
     }
 
     // Decodes every line of a pass; returns its activity.
-    static uint8_t RunPass(const PassLayout& pass, const int32_t* channel,
-                           const StoreWiring& stores, int32_t* decisions, Work& w) {
+    static uint8_t RunPass(const PassLayout& pass, const StoreWiring& stores, Work& w) {
         const AxisCode& code = *pass.code;
         V activity = L::Zero();
         bool partialActivity = false;
@@ -422,25 +496,60 @@ struct Kernel {
                     pass.innerCount - i0 < kLanes ? pass.innerCount - i0 : kLanes;
                 const int32_t first = o * pass.outerStep + i0 * pass.innerStep;
                 if (count == kLanes && pass.innerStep == 1) {
-                    GatherAdjacentLines(code, first, pass.lineStride, channel, stores, w);
-                    activity = L::Or(activity, DecodeGroup(code, w));
-                    ScatterAdjacentLines(code, first, pass.lineStride, stores, decisions, w);
+                    GatherAdjacentLines(code, first, pass.lineStride, stores, w);
+                    const BlockSink sink{code, first, pass.lineStride, stores};
+                    activity = L::Or(activity, DecodeGroup(code, w, sink));
                 } else if (count == kLanes && pass.lineStride == 1) {
-                    GatherConsecutiveLines(code, first, pass.innerStep, channel, stores, w);
-                    activity = L::Or(activity, DecodeGroup(code, w));
-                    ScatterConsecutiveLines(code, first, pass.innerStep, stores, decisions, w);
+                    GatherConsecutiveLines(code, first, pass.innerStep, stores, w);
+                    activity = L::Or(activity, DecodeGroup(code, w, BufferSink{w}));
+                    ScatterConsecutiveLines(code, w.soft, first, pass.innerStep, stores.target);
+                    ScatterConsecutiveLines(code, w.hard, first, pass.innerStep,
+                                            stores.decisions);
                 } else {
                     int32_t lineFirst[kLanes];
                     for (int32_t l = 0; l < count; ++l) lineFirst[l] = first + l * pass.innerStep;
-                    GatherScattered(code, lineFirst, count, pass.lineStride, channel, stores, w);
+                    GatherScattered(code, lineFirst, count, pass.lineStride, stores, w);
                     int16_t corrections[kLanes];
-                    L::Store(corrections, DecodeGroup(code, w));
+                    L::Store(corrections, DecodeGroup(code, w, BufferSink{w}));
                     for (int32_t l = 0; l < count; ++l) partialActivity |= corrections[l] != 0;
-                    ScatterScattered(code, lineFirst, count, pass.lineStride, stores, decisions, w);
+                    ScatterScattered(code, lineFirst, count, pass.lineStride, stores, w);
                 }
             }
         }
         return (L::Any(activity) || partialActivity) ? 1 : 0;
+    }
+
+    // In place: data[0 .. count-1] as 16-bit values at the front of the
+    // buffer. Forward, so every 32-bit value is read before it is covered.
+    static void Narrow(int32_t* data, int32_t count) {
+        int16_t* view = View16(data);
+        int32_t e = 0;
+        for (; e + kLanes <= count; e += kLanes) L::Store(view + e, L::LoadNarrow(data + e));
+        for (; e < count; ++e) {
+            int32_t v;
+            std::memcpy(&v, data + e, sizeof v);
+            Put16(view + e, static_cast<int16_t>(v));
+        }
+    }
+
+    // The inverse, backward for the same reason; decisions keep bit 0 of
+    // their lane masks.
+    static void Widen(int32_t* data, int32_t count, bool bits) {
+        const int16_t* view = View16(data);
+        int32_t e = count;
+        for (; e % kLanes != 0; --e) {
+            const int16_t v = Get16(view + e - 1);
+            const int32_t wide = bits ? (v & 1) : v;
+            std::memcpy(data + e - 1, &wide, sizeof wide);
+        }
+        for (; e > 0; e -= kLanes) {
+            const V v = L::Load(view + e - kLanes);
+            if (bits) {
+                L::StoreBits(data + e - kLanes, v);
+            } else {
+                L::StoreWide(data + e - kLanes, v);
+            }
+        }
     }
 
     static void ClipChannel(int32_t* channel, int32_t blockSize) {
@@ -462,8 +571,7 @@ struct Kernel {
                             int32_t* extrinsicA) {
         ClipChannel(channel, blockSize);
         ZeroStore(extrinsicA, planeSize);
-        int32_t passCounter = 1;
-        if (passCounter > iterations) return passCounter;
+        if (iterations < 1) return 1;
 
         Work w;
         AxisCode codeX, codeY;
@@ -471,18 +579,25 @@ struct Kernel {
         MakeAxisCode(ny, ky, NUMY, codeY);
         const PassLayout passX{&codeX, 1, 0, ny, nx, 1};
         const PassLayout passY{&codeY, 1, 0, nx, 1, nx};
-        const StoreWiring stores{extrinsicA, nullptr, extrinsicA};
+        Narrow(channel, planeSize);
+        const StoreWiring stores{View16(channel), View16(extrinsicA), nullptr, View16(extrinsicA),
+                                 View16(decisions)};
 
+        int32_t passCounter = 1;
         uint8_t lastActivity = 1;
         for (;;) {
-            if (passCounter > iterations) return passCounter;
-            if (selectiveStop && lastActivity == 0) return passCounter;
-            lastActivity = RunPass(passX, channel, stores, decisions, w);
+            if (passCounter > iterations) break;
+            if (selectiveStop && lastActivity == 0) break;
+            lastActivity = RunPass(passX, stores, w);
             ++passCounter;
-            if (selectiveStop && lastActivity == 0) return passCounter;
-            lastActivity = RunPass(passY, channel, stores, decisions, w);
+            if (selectiveStop && lastActivity == 0) break;
+            lastActivity = RunPass(passY, stores, w);
             ++passCounter;
         }
+        Widen(channel, planeSize, false);
+        Widen(extrinsicA, planeSize, false);
+        Widen(decisions, planeSize, true);
+        return passCounter;
     }
 
     static int32_t Decode3D(int32_t iterations, bool selectiveStop, int32_t* channel,
@@ -493,8 +608,7 @@ struct Kernel {
         ClipChannel(channel, blockSize);
         ZeroStore(extrinsicA, blockSize);
         ZeroStore(extrinsicB, blockSize);
-        int32_t passCounter = 1;
-        if (passCounter > iterations) return passCounter;
+        if (iterations < 1) return 1;
 
         Work w;
         AxisCode codes[3];
@@ -507,22 +621,33 @@ struct Kernel {
             {&codes[2], ny, nx, nx, 1, planeSize},
         };
 
+        Narrow(channel, blockSize);
+        int16_t* const a = View16(extrinsicA);
+        int16_t* const b = View16(extrinsicB);
+
+        int32_t passCounter = 1;
         uint8_t lastActivity = 1;
         uint8_t earlierActivity = 1;
         bool writeA = true;
-        while (passCounter <= iterations) {
+        bool stopped = false;
+        while (!stopped && passCounter <= iterations) {
             for (const PassLayout& pass : passes) {
                 if (selectiveStop && lastActivity == 0 && earlierActivity == 0) {
-                    return passCounter;
+                    stopped = true;
+                    break;
                 }
                 earlierActivity = lastActivity;
-                const StoreWiring stores{extrinsicA, extrinsicB,
-                                         writeA ? extrinsicA : extrinsicB};
-                lastActivity = RunPass(pass, channel, stores, decisions, w);
+                const StoreWiring stores{View16(channel), a, b, writeA ? a : b,
+                                         View16(decisions)};
+                lastActivity = RunPass(pass, stores, w);
                 writeA = !writeA;
                 ++passCounter;
             }
         }
+        Widen(channel, blockSize, false);
+        Widen(extrinsicA, blockSize, false);
+        Widen(extrinsicB, blockSize, false);
+        Widen(decisions, blockSize, true);
         return passCounter;
     }
 

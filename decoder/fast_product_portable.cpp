@@ -2,6 +2,7 @@
 // array, every operation a loop the compiler may vectorise for whatever
 // target it builds for. The fallback wherever no SIMD path applies.
 #include <cstdint>
+#include <cstring>
 
 #include "decoder/fast_product_decoder.h"
 #include "decoder/fast_product_kernel.h"
@@ -29,14 +30,13 @@ struct PortableLanes {
     }
     static V Zero() { return Set1(0); }
     static V Ones() { return Set1(-1); }
+    // By memcpy: the 16-bit block views live inside 32-bit buffers.
     static V Load(const int16_t* p) {
         V r;
-        for (int32_t l = 0; l < kLanes; ++l) r.lane[l] = p[l];
+        std::memcpy(r.lane, p, sizeof r.lane);
         return r;
     }
-    static void Store(int16_t* p, V v) {
-        for (int32_t l = 0; l < kLanes; ++l) p[l] = v.lane[l];
-    }
+    static void Store(int16_t* p, V v) { std::memcpy(p, v.lane, sizeof v.lane); }
     // Sums and differences wrap like the 16-bit hardware lanes; the kernel
     // keeps them in range anyway.
     static V Add(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return x + y; }); }
@@ -54,6 +54,7 @@ struct PortableLanes {
     static V And(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return x & y; }); }
     static V Or(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return x | y; }); }
     static V Xor(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return x ^ y; }); }
+    static V AndNot(V a, V b) { return And(Xor(a, Ones()), b); }
     static V Select(V mask, V a, V b) { return Or(And(mask, a), And(Xor(mask, Ones()), b)); }
     static V ShiftLeft8(V a) {
         V r;
@@ -67,20 +68,43 @@ struct PortableLanes {
         for (int32_t l = 0; l < kLanes; ++l) any |= mask.lane[l];
         return any != 0;
     }
-    static V RowInput(const int32_t* channel, const int32_t* feedback,
-                      const int32_t* feedbackExtra, int16_t weight) {
+    static V LoadNarrow(const int32_t* p) {
+        int32_t wide[kLanes];
+        std::memcpy(wide, p, sizeof wide);
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) r.lane[l] = static_cast<int16_t>(wide[l]);
+        return r;
+    }
+    static V RowInput2D(const int16_t* channel, const int16_t* feedback, int16_t weight) {
+        const V c = Load(channel);
+        const V f = Load(feedback);
         V r;
         for (int32_t l = 0; l < kLanes; ++l) {
-            const int32_t sum = feedback[l] + (feedbackExtra != nullptr ? feedbackExtra[l] : 0);
-            r.lane[l] = static_cast<int16_t>(::RowInput(channel[l], sum, weight));
+            r.lane[l] = static_cast<int16_t>(::RowInput(c.lane[l], f.lane[l], weight));
         }
         return r;
     }
+    static V RowInput3D(const int16_t* channel, const int16_t* feedbackA,
+                        const int16_t* feedbackB, int16_t weight) {
+        const V c = Load(channel);
+        const V a = Load(feedbackA);
+        const V b = Load(feedbackB);
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            r.lane[l] = static_cast<int16_t>(::RowInput(c.lane[l], a.lane[l] + b.lane[l], weight));
+        }
+        return r;
+    }
+    // By memcpy, as the 32-bit buffers are also seen through 16-bit views.
     static void StoreWide(int32_t* p, V v) {
-        for (int32_t l = 0; l < kLanes; ++l) p[l] = v.lane[l];
+        int32_t wide[kLanes];
+        for (int32_t l = 0; l < kLanes; ++l) wide[l] = v.lane[l];
+        std::memcpy(p, wide, sizeof wide);
     }
     static void StoreBits(int32_t* p, V mask) {
-        for (int32_t l = 0; l < kLanes; ++l) p[l] = mask.lane[l] & 1;
+        int32_t wide[kLanes];
+        for (int32_t l = 0; l < kLanes; ++l) wide[l] = mask.lane[l] & 1;
+        std::memcpy(p, wide, sizeof wide);
     }
     static void Transpose(V* rows) {
         for (int32_t i = 0; i < kLanes; ++i) {

@@ -50,30 +50,46 @@ struct Sse2Lanes {
     static V ShiftLeft8(V a) { return _mm_slli_epi16(a, 8); }
     static bool Any(V mask) { return _mm_movemask_epi8(mask) != 0; }
 
-    static V Load32(const int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
+    static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }
 
-    // Feedback stores hold extrinsic values (within +-20450), so they pack
-    // to 16 bits unchanged; madd then forms A*w + B*w in 32 bits, which is
-    // (A + B) * w exactly. Truncating division by 16: add 15 to negatives
-    // before the arithmetic shift. The sum with the channel value saturates
-    // when packed back, beyond the +-SoftLimit it is then limited to.
+    static V Load32(const int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
+    static V LoadNarrow(const int32_t* p) { return _mm_packs_epi32(Load32(p), Load32(p + 4)); }
+
+    static V Limited(V sum) {
+        return _mm_min_epi16(_mm_max_epi16(sum, _mm_set1_epi16(-SoftLimit)),
+                             _mm_set1_epi16(SoftLimit));
+    }
+
+    // Two dimensions: |E| <= 20450, so trunc(E * w / 16) is sign(E) *
+    // floor(|E| * (w * 4096) / 65536), one unsigned high multiply (w = 16
+    // would not fit the multiplier and is E itself), and fits 16 bits.
+    static V RowInput2D(const int16_t* channel, const int16_t* feedback, int16_t weight) {
+        const V f = Load(feedback);
+        const V sign = _mm_srai_epi16(f, 15);
+        const V magnitude = _mm_sub_epi16(_mm_xor_si128(f, sign), sign);
+        const V scaled =
+            weight == 16 ? magnitude
+                         : _mm_mulhi_epu16(magnitude, _mm_set1_epi16(static_cast<int16_t>(weight << 12)));
+        const V weighted = _mm_sub_epi16(_mm_xor_si128(scaled, sign), sign);
+        return Limited(_mm_adds_epi16(Load(channel), weighted));
+    }
+
+    // Three dimensions: A + B may exceed 16 bits. madd forms A*w + B*w =
+    // (A + B) * w in 32 bits; adding 15 to negatives before the arithmetic
+    // shift divides by 16 truncating toward zero. Packing saturates only
+    // values far beyond +-SoftLimit, which the limit then maps alike.
     static V Weighted(V products) {
         const V negativeBias = _mm_and_si128(_mm_srai_epi32(products, 31), _mm_set1_epi32(15));
         return _mm_srai_epi32(_mm_add_epi32(products, negativeBias), 4);
     }
-    static V RowInput(const int32_t* channel, const int32_t* feedback,
-                      const int32_t* feedbackExtra, int16_t weight) {
-        const V a = _mm_packs_epi32(Load32(feedback), Load32(feedback + 4));
-        const V b = feedbackExtra != nullptr
-                        ? _mm_packs_epi32(Load32(feedbackExtra), Load32(feedbackExtra + 4))
-                        : _mm_setzero_si128();
+    static V RowInput3D(const int16_t* channel, const int16_t* feedbackA,
+                        const int16_t* feedbackB, int16_t weight) {
+        const V a = Load(feedbackA);
+        const V b = Load(feedbackB);
         const V w = _mm_set1_epi16(weight);
         const V lo = Weighted(_mm_madd_epi16(_mm_unpacklo_epi16(a, b), w));
         const V hi = Weighted(_mm_madd_epi16(_mm_unpackhi_epi16(a, b), w));
-        const V sum = _mm_packs_epi32(_mm_add_epi32(lo, Load32(channel)),
-                                      _mm_add_epi32(hi, Load32(channel + 4)));
-        return _mm_min_epi16(_mm_max_epi16(sum, _mm_set1_epi16(-SoftLimit)),
-                             _mm_set1_epi16(SoftLimit));
+        return Limited(_mm_adds_epi16(Load(channel), _mm_packs_epi32(lo, hi)));
     }
     static void StoreWide(int32_t* p, V v) {
         _mm_storeu_si128(reinterpret_cast<V*>(p), _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16));
