@@ -125,13 +125,13 @@ struct Kernel {
 
 
     // Signed reliability of a decision: +out for bit 1, -out for bit 0.
-    static V Signed(V out, V bitMask) {
+    [[gnu::always_inline]] static V Signed(V out, V bitMask) {
         const V zeroMask = L::Xor(bitMask, L::Ones());
         return L::Sub(L::Xor(out, zeroMask), zeroMask);
     }
 
     // One stable step of FindTwoLeast at index vector iv.
-    static void TwoLeastStep(V v, V iv, V& least, V& second, V& p1, V& p2) {
+    [[gnu::always_inline]] static void TwoLeastStep(V v, V iv, V& least, V& second, V& p1, V& p2) {
         const V belowSecond = L::CmpGt(second, v);
         const V belowLeast = L::CmpGt(least, v);
         second = L::Min(second, L::Max(least, v));
@@ -165,7 +165,7 @@ struct Kernel {
     struct CompetitorScan {
         V p1, p2, anchor;
         V m1, m1b, m2;  // the three least competitor slot scores
-        void Visit(int32_t s, V partner, Work& w) {
+        [[gnu::always_inline]] void Visit(int32_t s, V partner, Work& w) {
             const V slot = SlotVector(s);
             const V score = L::Add(L::Load(w.soft + s * kLanes), partner);
             const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));

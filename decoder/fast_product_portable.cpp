@@ -5,9 +5,18 @@
 #include <cstring>
 
 #include "decoder/fast_product_decoder.h"
+#include "decoder/word_steps.h"
 #include "decoder/fast_product_kernel.h"
 
 namespace {
+
+// RowInput of product_decoder.cpp, here so that it inlines into the lane
+// loops: channel + feedback * weight / 16 (truncating), limited to
+// +-SoftLimit, all in 32 bits.
+inline int16_t LaneRowInput(int32_t channel, int32_t feedback, int32_t weight) {
+    const int32_t r = channel + feedback * weight / 16;
+    return static_cast<int16_t>(r > SoftLimit ? SoftLimit : (r < -SoftLimit ? -SoftLimit : r));
+}
 
 struct PortableLanes {
     static constexpr int32_t kLanes = 8;
@@ -15,13 +24,6 @@ struct PortableLanes {
         int16_t lane[kLanes];
     };
 
-    template <class Op>
-    static V Map(V a, V b, Op op) {
-        V r;
-        for (int32_t l = 0; l < kLanes; ++l) r.lane[l] = static_cast<int16_t>(op(a.lane[l], b.lane[l]));
-        return r;
-    }
-    static int16_t Mask(bool c) { return c ? int16_t{-1} : int16_t{0}; }
 
     static V Set1(int16_t v) {
         V r;
@@ -39,23 +41,98 @@ struct PortableLanes {
     static void Store(int16_t* p, V v) { std::memcpy(p, v.lane, sizeof v.lane); }
     // Sums and differences wrap like the 16-bit hardware lanes; the kernel
     // keeps them in range anyway.
-    static V Add(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return x + y; }); }
-    static V Sub(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return x - y; }); }
-    static V AddSat(V a, V b) {
-        return Map(a, b, [](int32_t x, int32_t y) {
-            const int32_t s = x + y;
-            return s > INT16_MAX ? INT16_MAX : (s < INT16_MIN ? INT16_MIN : s);
-        });
+    static V Add(V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            const int32_t x = a.lane[l], y = b.lane[l];
+            r.lane[l] = static_cast<int16_t>(x + y);
+        }
+        return r;
     }
-    static V Min(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return x < y ? x : y; }); }
-    static V Max(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return x > y ? x : y; }); }
-    static V CmpEq(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return Mask(x == y); }); }
-    static V CmpGt(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return Mask(x > y); }); }
-    static V And(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return x & y; }); }
-    static V Or(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return x | y; }); }
-    static V Xor(V a, V b) { return Map(a, b, [](int32_t x, int32_t y) { return x ^ y; }); }
-    static V AndNot(V a, V b) { return And(Xor(a, Ones()), b); }
-    static V Select(V mask, V a, V b) { return Or(And(mask, a), And(Xor(mask, Ones()), b)); }
+    static V Sub(V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            const int32_t x = a.lane[l], y = b.lane[l];
+            r.lane[l] = static_cast<int16_t>(x - y);
+        }
+        return r;
+    }
+    static V AddSat(V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            const int32_t sum = a.lane[l] + b.lane[l];
+            r.lane[l] = static_cast<int16_t>(sum > INT16_MAX ? INT16_MAX : (sum < INT16_MIN ? INT16_MIN : sum));
+        }
+        return r;
+    }
+    static V Min(V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            const int32_t x = a.lane[l], y = b.lane[l];
+            r.lane[l] = static_cast<int16_t>(x < y ? x : y);
+        }
+        return r;
+    }
+    static V Max(V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            const int32_t x = a.lane[l], y = b.lane[l];
+            r.lane[l] = static_cast<int16_t>(x > y ? x : y);
+        }
+        return r;
+    }
+    static V CmpEq(V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            const int32_t x = a.lane[l], y = b.lane[l];
+            r.lane[l] = static_cast<int16_t>(x == y ? -1 : 0);
+        }
+        return r;
+    }
+    static V CmpGt(V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            const int32_t x = a.lane[l], y = b.lane[l];
+            r.lane[l] = static_cast<int16_t>(x > y ? -1 : 0);
+        }
+        return r;
+    }
+    static V And(V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            const int32_t x = a.lane[l], y = b.lane[l];
+            r.lane[l] = static_cast<int16_t>(x & y);
+        }
+        return r;
+    }
+    static V Or(V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            const int32_t x = a.lane[l], y = b.lane[l];
+            r.lane[l] = static_cast<int16_t>(x | y);
+        }
+        return r;
+    }
+    static V Xor(V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            const int32_t x = a.lane[l], y = b.lane[l];
+            r.lane[l] = static_cast<int16_t>(x ^ y);
+        }
+        return r;
+    }
+    static V AndNot(V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) r.lane[l] = static_cast<int16_t>(~a.lane[l] & b.lane[l]);
+        return r;
+    }
+    static V Select(V mask, V a, V b) {
+        V r;
+        for (int32_t l = 0; l < kLanes; ++l) {
+            r.lane[l] = static_cast<int16_t>((mask.lane[l] & a.lane[l]) | (~mask.lane[l] & b.lane[l]));
+        }
+        return r;
+    }
     static V ShiftLeft8(V a) {
         V r;
         for (int32_t l = 0; l < kLanes; ++l) {
@@ -80,7 +157,7 @@ struct PortableLanes {
         const V f = Load(feedback);
         V r;
         for (int32_t l = 0; l < kLanes; ++l) {
-            r.lane[l] = static_cast<int16_t>(::RowInput(c.lane[l], f.lane[l], weight));
+            r.lane[l] = LaneRowInput(c.lane[l], f.lane[l], weight);
         }
         return r;
     }
@@ -91,7 +168,7 @@ struct PortableLanes {
         const V b = Load(feedbackB);
         V r;
         for (int32_t l = 0; l < kLanes; ++l) {
-            r.lane[l] = static_cast<int16_t>(::RowInput(c.lane[l], a.lane[l] + b.lane[l], weight));
+            r.lane[l] = LaneRowInput(c.lane[l], a.lane[l] + b.lane[l], weight);
         }
         return r;
     }

@@ -10,39 +10,25 @@
 
 namespace {
 
-bool CpuHasSse2() {
+// The SIMD paths exist only in x86 builds, and run only where the CPU says
+// it has the instructions.
 #if defined(TPC_FAST_DECODER_SSE2)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sse2");
-#else
-    return false;
-#endif
-}
-
-bool CpuHasAvx2() {
-#if defined(TPC_FAST_DECODER_AVX2)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
-}
-
 ProductDecoderFunction Sse2Function() {
-#if defined(TPC_FAST_DECODER_SSE2)
-    return CpuHasSse2() ? &DecodeProductBlockSse2 : nullptr;
-#else
-    return nullptr;
-#endif
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse2") ? &DecodeProductBlockSse2 : nullptr;
 }
+#else
+ProductDecoderFunction Sse2Function() { return nullptr; }
+#endif
 
-ProductDecoderFunction Avx2Function() {
 #if defined(TPC_FAST_DECODER_AVX2)
-    return CpuHasAvx2() ? &DecodeProductBlockAvx2 : nullptr;
-#else
-    return nullptr;
-#endif
+ProductDecoderFunction Avx2Function() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? &DecodeProductBlockAvx2 : nullptr;
 }
+#else
+ProductDecoderFunction Avx2Function() { return nullptr; }
+#endif
 
 std::atomic<int32_t>& PathInUse() {
     static std::atomic<int32_t> path{static_cast<int32_t>(FastestProductDecoderPath())};
