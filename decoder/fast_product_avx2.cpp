@@ -45,6 +45,7 @@ struct Avx2Lanes {
     static V Or(V a, V b) { return _mm256_or_si256(a, b); }
     static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
     static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
+    static V Abs(V a) { return _mm256_abs_epi16(a); }
     static V ShiftLeft8(V a) { return _mm256_slli_epi16(a, 8); }
     static bool Any(V mask) { return _mm256_movemask_epi8(mask) != 0; }
 

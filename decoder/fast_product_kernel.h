@@ -238,12 +238,15 @@ struct Kernel {
         const int32_t n = code.n;
         const V zero = L::Zero();
         const V ones = L::Ones();
+        const V one = L::Set1(1);
 
         V syndrome = zero;
         V odd = zero;
+        V slot = zero;
         for (int32_t s = 1; s < n; ++s) {
+            slot = L::Add(slot, one);
             const V bit = L::CmpGt(L::Load(w.input + s * kLanes), zero);
-            syndrome = L::Xor(syndrome, L::And(bit, SlotVector(s)));
+            syndrome = L::Xor(syndrome, L::And(bit, slot));
             odd = L::Xor(odd, bit);
         }
         odd = L::Xor(odd, L::CmpGt(L::Load(w.input), zero));
@@ -254,19 +257,19 @@ struct Kernel {
         V least = zero, second = L::Set1(SoftLimit + 1), p1 = zero, p2 = zero;
         for (int32_t i = 0; i < n; ++i) {
             const int32_t s = code.slotOfPosition[i];
-            const V slot = SlotVector(s);
-            V flip = L::CmpEq(syndrome, slot);
+            const V slotOfI = SlotVector(s);
+            V flip = L::CmpEq(syndrome, slotOfI);
             if (s == 0) flip = L::Xor(flip, parityHolds);
             const V x = L::Load(w.input + s * kLanes);
-            const V reliability = L::Max(x, L::Sub(zero, x));
+            const V reliability = L::Abs(x);
             const V v = L::Sub(L::Xor(reliability, flip), flip);
             L::Store(w.soft + s * kLanes, v);
             L::Store(w.hard + s * kLanes, L::Xor(L::CmpGt(x, zero), flip));
             if (i == 0) {
                 least = v;
-                p1 = slot;
+                p1 = slotOfI;
             } else {
-                TwoLeastStep(v, slot, least, second, p1, p2);
+                TwoLeastStep(v, slotOfI, least, second, p1, p2);
             }
         }
         // The rotation origin must be a cyclic position, not slot 0.
@@ -318,8 +321,8 @@ struct Kernel {
             const V winA = L::Select(moved, winnerSlot, p1);
             const V winB = L::Select(moved, L::Xor(winnerSlot, partnerXor), p2);
 
-            for (int32_t s = 0; s < n; ++s) {
-                const V slot = SlotVector(s);
+            slot = zero;
+            for (int32_t s = 0; s < n; ++s, slot = L::Add(slot, one)) {
                 const V isWinner = L::Or(L::CmpEq(slot, winA), L::CmpEq(slot, winB));
                 const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
                 const V score = L::Select(isAnchor, anchor, L::Load(w.score + s * kLanes));
@@ -330,8 +333,8 @@ struct Kernel {
             }
         } else {
             // D stays everywhere: its two least positions get the gap.
-            for (int32_t s = 0; s < n; ++s) {
-                const V slot = SlotVector(s);
+            slot = zero;
+            for (int32_t s = 0; s < n; ++s, slot = L::Add(slot, one)) {
                 const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
                 const V out =
                     L::Select(isAnchor, gap, L::Sub(L::Load(w.score + s * kLanes), best));
@@ -351,7 +354,7 @@ struct Kernel {
         V least = zero, second = L::Set1(SoftLimit + 1), p1 = zero, p2 = zero;
         for (int32_t i = 0; i < n; ++i) {
             const V x = L::Load(w.input + i * kLanes);
-            const V reliability = L::Max(x, L::Sub(zero, x));
+            const V reliability = L::Abs(x);
             L::Store(w.soft + i * kLanes, reliability);
             odd = L::Xor(odd, L::CmpGt(x, zero));
             if (i == 0) {

@@ -133,6 +133,7 @@ struct PortableLanes {
         }
         return r;
     }
+    static V Abs(V a) { return Max(a, Sub(Zero(), a)); }
     static V ShiftLeft8(V a) {
         V r;
         for (int32_t l = 0; l < kLanes; ++l) {

@@ -47,6 +47,7 @@ struct Sse2Lanes {
     static V Select(V mask, V a, V b) {
         return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
     }
+    static V Abs(V a) { return _mm_max_epi16(a, _mm_sub_epi16(_mm_setzero_si128(), a)); }
     static V ShiftLeft8(V a) { return _mm_slli_epi16(a, 8); }
     static bool Any(V mask) { return _mm_movemask_epi8(mask) != 0; }
 
