@@ -141,6 +141,14 @@ struct Avx2Lanes {
 
 }  // namespace
 
+void RowInputsAvx2(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
+                   int16_t* out) {
+    for (int32_t e = 0; e < 16; e += Avx2Lanes::kLanes) {
+        Avx2Lanes::Store(out + e, b == nullptr ? Avx2Lanes::RowInput2D(channel + e, a + e, weight)
+                                     : Avx2Lanes::RowInput3D(channel + e, a + e, b + e, weight));
+    }
+}
+
 void DecodeProductBlockAvx2(int32_t iterations, uint32_t selectstp, int32_t* channel,
                             int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
                             int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,

@@ -197,6 +197,14 @@ struct PortableLanes {
 
 }  // namespace
 
+void RowInputsPortable(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
+                       int16_t* out) {
+    for (int32_t e = 0; e < 16; e += PortableLanes::kLanes) {
+        PortableLanes::Store(out + e, b == nullptr ? PortableLanes::RowInput2D(channel + e, a + e, weight)
+                                     : PortableLanes::RowInput3D(channel + e, a + e, b + e, weight));
+    }
+}
+
 void DecodeProductBlockPortable(int32_t iterations, uint32_t selectstp, int32_t* channel,
                                 int32_t* decisions, int32_t nx, int32_t kx, int32_t ny,
                                 int32_t ky, int32_t nz, int32_t kz, int32_t blockSize,

@@ -13,21 +13,27 @@ namespace {
 // The SIMD paths exist only in x86 builds, and run only where the CPU says
 // it has the instructions.
 #if defined(TPC_FAST_DECODER_SSE2)
-ProductDecoderFunction Sse2Function() {
+bool CpuHasSse2() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("sse2") ? &DecodeProductBlockSse2 : nullptr;
+    return __builtin_cpu_supports("sse2");
 }
+ProductDecoderFunction Sse2Function() { return CpuHasSse2() ? &DecodeProductBlockSse2 : nullptr; }
+RowInputsFunction Sse2RowInputs() { return CpuHasSse2() ? &RowInputsSse2 : nullptr; }
 #else
 ProductDecoderFunction Sse2Function() { return nullptr; }
+RowInputsFunction Sse2RowInputs() { return nullptr; }
 #endif
 
 #if defined(TPC_FAST_DECODER_AVX2)
-ProductDecoderFunction Avx2Function() {
+bool CpuHasAvx2() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") ? &DecodeProductBlockAvx2 : nullptr;
+    return __builtin_cpu_supports("avx2");
 }
+ProductDecoderFunction Avx2Function() { return CpuHasAvx2() ? &DecodeProductBlockAvx2 : nullptr; }
+RowInputsFunction Avx2RowInputs() { return CpuHasAvx2() ? &RowInputsAvx2 : nullptr; }
 #else
 ProductDecoderFunction Avx2Function() { return nullptr; }
+RowInputsFunction Avx2RowInputs() { return nullptr; }
 #endif
 
 std::atomic<int32_t>& PathInUse() {
@@ -52,6 +58,15 @@ bool Known(ProductDecoderPath path) {
 }
 
 }  // namespace
+
+RowInputsFunction RowInputsOf(ProductDecoderPath path) {
+    switch (path) {
+        case ProductDecoderPath::kPortable: return &RowInputsPortable;
+        case ProductDecoderPath::kSse2: return Sse2RowInputs();
+        case ProductDecoderPath::kAvx2: return Avx2RowInputs();
+        default: return nullptr;
+    }
+}
 
 ProductDecoderFunction ProductDecoderOf(ProductDecoderPath path) {
     return Known(path) ? Paths().function[static_cast<int32_t>(path)] : nullptr;

@@ -25,6 +25,11 @@ using ProductDecoderFunction = void (*)(int32_t iterations, uint32_t selectstp, 
 // CPU cannot run it.
 ProductDecoderFunction ProductDecoderOf(ProductDecoderPath path);
 
+// The path's row-input step (RowInputsPortable ...), null as above.
+using RowInputsFunction = void (*)(const int16_t* channel, const int16_t* a, const int16_t* b,
+                                   int16_t weight, int16_t* out);
+RowInputsFunction RowInputsOf(ProductDecoderPath path);
+
 // Short lower-case name ("plain", "portable", "sse2", "avx2").
 const char* ProductDecoderPathName(ProductDecoderPath path);
 

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <ostream>
 #include <random>
@@ -291,6 +293,50 @@ TEST(FastProductDecoder, EqualsPlainOnManySmallBlocks) {
                                    : (trial % 3 == 1 ? ChannelKind::kNoisyCodeword
                                                      : ChannelKind::kUniform);
                 if (!CompareOnce(path, g, kind, call, seed++)) return;
+            }
+        }
+    }
+}
+
+// The weighted feedback of every path's lanes against RowInput: every store
+// value a two-dimensional pass can read (|E| <= 20450) with every weight, and
+// in three dimensions sums A + B up to 40900, beyond 16 bits, which full
+// blocks rarely reach.
+TEST(FastRowInputs, EqualPlainRowInputOverTheWholeStoreRange) {
+    constexpr int32_t kStoreLimit = 20450;
+    const int16_t channels[16] = {-31, 31, 0, -1, 1, 30, -30, 31, -31, 0, 5, -5, 31, -31, 2, -2};
+    const int16_t edges[] = {0,     1,     15,    16,    17,    255,   256,    4089,  4090,
+                             4091,  8180,  16360, 16383, 16384, 20000, 20449,  20450, -1,
+                             -15,   -16,   -17,   -4090, -8180, -16360, -16384, -20449, -20450};
+    for (ProductDecoderPath path : FastPathsOfThisCpu()) {
+        const RowInputsFunction rowInputs = RowInputsOf(path);
+        ASSERT_NE(rowInputs, nullptr) << ProductDecoderPathName(path);
+        int16_t a[16], b[16], out[16];
+        for (int16_t weight = 1; weight <= 16; ++weight) {
+            for (int32_t first = -kStoreLimit; first <= kStoreLimit; first += 16) {
+                for (int32_t l = 0; l < 16; ++l) {
+                    a[l] = static_cast<int16_t>(std::min(first + l, kStoreLimit));
+                }
+                rowInputs(channels, a, nullptr, weight, out);
+                for (int32_t l = 0; l < 16; ++l) {
+                    ASSERT_EQ(out[l], RowInput(channels[l], a[l], weight))
+                        << ProductDecoderPathName(path) << " 2D E " << a[l] << " weight " << weight
+                        << " channel " << channels[l];
+                }
+            }
+            for (int16_t edgeA : edges) {
+                for (size_t j = 0; j < std::size(edges); j += 16) {
+                    for (int32_t l = 0; l < 16; ++l) {
+                        a[l] = edgeA;
+                        b[l] = edges[(j + static_cast<size_t>(l)) % std::size(edges)];
+                    }
+                    rowInputs(channels, a, b, weight, out);
+                    for (int32_t l = 0; l < 16; ++l) {
+                        ASSERT_EQ(out[l], RowInput(channels[l], a[l] + b[l], weight))
+                            << ProductDecoderPathName(path) << " 3D A " << a[l] << " B " << b[l]
+                            << " weight " << weight << " channel " << channels[l];
+                    }
+                }
             }
         }
     }
