@@ -94,7 +94,7 @@ struct StoreWiring {
     const int16_t* feedback;
     const int16_t* feedbackExtra;  // null in two dimensions
     int16_t* target;
-    int16_t* decisions;
+    int16_t* decisions;  // null when a later pass rewrites every decision anyway
 };
 
 inline int16_t Get16(const int16_t* p) {
@@ -157,7 +157,7 @@ struct Kernel {
         void Put(int32_t s, V extrinsic, V bit) const {
             const int32_t e = first + code.positionOfSlot[s] * stride;
             L::Store(stores.target + e, extrinsic);
-            L::Store(stores.decisions + e, bit);
+            if (stores.decisions != nullptr) L::Store(stores.decisions + e, bit);
         }
     };
 
@@ -477,7 +477,7 @@ struct Kernel {
             for (int32_t l = 0; l < count; ++l) {
                 const int32_t e = lineFirst[l] + i * stride;
                 Put16(stores.target + e, w.soft[s * kLanes + l]);
-                Put16(stores.decisions + e, w.hard[s * kLanes + l]);
+                if (stores.decisions != nullptr) Put16(stores.decisions + e, w.hard[s * kLanes + l]);
             }
         }
     }
@@ -506,8 +506,10 @@ struct Kernel {
                     GatherConsecutiveLines(code, first, pass.innerStep, stores, w);
                     activity = L::Or(activity, DecodeGroup(code, w, BufferSink{w}));
                     ScatterConsecutiveLines(code, w.soft, first, pass.innerStep, stores.target);
-                    ScatterConsecutiveLines(code, w.hard, first, pass.innerStep,
-                                            stores.decisions);
+                    if (stores.decisions != nullptr) {
+                        ScatterConsecutiveLines(code, w.hard, first, pass.innerStep,
+                                                stores.decisions);
+                    }
                 } else {
                     int32_t lineFirst[kLanes];
                     for (int32_t l = 0; l < count; ++l) lineFirst[l] = first + l * pass.innerStep;
@@ -583,17 +585,25 @@ struct Kernel {
         const PassLayout passX{&codeX, 1, 0, ny, nx, 1};
         const PassLayout passY{&codeY, 1, 0, nx, 1, nx};
         Narrow(channel, planeSize);
-        const StoreWiring stores{View16(channel), View16(extrinsicA), nullptr, View16(extrinsicA),
-                                 View16(decisions)};
+        // Without selective stop the last pass is known in advance, and only
+        // its decisions remain; earlier passes need not write any.
+        StoreWiring stores{View16(channel), View16(extrinsicA), nullptr, View16(extrinsicA),
+                           nullptr};
+        const auto decisionsOf = [&](bool lastCycle) {
+            return selectiveStop || lastCycle ? View16(decisions) : nullptr;
+        };
 
         int32_t passCounter = 1;
         uint8_t lastActivity = 1;
         for (;;) {
             if (passCounter > iterations) break;
             if (selectiveStop && lastActivity == 0) break;
+            const bool lastCycle = passCounter + 2 > iterations;
+            stores.decisions = decisionsOf(false);
             lastActivity = RunPass(passX, stores, w);
             ++passCounter;
             if (selectiveStop && lastActivity == 0) break;
+            stores.decisions = decisionsOf(lastCycle);
             lastActivity = RunPass(passY, stores, w);
             ++passCounter;
         }
@@ -634,14 +644,18 @@ struct Kernel {
         bool writeA = true;
         bool stopped = false;
         while (!stopped && passCounter <= iterations) {
+            // Without selective stop only the Z pass of the last cycle needs
+            // to write decisions.
+            const bool lastCycle = passCounter + 3 > iterations;
             for (const PassLayout& pass : passes) {
                 if (selectiveStop && lastActivity == 0 && earlierActivity == 0) {
                     stopped = true;
                     break;
                 }
                 earlierActivity = lastActivity;
+                const bool lastPass = lastCycle && &pass == &passes[2];
                 const StoreWiring stores{View16(channel), a, b, writeA ? a : b,
-                                         View16(decisions)};
+                                         selectiveStop || lastPass ? View16(decisions) : nullptr};
                 lastActivity = RunPass(pass, stores, w);
                 writeA = !writeA;
                 ++passCounter;
