@@ -123,7 +123,6 @@ struct Kernel {
 
     static V SlotVector(int32_t s) { return L::Set1(static_cast<int16_t>(s)); }
 
-
     // Signed reliability of a decision: +out for bit 1, -out for bit 0.
     [[gnu::always_inline]] static V Signed(V out, V bitMask) {
         const V zeroMask = L::Xor(bitMask, L::Ones());
