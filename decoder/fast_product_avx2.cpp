@@ -67,8 +67,10 @@ struct Avx2Lanes {
     static V RowInput2D(const int16_t* channel, const int16_t* feedback, int16_t weight) {
         const V f = Load(feedback);
         const V magnitude = _mm256_abs_epi16(f);
-        const V scaled = weight == 16 ? magnitude
-                                      : _mm256_mulhi_epu16(magnitude, _mm256_set1_epi16(static_cast<int16_t>(weight << 12)));
+        const V scaled =
+            weight == 16 ? magnitude
+                         : _mm256_mulhi_epu16(
+                               magnitude, _mm256_set1_epi16(static_cast<int16_t>(weight << 12)));
         return Limited(_mm256_adds_epi16(Load(channel), _mm256_sign_epi16(scaled, f)));
     }
 
@@ -80,8 +82,8 @@ struct Avx2Lanes {
             _mm256_and_si256(_mm256_srai_epi32(products, 31), _mm256_set1_epi32(15));
         return _mm256_srai_epi32(_mm256_add_epi32(products, negativeBias), 4);
     }
-    static V RowInput3D(const int16_t* channel, const int16_t* feedbackA,
-                        const int16_t* feedbackB, int16_t weight) {
+    static V RowInput3D(const int16_t* channel, const int16_t* feedbackA, const int16_t* feedbackB,
+                        int16_t weight) {
         const V a = Load(feedbackA);
         const V b = Load(feedbackB);
         const V w = _mm256_set1_epi16(weight);
@@ -144,15 +146,16 @@ struct Avx2Lanes {
 void RowInputsAvx2(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
                    int16_t* out) {
     for (int32_t e = 0; e < 16; e += Avx2Lanes::kLanes) {
-        Avx2Lanes::Store(out + e, b == nullptr ? Avx2Lanes::RowInput2D(channel + e, a + e, weight)
-                                     : Avx2Lanes::RowInput3D(channel + e, a + e, b + e, weight));
+        Avx2Lanes::Store(out + e, b == nullptr
+                                      ? Avx2Lanes::RowInput2D(channel + e, a + e, weight)
+                                      : Avx2Lanes::RowInput3D(channel + e, a + e, b + e, weight));
     }
 }
 
 void DecodeProductBlockAvx2(int32_t iterations, uint32_t selectstp, int32_t* channel,
                             int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
-                            int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
+                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
+                            int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
                             int32_t* extrinsicB) {
     fast_kernel::Kernel<Avx2Lanes>::Decode(iterations, selectstp, channel, decisions, nx, kx, ny,
                                            ky, nz, kz, blockSize, NUMX, NUMY, NUMZ, planeSize,

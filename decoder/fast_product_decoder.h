@@ -21,17 +21,17 @@
 #endif
 
 void DecodeProductBlockPortable(int32_t iterations, uint32_t selectstp, int32_t* channel,
-                                int32_t* decisions, int32_t nx, int32_t kx, int32_t ny,
-                                int32_t ky, int32_t nz, int32_t kz, int32_t blockSize,
-                                int32_t NUMX, int32_t NUMY, int32_t NUMZ, int32_t planeSize,
-                                int32_t* extrinsicA, int32_t* extrinsicB);
+                                int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
+                                int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
+                                int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
+                                int32_t* extrinsicB);
 
 // For tests of the weighted feedback: the row inputs of 16 consecutive
 // elements as a path's lanes compute them, channel + (a + b) * weight / 16
 // (truncating), limited to +-SoftLimit, from 16-bit channel values and
 // stores. b is null in two dimensions. Stores hold values within +-20450.
-void RowInputsPortable(const int16_t* channel, const int16_t* a, const int16_t* b,
-                       int16_t weight, int16_t* out);
+void RowInputsPortable(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
+                       int16_t* out);
 
 #if defined(TPC_FAST_DECODER_SSE2)
 void RowInputsSse2(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
@@ -39,8 +39,8 @@ void RowInputsSse2(const int16_t* channel, const int16_t* a, const int16_t* b, i
 
 void DecodeProductBlockSse2(int32_t iterations, uint32_t selectstp, int32_t* channel,
                             int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
-                            int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
+                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
+                            int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
                             int32_t* extrinsicB);
 #endif
 
@@ -50,7 +50,7 @@ void RowInputsAvx2(const int16_t* channel, const int16_t* a, const int16_t* b, i
 
 void DecodeProductBlockAvx2(int32_t iterations, uint32_t selectstp, int32_t* channel,
                             int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
-                            int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
+                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
+                            int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
                             int32_t* extrinsicB);
 #endif

@@ -179,8 +179,8 @@ struct Kernel {
     // One round of ScanPartners: bits k0 ... k0 + kBits - 1 of c on groups
     // of 2^kBits slots, step 2^k0 apart, held in registers.
     template <int32_t kBits>
-    static void PartnerRound(int32_t n, int32_t k0, bool last, V partnerXor,
-                             CompetitorScan& scan, Work& w) {
+    static void PartnerRound(int32_t n, int32_t k0, bool last, V partnerXor, CompetitorScan& scan,
+                             Work& w) {
         constexpr int32_t kWidth = 1 << kBits;
         const int32_t step = 1 << k0;
         V swap[kBits];
@@ -192,7 +192,8 @@ struct Kernel {
         for (int32_t high = 0; high < n; high += step * kWidth) {
             for (int32_t base = high; base < high + step; ++base) {
                 V r[kWidth];
-                for (int32_t j = 0; j < kWidth; ++j) r[j] = L::Load(from + (base + j * step) * kLanes);
+                for (int32_t j = 0; j < kWidth; ++j)
+                    r[j] = L::Load(from + (base + j * step) * kLanes);
                 for (int32_t b = 0; b < kBits; ++b) {
                     for (int32_t j = 0; j < kWidth; ++j) {
                         if (j & (1 << b)) continue;
@@ -282,8 +283,8 @@ struct Kernel {
         // Pair scores; the anchor pair holds the anchor score. Each pair
         // fills two slots, so the third least slot score is the second best
         // competitor.
-        CompetitorScan scan{p1, p2, anchor, L::Set1(kNoScore), L::Set1(kNoScore),
-                            L::Set1(kNoScore)};
+        CompetitorScan scan{
+            p1, p2, anchor, L::Set1(kNoScore), L::Set1(kNoScore), L::Set1(kNoScore)};
         ScanPartners(code, partnerXor, scan, w);
         const V m1 = scan.m1;
         // A competitor must score strictly below the anchor to win.
@@ -312,8 +313,7 @@ struct Kernel {
                 rotated = L::Add(rotated, L::And(L::CmpGt(zero, rotated), modulus));
                 const V key = L::Xor(L::Or(L::ShiftLeft8(rotated), slot), bias);
                 const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
-                const V hit =
-                    L::AndNot(isAnchor, L::CmpEq(L::Load(w.score + s * kLanes), m1));
+                const V hit = L::AndNot(isAnchor, L::CmpEq(L::Load(w.score + s * kLanes), m1));
                 winnerKey = L::Min(winnerKey, L::Select(hit, key, L::Set1(kNoScore)));
             }
             const V winnerSlot = L::And(winnerKey, L::Set1(0xFF));
@@ -335,8 +335,7 @@ struct Kernel {
             slot = zero;
             for (int32_t s = 0; s < n; ++s, slot = L::Add(slot, one)) {
                 const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
-                const V out =
-                    L::Select(isAnchor, gap, L::Sub(L::Load(w.score + s * kLanes), best));
+                const V out = L::Select(isAnchor, gap, L::Sub(L::Load(w.score + s * kLanes), best));
                 const V bit = L::Load(w.hard + s * kLanes);
                 sink.Put(s, L::Sub(Signed(out, bit), L::Load(w.input + s * kLanes)), bit);
             }
@@ -419,7 +418,8 @@ struct Kernel {
                     block[l] = VectorRowInput(stores, e, weight);
                 } else {
                     int16_t part[kLanes] = {};
-                    for (int32_t j = 0; j < count; ++j) part[j] = ScalarRowInput(stores, e + j, weight);
+                    for (int32_t j = 0; j < count; ++j)
+                        part[j] = ScalarRowInput(stores, e + j, weight);
                     block[l] = L::Load(part);
                 }
             }
@@ -432,15 +432,15 @@ struct Kernel {
 
     // The inverse: one lane-major buffer (w.soft or w.hard) back along the
     // lines into a block view.
-    static void ScatterConsecutiveLines(const AxisCode& code, const int16_t* slots,
-                                        int32_t first, int32_t lineStep, int16_t* view) {
+    static void ScatterConsecutiveLines(const AxisCode& code, const int16_t* slots, int32_t first,
+                                        int32_t lineStep, int16_t* view) {
         const int32_t n = code.n;
         for (int32_t i0 = 0; i0 < n; i0 += kLanes) {
             const int32_t count = n - i0 < kLanes ? n - i0 : kLanes;
             V block[kLanes];
             for (int32_t j = 0; j < kLanes; ++j) {
-                block[j] = j < count ? L::Load(slots + code.slotOfPosition[i0 + j] * kLanes)
-                                     : L::Zero();
+                block[j] =
+                    j < count ? L::Load(slots + code.slotOfPosition[i0 + j] * kLanes) : L::Zero();
             }
             L::Transpose(block);
             for (int32_t l = 0; l < kLanes; ++l) {
@@ -476,7 +476,8 @@ struct Kernel {
             for (int32_t l = 0; l < count; ++l) {
                 const int32_t e = lineFirst[l] + i * stride;
                 Put16(stores.target + e, w.soft[s * kLanes + l]);
-                if (stores.decisions != nullptr) Put16(stores.decisions + e, w.hard[s * kLanes + l]);
+                if (stores.decisions != nullptr)
+                    Put16(stores.decisions + e, w.hard[s * kLanes + l]);
             }
         }
     }
@@ -494,8 +495,7 @@ struct Kernel {
         bool partialActivity = false;
         for (int32_t o = 0; o < pass.outerCount; ++o) {
             for (int32_t i0 = 0; i0 < pass.innerCount; i0 += kLanes) {
-                const int32_t count =
-                    pass.innerCount - i0 < kLanes ? pass.innerCount - i0 : kLanes;
+                const int32_t count = pass.innerCount - i0 < kLanes ? pass.innerCount - i0 : kLanes;
                 const int32_t first = o * pass.outerStep + i0 * pass.innerStep;
                 if (count == kLanes && pass.innerStep == 1) {
                     GatherAdjacentLines(code, first, pass.lineStride, stores, w);
@@ -667,18 +667,16 @@ struct Kernel {
         return passCounter;
     }
 
-    static void Decode(int32_t iterations, uint32_t selectstp, int32_t* channel,
-                       int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                       int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
-                       int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
-                       int32_t* extrinsicB) {
+    static void Decode(int32_t iterations, uint32_t selectstp, int32_t* channel, int32_t* decisions,
+                       int32_t nx, int32_t kx, int32_t ny, int32_t ky, int32_t nz, int32_t kz,
+                       int32_t blockSize, int32_t NUMX, int32_t NUMY, int32_t NUMZ,
+                       int32_t planeSize, int32_t* extrinsicA, int32_t* extrinsicB) {
         const bool selectiveStop = selectstp != 0;
         const int32_t passCounter =
             kz < 2 ? Decode2D(iterations, selectiveStop, channel, decisions, nx, kx, ny, ky,
                               blockSize, NUMX, NUMY, planeSize, extrinsicA)
-                   : Decode3D(iterations, selectiveStop, channel, decisions, nx, kx, ny, ky, nz,
-                              kz, blockSize, NUMX, NUMY, NUMZ, planeSize, extrinsicA,
-                              extrinsicB);
+                   : Decode3D(iterations, selectiveStop, channel, decisions, nx, kx, ny, ky, nz, kz,
+                              blockSize, NUMX, NUMY, NUMZ, planeSize, extrinsicA, extrinsicB);
         SetDecoderPassCounter(passCounter);
     }
 };

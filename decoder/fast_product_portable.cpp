@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "decoder/fast_product_decoder.h"
-#include "decoder/word_steps.h"
 #include "decoder/fast_product_kernel.h"
+#include "decoder/word_steps.h"
 
 namespace {
 
@@ -23,7 +23,6 @@ struct PortableLanes {
     struct V {
         int16_t lane[kLanes];
     };
-
 
     static V Set1(int16_t v) {
         V r;
@@ -61,7 +60,8 @@ struct PortableLanes {
         V r;
         for (int32_t l = 0; l < kLanes; ++l) {
             const int32_t sum = a.lane[l] + b.lane[l];
-            r.lane[l] = static_cast<int16_t>(sum > INT16_MAX ? INT16_MAX : (sum < INT16_MIN ? INT16_MIN : sum));
+            r.lane[l] = static_cast<int16_t>(sum > INT16_MAX ? INT16_MAX
+                                                             : (sum < INT16_MIN ? INT16_MIN : sum));
         }
         return r;
     }
@@ -123,13 +123,15 @@ struct PortableLanes {
     }
     static V AndNot(V a, V b) {
         V r;
-        for (int32_t l = 0; l < kLanes; ++l) r.lane[l] = static_cast<int16_t>(~a.lane[l] & b.lane[l]);
+        for (int32_t l = 0; l < kLanes; ++l)
+            r.lane[l] = static_cast<int16_t>(~a.lane[l] & b.lane[l]);
         return r;
     }
     static V Select(V mask, V a, V b) {
         V r;
         for (int32_t l = 0; l < kLanes; ++l) {
-            r.lane[l] = static_cast<int16_t>((mask.lane[l] & a.lane[l]) | (~mask.lane[l] & b.lane[l]));
+            r.lane[l] =
+                static_cast<int16_t>((mask.lane[l] & a.lane[l]) | (~mask.lane[l] & b.lane[l]));
         }
         return r;
     }
@@ -162,8 +164,8 @@ struct PortableLanes {
         }
         return r;
     }
-    static V RowInput3D(const int16_t* channel, const int16_t* feedbackA,
-                        const int16_t* feedbackB, int16_t weight) {
+    static V RowInput3D(const int16_t* channel, const int16_t* feedbackA, const int16_t* feedbackB,
+                        int16_t weight) {
         const V c = Load(channel);
         const V a = Load(feedbackA);
         const V b = Load(feedbackB);
@@ -200,16 +202,17 @@ struct PortableLanes {
 void RowInputsPortable(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
                        int16_t* out) {
     for (int32_t e = 0; e < 16; e += PortableLanes::kLanes) {
-        PortableLanes::Store(out + e, b == nullptr ? PortableLanes::RowInput2D(channel + e, a + e, weight)
-                                     : PortableLanes::RowInput3D(channel + e, a + e, b + e, weight));
+        PortableLanes::Store(
+            out + e, b == nullptr ? PortableLanes::RowInput2D(channel + e, a + e, weight)
+                                  : PortableLanes::RowInput3D(channel + e, a + e, b + e, weight));
     }
 }
 
 void DecodeProductBlockPortable(int32_t iterations, uint32_t selectstp, int32_t* channel,
-                                int32_t* decisions, int32_t nx, int32_t kx, int32_t ny,
-                                int32_t ky, int32_t nz, int32_t kz, int32_t blockSize,
-                                int32_t NUMX, int32_t NUMY, int32_t NUMZ, int32_t planeSize,
-                                int32_t* extrinsicA, int32_t* extrinsicB) {
+                                int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
+                                int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
+                                int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
+                                int32_t* extrinsicB) {
     fast_kernel::Kernel<PortableLanes>::Decode(iterations, selectstp, channel, decisions, nx, kx,
                                                ny, ky, nz, kz, blockSize, NUMX, NUMY, NUMZ,
                                                planeSize, extrinsicA, extrinsicB);

@@ -69,8 +69,9 @@ struct Sse2Lanes {
         const V sign = _mm_srai_epi16(f, 15);
         const V magnitude = _mm_sub_epi16(_mm_xor_si128(f, sign), sign);
         const V scaled =
-            weight == 16 ? magnitude
-                         : _mm_mulhi_epu16(magnitude, _mm_set1_epi16(static_cast<int16_t>(weight << 12)));
+            weight == 16
+                ? magnitude
+                : _mm_mulhi_epu16(magnitude, _mm_set1_epi16(static_cast<int16_t>(weight << 12)));
         const V weighted = _mm_sub_epi16(_mm_xor_si128(scaled, sign), sign);
         return Limited(_mm_adds_epi16(Load(channel), weighted));
     }
@@ -83,8 +84,8 @@ struct Sse2Lanes {
         const V negativeBias = _mm_and_si128(_mm_srai_epi32(products, 31), _mm_set1_epi32(15));
         return _mm_srai_epi32(_mm_add_epi32(products, negativeBias), 4);
     }
-    static V RowInput3D(const int16_t* channel, const int16_t* feedbackA,
-                        const int16_t* feedbackB, int16_t weight) {
+    static V RowInput3D(const int16_t* channel, const int16_t* feedbackA, const int16_t* feedbackB,
+                        int16_t weight) {
         const V a = Load(feedbackA);
         const V b = Load(feedbackB);
         const V w = _mm_set1_epi16(weight);
@@ -94,8 +95,7 @@ struct Sse2Lanes {
     }
     static void StoreWide(int32_t* p, V v) {
         _mm_storeu_si128(reinterpret_cast<V*>(p), _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16));
-        _mm_storeu_si128(reinterpret_cast<V*>(p + 4),
-                         _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16));
+        _mm_storeu_si128(reinterpret_cast<V*>(p + 4), _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16));
     }
     static void StoreBits(int32_t* p, V mask) {
         const V bits = _mm_and_si128(mask, _mm_set1_epi16(1));
@@ -129,15 +129,16 @@ struct Sse2Lanes {
 void RowInputsSse2(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
                    int16_t* out) {
     for (int32_t e = 0; e < 16; e += Sse2Lanes::kLanes) {
-        Sse2Lanes::Store(out + e, b == nullptr ? Sse2Lanes::RowInput2D(channel + e, a + e, weight)
-                                     : Sse2Lanes::RowInput3D(channel + e, a + e, b + e, weight));
+        Sse2Lanes::Store(out + e, b == nullptr
+                                      ? Sse2Lanes::RowInput2D(channel + e, a + e, weight)
+                                      : Sse2Lanes::RowInput3D(channel + e, a + e, b + e, weight));
     }
 }
 
 void DecodeProductBlockSse2(int32_t iterations, uint32_t selectstp, int32_t* channel,
                             int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
-                            int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
+                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
+                            int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
                             int32_t* extrinsicB) {
     fast_kernel::Kernel<Sse2Lanes>::Decode(iterations, selectstp, channel, decisions, nx, kx, ny,
                                            ky, nz, kz, blockSize, NUMX, NUMY, NUMZ, planeSize,

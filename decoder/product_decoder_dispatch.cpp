@@ -47,8 +47,8 @@ struct PathTable {
 };
 
 const PathTable& Paths() {
-    static const PathTable table{{&DecodeProductBlockPlain, &DecodeProductBlockPortable,
-                                  Sse2Function(), Avx2Function()}};
+    static const PathTable table{
+        {&DecodeProductBlockPlain, &DecodeProductBlockPortable, Sse2Function(), Avx2Function()}};
     return table;
 }
 
@@ -101,9 +101,9 @@ ProductDecoderPath ProductDecoderPathInUse() {
 void DecodeProductBlock(int32_t iterations, uint32_t selectstp, int32_t* channel,
                         int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
                         int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
-                        int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
-                        int32_t* extrinsicB) {
-    const ProductDecoderFunction decode = Paths().function[PathInUse().load(std::memory_order_relaxed)];
-    decode(iterations, selectstp, channel, decisions, nx, kx, ny, ky, nz, kz, blockSize, NUMX,
-           NUMY, NUMZ, planeSize, extrinsicA, extrinsicB);
+                        int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA, int32_t* extrinsicB) {
+    const ProductDecoderFunction decode =
+        Paths().function[PathInUse().load(std::memory_order_relaxed)];
+    decode(iterations, selectstp, channel, decisions, nx, kx, ny, ky, nz, kz, blockSize, NUMX, NUMY,
+           NUMZ, planeSize, extrinsicA, extrinsicB);
 }

@@ -17,9 +17,8 @@ enum class ProductDecoderPath : int32_t {
 using ProductDecoderFunction = void (*)(int32_t iterations, uint32_t selectstp, int32_t* channel,
                                         int32_t* decisions, int32_t nx, int32_t kx, int32_t ny,
                                         int32_t ky, int32_t nz, int32_t kz, int32_t blockSize,
-                                        int32_t NUMX, int32_t NUMY, int32_t NUMZ,
-                                        int32_t planeSize, int32_t* extrinsicA,
-                                        int32_t* extrinsicB);
+                                        int32_t NUMX, int32_t NUMY, int32_t NUMZ, int32_t planeSize,
+                                        int32_t* extrinsicA, int32_t* extrinsicB);
 
 // The implementation of a path, or null when this build lacks it or this
 // CPU cannot run it.

@@ -89,10 +89,9 @@ void DecodeBlocks(benchmark::State& state, const BenchCode& c,
     }
     const double infoBits = static_cast<double>(state.iterations()) * c.K();
     state.SetItemsProcessed(static_cast<int64_t>(infoBits));
-    state.counters["info_Mbit/s"] =
-        benchmark::Counter(infoBits / 1e6, benchmark::Counter::kIsRate);
-    state.counters["passes"] = static_cast<double>(passes) /
-                               static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+    state.counters["info_Mbit/s"] = benchmark::Counter(infoBits / 1e6, benchmark::Counter::kIsRate);
+    state.counters["passes"] =
+        static_cast<double>(passes) / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
 }
 
 void AllPaths(benchmark::internal::Benchmark* b) {
