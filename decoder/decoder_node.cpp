@@ -2,6 +2,8 @@
 // in the call that completes it, and emits the decoded block (port 0, at the
 // input rate) and its information bits (port 1, at K/N of the input rate)
 // while the next block is gathered.
+#include <cmath>
+
 #include "decoder/product_decoder.h"
 #include "decoder/quantizer.h"
 #include "encoder/code_dimensions.h"
@@ -12,6 +14,7 @@ namespace {
 
 constexpr int32_t kAllocationFailure = 1;
 constexpr int32_t kMaxIterations = 128;
+constexpr int32_t kUnusableTiming = 9;
 
 struct DecoderState {
     int32_t resolution;
@@ -78,6 +81,18 @@ int32_t CheckDecodingParameters(const SystemRecord& system, const DecoderState& 
     return 0;
 }
 
+// After every check of the design has passed: the values those checks let
+// through but no run can use (see host/node_frame.h).
+int32_t CheckDecoderTiming(const SystemRecord& system, double inputRate, double infoRate,
+                           const DecoderState& s) {
+    if (const char* problem = CheckTiming(system, inputRate)) {
+        return ReportError(system, problem, kUnusableTiming);
+    }
+    if (!HasUsablePeriod(infoRate)) return ReportError(system, kInputRateError, kUnusableTiming);
+    if (!std::isfinite(s.offsetTime)) return ReportError(system, kOffsetError, kUnusableTiming);
+    return 0;
+}
+
 int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     DecoderState* s = AcquireState<DecoderState>(instance);
     if (s == nullptr) return ReportError(system, kStateAllocationError, kAllocationFailure);
@@ -138,7 +153,7 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     s->infoOutCount = 0;
     s->blockPeriod = 1 / blockOut.rate;
     s->infoPeriod = 1 / infoOut.rate;
-    return 0;
+    return CheckDecoderTiming(system, input.rate, infoOut.rate, *s);
 }
 
 void DecodeGatheredBlock(DecoderState& s) {

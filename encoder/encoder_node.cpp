@@ -16,6 +16,7 @@ namespace {
 
 constexpr int32_t kAllocationFailure = 6;
 constexpr int32_t kRateTooHigh = 7;
+constexpr int32_t kUnusableTiming = 8;
 constexpr double kRateMargin = 1e-11;
 constexpr int32_t kWordEntries = 256;
 constexpr int32_t kParityEntries = 70;
@@ -53,6 +54,26 @@ void ReleaseBuffers(EncoderState& s) {
 }
 
 int32_t CyclicLength(int32_t n, int32_t k) { return n - k == 1 ? n : n - 1; }
+
+// After every check of the design has passed: the values those checks let
+// through but no run can use (see host/node_frame.h).
+int32_t CheckEncoderTiming(const SystemRecord& system, double inputRate, double outputRate,
+                           const EncoderState& s) {
+    if (const char* problem = CheckTiming(system, inputRate)) {
+        return ReportError(system, problem, kUnusableTiming);
+    }
+    if (!IsPositiveFinite(system.systemRate)) {
+        return ReportError(system, kSystemRateError, kUnusableTiming);
+    }
+    if (!HasUsablePeriod(outputRate)) {
+        return ReportError(system, kInputRateError, kUnusableTiming);
+    }
+    // The phase overflows when the offset, counted in output periods, does.
+    if (!std::isfinite(s.delaySeconds) || !std::isfinite(s.phase)) {
+        return ReportError(system, kOffsetError, kUnusableTiming);
+    }
+    return 0;
+}
 
 int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     EncoderState* s = AcquireState<EncoderState>(instance);
@@ -112,7 +133,7 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     s->outCount = 0;
     s->outIndex = 0.0;
     s->outPeriod = 1 / output.rate;
-    return 0;
+    return CheckEncoderTiming(system, input.rate, output.rate, *s);
 }
 
 void Run(const SystemRecord& system, NodeInstance& instance) {
@@ -134,6 +155,8 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
                                s.blockSize);
         }
         if (offsetReachedNow) {
+            // A sample or threshold that is not a number never reaches the
+            // threshold: the bit is 0.
             s.inputBits[s.inCount] = input.value >= s.threshold ? 1.0 : 0.0;
             ++s.inCount;
             s.inputStarted = 1;

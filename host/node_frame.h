@@ -2,6 +2,7 @@
 // offset conversion, error reports and the state record's lifetime.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -35,6 +36,32 @@ inline double OffsetInSeconds(double offset, uint32_t inBits, double inputRate) 
 inline int32_t ReportError(const SystemRecord& system, const char* message, int32_t code) {
     std::strcpy(system.errorText, message);
     return code;
+}
+
+// Timing the design leaves open: a host may hand over a time step, a rate or
+// an offset that is not a number, infinite, zero or negative. Every node
+// checks these last in its initialisation call, so that each failure the
+// design tables keeps its own message and code, and then refuses the run
+// with one of these texts rather than running with periods and time stamps
+// that mean nothing.
+inline constexpr const char* kTimeStepError = "System time step must be a positive finite number";
+inline constexpr const char* kSystemRateError = "System rate must be a positive finite number";
+inline constexpr const char* kInputRateError = "Input sample rate must be a positive finite number";
+inline constexpr const char* kOffsetError =
+    "Offset (delay) must be finite, also when converted from bits to seconds";
+
+inline bool IsPositiveFinite(double x) { return std::isfinite(x) && x > 0; }
+
+// A rate whose period is a positive finite number too: rates so small that
+// 1 / rate overflows count as zero.
+inline bool HasUsablePeriod(double rate) { return IsPositiveFinite(rate) && std::isfinite(1 / rate); }
+
+// The checks every node shares: the system time step and the rate of input
+// port 0. Null when both are usable, else the message to report.
+inline const char* CheckTiming(const SystemRecord& system, double inputRate) {
+    if (!IsPositiveFinite(system.timeStep)) return kTimeStepError;
+    if (!HasUsablePeriod(inputRate)) return kInputRateError;
+    return nullptr;
 }
 
 inline void CopyPortInfo(const PortRecord& from, PortRecord& to) {

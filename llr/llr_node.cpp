@@ -1,6 +1,9 @@
 // LLRcalculator: turns each received I/Q symbol into m soft bit values,
 // looked up in a table built once per run from the constellation file, and
 // emits them one per call at m times the symbol rate, bit 0 first.
+#include <cmath>
+#include <cstring>
+
 #include "host/entry_points.h"
 #include "host/node_frame.h"
 #include "llr/constellation_reader.h"
@@ -11,10 +14,13 @@ namespace {
 constexpr int32_t kAllocationFailure = 1;
 constexpr int32_t kFileError = 8;
 constexpr int32_t kInvalidParameters = 9;
+constexpr int32_t kUnusableTiming = 10;
 constexpr int32_t kGridBits = 8;
 constexpr int32_t kMaxPoints = 256;
 constexpr int32_t kSymbolLlrEntries = 10;
 constexpr size_t kCellsPerBit = 65536;
+constexpr const char* kUnterminatedFileError =
+    "Constellation file name has no terminating zero within its 260 bytes";
 constexpr const char* kNoPositivePeakError =
     "LLR table has no positive peak: check the constellation file and Es/No";
 
@@ -86,6 +92,11 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     s->emittedCount = 0.0;
     *s->openFailed = 0;
 
+    // The host's block may lack the terminating zero; the path is then not
+    // read at all rather than read past the block.
+    if (std::memchr(p.file, '\0', sizeof p.file) == nullptr) {
+        return ReportError(system, kUnterminatedFileError, kFileError);
+    }
     ReadConstellation(s->pointI, s->pointQ, s->symbolCount, s->fileName, s->openFailed);
     if (*s->openFailed == 1) {
         return ReportError(system, "Error opening constellation file", kFileError);
@@ -94,8 +105,21 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
                        s->gridBits, s->esNo)) {
         return ReportError(system, kNoPositivePeakError, kInvalidParameters);
     }
+    // Last, so that every failure above keeps its code: the values those
+    // checks let through but no run can use (see host/node_frame.h).
+    if (const char* problem = CheckTiming(system, input.rate)) {
+        return ReportError(system, problem, kUnusableTiming);
+    }
+    if (!HasUsablePeriod(output.rate)) {
+        return ReportError(system, kInputRateError, kUnusableTiming);
+    }
     return 0;
 }
+
+// A received value that is not a number counts as 0, the centre of the
+// plane: it says nothing about the bits, where the edge cell it would
+// otherwise land in speaks with full confidence.
+double CountNanAsZero(double x) { return std::isnan(x) ? 0.0 : x; }
 
 void Run(const SystemRecord& system, NodeInstance& instance) {
     LlrState& s = *static_cast<LlrState*>(instance.state);
@@ -107,7 +131,8 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
         // I and Q travel together: Q's own flag is not consulted.
         s.sampleI = inputI.value;
         s.sampleQ = inputQ.value;
-        LocateLlrCell(s.sampleI, s.sampleQ, s.gridLimit, s.gridBits, s.cellRow, s.cellColumn);
+        LocateLlrCell(CountNanAsZero(s.sampleI), CountNanAsZero(s.sampleQ), s.gridLimit,
+                      s.gridBits, s.cellRow, s.cellColumn);
         FetchSymbolLlrs(s.bitsPerSymbol, *s.cellRow, *s.cellColumn, s.symbolLlrs, s.llrTable);
         s.nextLlr = 0;
     }
