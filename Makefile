@@ -6,7 +6,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: run test setup-run setup-test native asan linux32 win32 win64 test-native test-asan test-linux32 bench clean
+.PHONY: run test setup-run setup-test native asan linux32 win32 win64 test-native test-asan test-linux32 fuzz bench clean
 
 setup-run:
 	@scripts/setup.sh run
@@ -30,10 +30,31 @@ run: setup-run
 test: setup-test
 	$(MAKE) test-native
 	$(MAKE) test-asan
+	$(MAKE) fuzz
 	$(MAKE) test-linux32
 	$(MAKE) win32 win64
 	scripts/wine_tests.sh build/win64
 	scripts/check_exports.sh build/native/libtpc.so build/linux32/libtpc.so build/win32/tpc.dll build/win64/tpc.dll
+
+# Each libFuzzer target of tests/fuzz for FUZZ_SECONDS on its committed seeds
+# (new inputs go to build/fuzz/corpus). Any finding (sanitizer report, leak,
+# crash, an input slower than 25 s) fails the step; the input that caused it
+# is left in build/fuzz/artifacts/ and the log in build/fuzz/<target>.log.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := parameters samples constellation
+fuzz:
+	cmake --preset fuzz >/dev/null
+	cmake --build build/fuzz -j $(JOBS) --target fuzz_targets
+	@mkdir -p build/fuzz/artifacts
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$t; \
+	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	  ./build/fuzz/$${t}_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=25 -rss_limit_mb=2560 \
+	    -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/$$t- \
+	    build/fuzz/corpus/$$t tests/fuzz/corpus/$$t > build/fuzz/$$t.log 2>&1 \
+	    || { tail -n 60 build/fuzz/$$t.log; echo "fuzz: $$t found a problem"; exit 1; }; \
+	  grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' build/fuzz/$$t.log; \
+	done
 
 bench: setup-run native
 	./build/native/tpc_bench
