@@ -6,7 +6,8 @@ set -euo pipefail
 need=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libcli11-dev
       nlohmann-json3-dev gnuplot-nox)
 if [ "${1:-test}" = "test" ]; then
-  need+=(g++-multilib g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686)
+  need+=(g++-multilib g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
+         libopenmpi-dev openmpi-bin)
   # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
   need+=(clang libclang-rt-14-dev)
   # The real dialogs under wine on a virtual display, and the screenshot conversion.

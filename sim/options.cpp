@@ -198,7 +198,9 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args) {
     app.add_option("--max-blocks", o.maxBlocks, "blocks that end a point")->group("Sweep");
     app.add_option("--min-ber", o.minBer, "end the sweep after a point with a BER below this (0: never)")
         ->group("Sweep");
-    app.add_option("--threads", o.threads, "worker threads (default: all cores)")->default_str("all")
+    app.add_option("--threads", o.threads,
+                   "worker threads of each process (default: all cores, shared by the MPI ranks on a machine)")
+        ->default_str("all")
         ->group("Run");
     app.add_option("--seed", o.seed, "seed of every noise and data stream")->group("Run");
     app.add_option("--batch", o.batch, "blocks per work unit")->group("Run");
