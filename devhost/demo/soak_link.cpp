@@ -4,9 +4,8 @@
 //
 //   tpc_soak <bpsk|16qam> <blocks> [blocks per run] [library]
 //
-// The code is (8, 4) x (8, 4) (N = 64, K = 16) with 8 axis passes and
-// selective stop, at Eb/N0 3 dB: small enough that 100,000 blocks take
-// minutes, while every node still goes through all of its paths.
+// The code is the default (64, 57) x (64, 57) with selective stop (at most
+// 64 axis passes), at Eb/N0 3.5 dB: 100,000 blocks take a few minutes.
 // Exit status 1 when resident memory grew by more than kAllowedGrowthKb.
 #include <chrono>
 #include <cstdio>
@@ -23,6 +22,7 @@ namespace {
 
 // Room for the C library's arenas settling after the first runs.
 constexpr long kAllowedGrowthKb = 1024;
+constexpr long long kRunsToJudgeMemory = 10;
 
 long ResidentKb() {
     std::ifstream status("/proc/self/status");
@@ -40,13 +40,8 @@ long ResidentKb() {
 
 devhost::LinkConfig SoakConfig(const devhost::Library& library, const std::string& kind) {
     devhost::LinkConfig c = devhost::DefaultLinkConfig(library);
-    c.encoder.nx = c.encoder.ny = 8;
-    c.encoder.kx = c.encoder.ky = 4;
-    c.decoder.nx = c.decoder.ny = 8;
-    c.decoder.kx = c.decoder.ky = 4;
-    c.decoder.iterations = 8;
     c.decoder.selectstp = 1;
-    c.ebN0Db = 3.0;
+    c.ebN0Db = 3.5;
     if (kind == "16qam") {
         c.constellation = std::string(TPC_SOURCE_DIR) + "/examples/constellations/16qam.txt";
         c.llr.numsym = 16;
@@ -87,7 +82,7 @@ int main(int argc, char** argv) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         const long endKb = ResidentKb();
-        std::printf("%s link, (8,4)x(8,4) code: %lld blocks in %lld runs, %.1f s, BER %.3g, "
+        std::printf("%s link, (64,57)x(64,57) code, selective stop: %lld blocks in %lld runs, %.1f s, BER %.3g, "
                     "FER %.3g\n",
                     kind.c_str(), static_cast<long long>(total.blocks),
                     (blocks + perRun - 1) / perRun, seconds,
@@ -101,7 +96,10 @@ int main(int argc, char** argv) {
                         static_cast<long long>(total.blocks), blocks);
             return 1;
         }
-        if (endKb - startKb > kAllowedGrowthKb) {
+        // A few runs (as under valgrind, whose own memory moves) prove nothing.
+        if (blocks / perRun < kRunsToJudgeMemory) {
+            std::printf("(fewer than %lld runs: memory growth not judged)\n", kRunsToJudgeMemory);
+        } else if (endKb - startKb > kAllowedGrowthKb) {
             std::printf("FAIL: resident memory grew by more than %ld kB\n", kAllowedGrowthKb);
             return 1;
         }
