@@ -20,7 +20,8 @@ inline constexpr size_t kHeapNoiseBytes = 16384;
 #endif
 
 #if defined(TPC_TEST_UNDER_ASAN)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's own count (its header is not installed everywhere).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 inline size_t HeapBytesInUse() { return __sanitizer_get_current_allocated_bytes(); }
 #else
 #include <malloc.h>
