@@ -218,24 +218,9 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
          s.infoOutCount, s.infoPeriod);
 }
 
-void Finish(NodeInstance& instance) {
-    if (instance.state == nullptr) return;
-    ReleaseBuffers(*static_cast<DecoderState*>(instance.state));
-    ReleaseState(instance);
-}
-
 }  // namespace
 
 extern "C" int32_t TPCDECODE(SystemRecord* system, NodeInstance* instance) {
-    switch (PhaseOf(*system)) {
-        case CallPhase::kInit:
-            return Initialise(*system, *instance);
-        case CallPhase::kFinal:
-            Finish(*instance);
-            return 0;
-        case CallPhase::kRun:
-            Run(*system, *instance);
-            return 0;
-    }
-    return 0;
+    static constexpr NodePhases<DecoderState> kPhases{Initialise, Run, ReleaseBuffers};
+    return DispatchNodeCall(*system, *instance, kPhases);
 }

@@ -86,3 +86,33 @@ inline void ReleaseState(NodeInstance& instance) {
     ReleaseAllocation(instance.state);
     instance.state = nullptr;
 }
+
+// One node's three phases. `releaseBuffers` frees what the state record
+// points to; the frame frees the record itself.
+template <class State>
+struct NodePhases {
+    int32_t (*initialise)(const SystemRecord& system, NodeInstance& instance);
+    void (*run)(const SystemRecord& system, NodeInstance& instance);
+    void (*releaseBuffers)(State& state);
+};
+
+// The body of every entry point: init (tested first), final, else run. Run
+// and final calls always succeed; a final call without a state does nothing.
+template <class State>
+int32_t DispatchNodeCall(SystemRecord& system, NodeInstance& instance,
+                         const NodePhases<State>& phases) {
+    switch (PhaseOf(system)) {
+        case CallPhase::kInit:
+            return phases.initialise(system, instance);
+        case CallPhase::kFinal:
+            if (instance.state != nullptr) {
+                phases.releaseBuffers(*static_cast<State*>(instance.state));
+                ReleaseState(instance);
+            }
+            return 0;
+        case CallPhase::kRun:
+            phases.run(system, instance);
+            return 0;
+    }
+    return 0;
+}
