@@ -48,14 +48,12 @@ TEST(LinkTest, LibraryLoadsWithItsFiveEntryPoints) {
 }
 
 TEST(LinkTest, NoiselessBpskRoundTrips) {
+    // Both edges of the code sizes, a parity-check axis, three axes, and
+    // interleaving in two and three dimensions.
     const Geometry geometries[] = {
-        {8, 4, 8, 4, 1, 1, false},       {16, 11, 16, 11, 1, 1, false},
-        {32, 26, 16, 11, 1, 1, false},   {64, 57, 64, 57, 1, 1, false},
-        {128, 120, 8, 4, 1, 1, false},   {256, 247, 4, 3, 1, 1, false},
-        {5, 4, 3, 2, 1, 1, false},       {8, 4, 8, 4, 8, 4, false},
-        {16, 11, 8, 4, 4, 3, false},     {4, 3, 4, 3, 4, 3, false},
-        {8, 4, 8, 4, 1, 1, true},        {16, 11, 16, 11, 1, 1, true},
-        {8, 4, 8, 4, 8, 4, true},        {16, 11, 8, 4, 8, 4, true},
+        {8, 4, 8, 4, 1, 1, false},     {32, 26, 16, 11, 1, 1, false}, {256, 247, 4, 3, 1, 1, false},
+        {5, 4, 3, 2, 1, 1, false},     {16, 11, 8, 4, 4, 3, false},   {16, 11, 16, 11, 1, 1, true},
+        {16, 11, 8, 4, 8, 4, true},
     };
     for (const Geometry& g : geometries) {
         SCOPED_TRACE(testing::Message() << g.nx << "," << g.kx << " x " << g.ny << "," << g.ky
@@ -91,13 +89,11 @@ TEST(LinkTest, NoiseIsReproducibleForASeed) {
     c.noiseless = false;
     c.ebN0Db = 1.0;
     Link link(TheLibrary(), c);
-    const LinkCounts a = link.run(20, 1234);
-    const LinkCounts b = link.run(20, 1234);
-    const LinkCounts other = link.run(20, 4321);
+    const LinkCounts a = link.run(20, 1234), b = link.run(20, 1234);
+    EXPECT_GT(a.bitErrors, 0);
     EXPECT_EQ(a.bitErrors, b.bitErrors);
     EXPECT_EQ(a.blockErrors, b.blockErrors);
-    EXPECT_GT(a.bitErrors, 0);
-    EXPECT_NE(a.bitErrors, other.bitErrors);
+    EXPECT_NE(a.bitErrors, link.run(20, 4321).bitErrors);
 }
 
 // The default code over BPSK: the bit error rate falls by orders of
@@ -105,21 +101,15 @@ TEST(LinkTest, NoiseIsReproducibleForASeed) {
 TEST(LinkTest, DefaultCodeWaterfall) {
     LinkConfig c = DefaultLinkConfig(TheLibrary());
     c.decoder.selectstp = 1;
-    c.ebN0Db = 2.0;
-    Link low(TheLibrary(), c);
-    const LinkCounts atLow = low.run(10, 7);
-    c.ebN0Db = 4.0;
-    Link high(TheLibrary(), c);
-    const LinkCounts atHigh = high.run(10, 7);
-    const double berLow = static_cast<double>(atLow.bitErrors) / atLow.bits;
-    const double berHigh = static_cast<double>(atHigh.bitErrors) / atHigh.bits;
+    auto berAt = [&](double ebN0Db) {
+        c.ebN0Db = ebN0Db;
+        const LinkCounts counts = Link(TheLibrary(), c).run(10, 7);
+        return static_cast<double>(counts.bitErrors) / counts.bits;
+    };
+    const double berLow = berAt(2.0), berHigh = berAt(4.0);
     std::printf("default code, 10 blocks: BER %.3g at 2 dB, %.3g at 4 dB\n", berLow, berHigh);
     EXPECT_GT(berLow, 1e-3);
     EXPECT_LT(berHigh, berLow / 100);
-}
-
-std::string Example(const char* name) {
-    return std::string(TPC_SOURCE_DIR) + "/examples/constellations/" + name;
 }
 
 struct Modulation {
@@ -129,7 +119,7 @@ struct Modulation {
 
 LinkConfig ModulatedConfig(const Modulation& m, double ebN0Db) {
     LinkConfig c = DefaultLinkConfig(TheLibrary());
-    c.constellation = Example(m.file);
+    c.constellation = std::string(TPC_SOURCE_DIR) + "/examples/constellations/" + m.file;
     c.llr.numsym = m.points;
     c.decoder.selectstp = 1;
     c.ebN0Db = ebN0Db;

@@ -1,9 +1,14 @@
-// Points spread over ranks: ranks are threads of this process exchanging
-// through an in-memory stand-in of the collective, so the round logic is
-// tested without MPI; the MPI build itself is checked by scripts/mpi_check.sh.
+// The sweep engine, in one process and spread over ranks: unit sizes, stop
+// rules, and counts that do not depend on the number of ranks or threads.
+// Ranks are threads of this process exchanging through an in-memory
+// stand-in of the collective, so the round logic is tested without MPI; the
+// MPI build itself is checked by scripts/mpi_check.sh.
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -12,9 +17,78 @@
 
 #include "sim/distributed_sweep.h"
 #include "sim/rank_group.h"
+#include "sim/sweep_engine.h"
 
 namespace tpcsim {
 namespace {
+
+TEST(SweepEngine, UnitBlocksAndStopRule) {
+    const struct {
+        int64_t unit, batch, maxBlocks, expected;
+    } units[] = {{5, 8, 0, 8}, {2, 8, 20, 4}, {3, 8, 20, 0}, {0, 8, 3, 3}, {1, 8, 16, 8}, {2, 8, 16, 0}};
+    for (const auto& c : units) {
+        EXPECT_EQ(UnitBlocks(c.unit, c.batch, c.maxBlocks), c.expected)
+            << "unit " << c.unit << " batch " << c.batch << " max " << c.maxBlocks;
+    }
+    const struct {
+        int64_t blocks, blockErrors;
+        bool done;
+    } counts[] = {{99, 9, false}, {50, 10, true}, {100, 0, true}};
+    for (const auto& c : counts) {
+        LinkCounts sum;
+        sum.blocks = c.blocks;
+        sum.blockErrors = c.blockErrors;
+        EXPECT_EQ(PointDone(sum, StopRule{10, 100}), c.done) << c.blocks << " blocks, " << c.blockErrors;
+    }
+}
+
+TEST(SweepEngine, UnitSeedsAreDistinctAcrossPointsAndUnits) {
+    std::set<uint64_t> seen;
+    for (uint64_t seed : {0ull, 1ull, 2ull})
+        for (uint64_t point = 0; point < 20; ++point)
+            for (uint64_t unit = 0; unit < 50; ++unit) seen.insert(UnitSeed(seed, point, unit));
+    EXPECT_EQ(seen.size(), 3u * 20 * 50);
+}
+
+// Counts drawn from the unit seed alone, with a seed-dependent delay so that
+// units finish out of order; counts the units it ran.
+class SeedRunner : public UnitRunner {
+public:
+    explicit SeedRunner(std::atomic<int64_t>* unitsRun = nullptr) : unitsRun_(unitsRun) {}
+    LinkCounts run(int64_t blocks, uint64_t seed) override {
+        std::this_thread::sleep_for(std::chrono::microseconds(seed % 300));
+        if (unitsRun_ != nullptr) ++*unitsRun_;
+        LinkCounts c;
+        c.blocks = blocks;
+        c.bits = blocks * 64;
+        c.blockErrors = static_cast<int64_t>((seed >> 8) % static_cast<uint64_t>(blocks + 1));
+        c.bitErrors = c.blockErrors * 5 + static_cast<int64_t>(seed % 7);
+        return c;
+    }
+
+private:
+    std::atomic<int64_t>* unitsRun_;
+};
+const RunnerFactory kSeedRunners = [](int) { return std::make_unique<SeedRunner>(); };
+
+// The plain definition: units in order, one at a time, until the rule.
+PointResult OneUnitAtATime(const PointJob& job) {
+    SeedRunner runner;
+    PointResult result;
+    for (int64_t unit = 0;; ++unit) {
+        const int64_t blocks = UnitBlocks(unit, job.batch, job.rule.maxBlocks);
+        if (blocks == 0) break;
+        result.counts += runner.run(blocks, UnitSeed(job.seed, job.point, static_cast<uint64_t>(unit)));
+        ++result.units;
+        if (PointDone(result.counts, job.rule)) break;
+    }
+    return result;
+}
+
+// Blocks, bits, bit errors, block errors, units, interrupted.
+std::vector<int64_t> Summary(const PointResult& r) {
+    return {r.counts.blocks, r.counts.bits, r.counts.bitErrors, r.counts.blockErrors, r.units, r.interrupted};
+}
 
 // What the ranks of one in-process job share: a gather completes when every
 // rank has put its part in.
@@ -55,35 +129,6 @@ private:
     int rank_;
 };
 
-// Counts drawn from the unit seed alone, with a seed-dependent delay so that
-// ranks and threads finish out of order.
-class SeedRunner : public UnitRunner {
-public:
-    LinkCounts run(int64_t blocks, uint64_t seed) override {
-        std::this_thread::sleep_for(std::chrono::microseconds(seed % 300));
-        LinkCounts c;
-        c.blocks = blocks;
-        c.bits = blocks * 64;
-        c.blockErrors = static_cast<int64_t>((seed >> 8) % static_cast<uint64_t>(blocks + 1));
-        c.bitErrors = c.blockErrors * 5 + static_cast<int64_t>(seed % 7);
-        return c;
-    }
-};
-
-// The plain definition: units in order, one at a time, until the rule.
-PointResult OneUnitAtATime(const PointJob& job) {
-    SeedRunner runner;
-    PointResult result;
-    for (int64_t unit = 0;; ++unit) {
-        const int64_t blocks = UnitBlocks(unit, job.batch, job.rule.maxBlocks);
-        if (blocks == 0) break;
-        result.counts += runner.run(blocks, UnitSeed(job.seed, job.point, static_cast<uint64_t>(unit)));
-        ++result.units;
-        if (PointDone(result.counts, job.rule)) break;
-    }
-    return result;
-}
-
 // Runs `body(group)` on `ranks` threads, one per rank; results by rank.
 std::vector<PointResult> OnRanks(int ranks, const std::function<PointResult(RankGroup&)>& body) {
     Exchange exchange(ranks);
@@ -99,105 +144,114 @@ std::vector<PointResult> OnRanks(int ranks, const std::function<PointResult(Rank
     return results;
 }
 
-const RunnerFactory kSeedRunners = [](int) { return std::make_unique<SeedRunner>(); };
-
-TEST(DistributedSweep, EveryRankGetsTheOneProcessCountsUnderEitherRule) {
-    struct Rule {
+TEST(SweepEngine, CountsEqualOneUnitAtATimeForAnyRanksAndThreads) {
+    // Error counts met early and late, a block count that is not a multiple
+    // of the batch, one unit in all.
+    const struct {
         StopRule rule;
         int64_t batch;
-    };
-    // Error counts met early and late, a block count that is not a multiple
-    // of the batch, and one unit in all.
-    const Rule rules[] = {{{40, 0}, 8}, {{300, 5000}, 8}, {{1000000, 997}, 16}, {{1000000, 3}, 8}, {{1, 0}, 4}};
-    for (const Rule& r : rules) {
+    } rules[] = {{{40, 0}, 8}, {{300, 5000}, 8}, {{1000000, 997}, 16}, {{1000000, 3}, 8}, {{1, 0}, 4}};
+    for (const auto& r : rules) {
         for (uint64_t point : {0u, 5u}) {
             PointJob job;
             job.seed = 424242;
             job.point = point;
             job.batch = r.batch;
             job.rule = r.rule;
-            const PointResult expected = OneUnitAtATime(job);
-            for (int ranks : {1, 2, 3, 4}) {
-                for (int threads : {1, 3}) {
+            const std::vector<int64_t> expected = Summary(OneUnitAtATime(job));
+            const std::string rule = "seed 424242 point " + std::to_string(point) + " errors " +
+                                     std::to_string(r.rule.blockErrors) + " max " +
+                                     std::to_string(r.rule.maxBlocks);
+            for (int threads : {1, 3, 8}) {
+                job.threads = threads;
+                EXPECT_EQ(Summary(RunPoint(job, kSeedRunners, nullptr, nullptr)), expected)
+                    << rule << ", one process, threads " << threads;
+            }
+            for (int ranks : {1, 2, 3, 4})
+                for (int threads : {1, 3})
                     for (int64_t perRank : {1, 5}) {
                         job.threads = threads;
                         const std::vector<PointResult> got = OnRanks(ranks, [&](RankGroup& group) {
                             return RunPointAcrossRanks(job, perRank, group, kSeedRunners, nullptr, nullptr);
                         });
-                        for (int rank = 0; rank < ranks; ++rank) {
-                            const PointResult& g = got[static_cast<size_t>(rank)];
-                            const std::string where = "seed 424242 point " + std::to_string(point) +
-                                                      " errors " + std::to_string(r.rule.blockErrors) +
-                                                      " max " + std::to_string(r.rule.maxBlocks) + " ranks " +
-                                                      std::to_string(ranks) + " threads " +
-                                                      std::to_string(threads) + " per rank " +
-                                                      std::to_string(perRank) + " rank " + std::to_string(rank);
-                            EXPECT_EQ(g.counts.blocks, expected.counts.blocks) << where;
-                            EXPECT_EQ(g.counts.bits, expected.counts.bits) << where;
-                            EXPECT_EQ(g.counts.bitErrors, expected.counts.bitErrors) << where;
-                            EXPECT_EQ(g.counts.blockErrors, expected.counts.blockErrors) << where;
-                            EXPECT_EQ(g.units, expected.units) << where;
-                            EXPECT_FALSE(g.interrupted) << where;
+                        for (size_t rank = 0; rank < got.size(); ++rank) {
+                            EXPECT_EQ(Summary(got[rank]), expected)
+                                << rule << " ranks " << ranks << " threads " << threads << " per rank "
+                                << perRank << " rank " << rank;
                         }
                     }
-                }
-            }
         }
     }
 }
 
-TEST(DistributedSweep, StopOnOneRankInterruptsEveryRank) {
+TEST(SweepEngine, StopFlagEndsThePointAsInterrupted) {
+    std::atomic<bool> stop{false};
+    std::atomic<int64_t> unitsRun{0};
     PointJob job;
-    job.batch = 4;
-    job.rule = {1000000000, 0};  // would never end by itself
+    job.batch = 1;
     job.threads = 2;
-    std::atomic<bool> raised{true};
-    std::atomic<bool> clear{false};
+    job.rule = StopRule{1000000, 0};  // never met
+    std::thread raiser([&] {
+        while (unitsRun.load() < 20) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        stop.store(true);
+    });
+    const PointResult result =
+        RunPoint(job, [&](int) { return std::make_unique<SeedRunner>(&unitsRun); }, &stop, nullptr);
+    raiser.join();
+    EXPECT_TRUE(result.interrupted);
+    EXPECT_GE(result.units, 1);
+    EXPECT_LE(result.units, unitsRun.load());
+
+    // Across ranks, a stop raised on any one of them interrupts all.
+    job.batch = 4;
+    std::atomic<bool> raised{true}, clear{false};
     for (int stopped : {0, 2}) {
         const std::vector<PointResult> got = OnRanks(3, [&](RankGroup& group) {
-            return RunPointAcrossRanks(job, 2, group, kSeedRunners,
-                                       group.rank() == stopped ? &raised : &clear, nullptr);
+            const std::atomic<bool>* stop = group.rank() == stopped ? &raised : &clear;
+            return RunPointAcrossRanks(job, 2, group, kSeedRunners, stop, nullptr);
         });
         for (const PointResult& g : got) EXPECT_TRUE(g.interrupted) << "stop raised on rank " << stopped;
     }
 }
 
-// Throws on one unit; the rank that ran it reports its own error, the others
-// a PeerRankFailed naming it, and none waits forever.
-class FailingRunner : public SeedRunner {
-public:
-    LinkCounts run(int64_t blocks, uint64_t seed) override {
-        if (seed == UnitSeed(1, 0, 7)) throw std::runtime_error("unit 7 failed");
-        return SeedRunner::run(blocks, seed);
-    }
-};
-
-TEST(DistributedSweep, ARunnerFailureEndsThePointOnEveryRank) {
+TEST(SweepEngine, RunnerFailuresReachTheCaller) {
     PointJob job;
+    job.threads = 2;
+    auto failingWorker = [](int worker) -> std::unique_ptr<UnitRunner> {
+        if (worker == 1) throw std::runtime_error("TPCDECODE refused its parameters");
+        return std::make_unique<SeedRunner>();
+    };
+    EXPECT_THROW(RunPoint(job, failingWorker, nullptr, nullptr), std::runtime_error);
+
+    // Across ranks: the rank that ran the failing unit reports its own
+    // error, the others a PeerRankFailed naming it, and none waits forever.
+    struct FailingRunner : SeedRunner {
+        LinkCounts run(int64_t blocks, uint64_t seed) override {
+            if (seed == UnitSeed(1, 0, 7)) throw std::runtime_error("unit 7 failed");
+            return SeedRunner::run(blocks, seed);
+        }
+    };
     job.seed = 1;
     job.batch = 4;
     job.rule = {1000000000, 400};
-    job.threads = 2;
-    const RunnerFactory failing = [](int) { return std::make_unique<FailingRunner>(); };
-    const int ranks = 3;  // unit 7 runs on rank 1
-    std::vector<std::string> outcome(ranks);
-    OnRanks(ranks, [&](RankGroup& group) {
+    std::vector<std::string> outcome(3);  // unit 7 runs on rank 1
+    OnRanks(3, [&](RankGroup& group) {
+        std::string& mine = outcome[static_cast<size_t>(group.rank())];
         try {
-            RunPointAcrossRanks(job, 2, group, failing, nullptr, nullptr);
-            outcome[static_cast<size_t>(group.rank())] = "finished";
+            RunPointAcrossRanks(job, 2, group, [](int) { return std::make_unique<FailingRunner>(); }, nullptr,
+                                nullptr);
+            mine = "finished";
         } catch (const PeerRankFailed& e) {
-            outcome[static_cast<size_t>(group.rank())] = "peer " + std::to_string(e.rank());
+            mine = "peer " + std::to_string(e.rank());
         } catch (const std::exception& e) {
-            outcome[static_cast<size_t>(group.rank())] = e.what();
+            mine = e.what();
         }
         return PointResult{};
     });
-    EXPECT_EQ(outcome[0], "peer 1");
-    EXPECT_EQ(outcome[1], "unit 7 failed");
-    EXPECT_EQ(outcome[2], "peer 1");
+    EXPECT_EQ(outcome, (std::vector<std::string>{"peer 1", "unit 7 failed", "peer 1"}));
 }
 
-TEST(DistributedSweep, CollectivesOverRanks) {
+TEST(SweepEngine, CollectivesOverRanks) {
     const std::vector<PointResult> got = OnRanks(3, [](RankGroup& group) {
         PointResult r;
         r.counts.blocks = SumOverRanks(group, group.rank() + 10);
@@ -214,7 +268,6 @@ TEST(DistributedSweep, CollectivesOverRanks) {
     }
     SingleRank one;
     EXPECT_EQ(SumOverRanks(one, 7), 7);
-    EXPECT_TRUE(AllRanksAgree(one, true));
     EXPECT_FALSE(AllRanksAgree(one, false));
 }
 
