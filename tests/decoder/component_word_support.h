@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <random>
 #include <vector>
 
 namespace component_test {
@@ -23,29 +22,18 @@ inline int32_t OrderOf(int32_t n) {
     return m;
 }
 
-// The generators written as numbers (bit k = coefficient of x^k), kept apart
-// from the shared coefficient table on purpose.
-inline uint32_t GeneratorNumber(int32_t n) {
-    switch (n) {
-        case 8: return 0xB;
-        case 16: return 0x13;
-        case 32: return 0x25;
-        case 64: return 0x43;
-        case 128: return 0x89;
-        default: return 0x11D;
-    }
-}
-
 // Remainder of sum bits[i] x^(n-2-i) modulo g(x) by long division, reported
-// with the coefficient of x^(m-1-j) as bit j.
+// with the coefficient of x^(m-1-j) as bit j. The generators are written as
+// numbers (bit k = coefficient of x^k), kept apart from the shared
+// coefficient table on purpose.
 template <typename Bit>
 int32_t ReferenceSyndrome(int32_t n, const Bit* bits) {
+    static constexpr uint32_t kGenerators[] = {0xB, 0x13, 0x25, 0x43, 0x89, 0x11D};
     const int32_t m = OrderOf(n);
-    const uint32_t g = GeneratorNumber(n);
     uint32_t remainder = 0;
     for (int32_t i = 0; i <= n - 2; ++i) {  // Horner: highest power first
         remainder = (remainder << 1) | (bits[i] & 1u);
-        if (remainder & (1u << m)) remainder ^= g;
+        if (remainder & (1u << m)) remainder ^= kGenerators[m - 3];
     }
     int32_t syndrome = 0;
     for (int32_t j = 0; j < m; ++j) {

@@ -13,7 +13,6 @@
 #include <limits>
 #include <ostream>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "component_word_support.h"
@@ -34,101 +33,54 @@ struct Geometry {
 };
 
 std::ostream& operator<<(std::ostream& out, const Geometry& g) {
-    return out << g.nx << "x" << g.ny << "x" << g.nz << " k=" << g.kx << "," << g.ky << ","
-               << g.kz;
+    return out << g.nx << "x" << g.ny << "x" << g.nz << " k=" << g.kx << "," << g.ky << "," << g.kz;
 }
 
 // Every Hamming length on some axis, parity axes short and long, mixed axes,
 // a 2D block inside a 3D buffer, and line counts that leave part of a group
 // of 8 or 16 lanes empty.
 const Geometry kGeometries[] = {
-    {8, 8, 1, 4, 4, 1, 20},
-    {16, 16, 1, 11, 11, 1, 20},
-    {32, 32, 1, 26, 26, 1, 12},
-    {64, 64, 1, 57, 57, 1, 9},
-    {128, 16, 1, 120, 11, 1, 9},
-    {16, 128, 1, 11, 120, 1, 9},
-    {256, 8, 1, 247, 4, 1, 6},
-    {8, 256, 1, 4, 247, 1, 6},
-    {2, 2, 1, 1, 1, 1, 20},
-    {7, 5, 1, 6, 4, 1, 20},
-    {248, 3, 1, 247, 2, 1, 8},
-    {3, 256, 1, 2, 255, 1, 8},
-    {17, 64, 1, 16, 57, 1, 9},
-    {64, 24, 1, 57, 23, 1, 9},
-    {8, 40, 1, 4, 39, 1, 12},
-    {16, 16, 4, 11, 11, 1, 12},
-    {8, 8, 8, 4, 4, 4, 12},
-    {16, 16, 16, 11, 11, 11, 7},
-    {8, 16, 32, 4, 11, 26, 7},
-    {5, 8, 3, 4, 4, 2, 12},
-    {16, 4, 256, 11, 3, 255, 5},
-    {32, 3, 8, 26, 2, 4, 8},
-    {2, 256, 2, 1, 247, 1, 5},
-    {4, 4, 256, 3, 3, 247, 4},
+    {8, 8, 1, 4, 4, 1, 20},     {16, 16, 1, 11, 11, 1, 20},  {32, 32, 1, 26, 26, 1, 12},
+    {64, 64, 1, 57, 57, 1, 9},  {128, 16, 1, 120, 11, 1, 9}, {16, 128, 1, 11, 120, 1, 9},
+    {256, 8, 1, 247, 4, 1, 6},  {8, 256, 1, 4, 247, 1, 6},   {2, 2, 1, 1, 1, 1, 20},
+    {7, 5, 1, 6, 4, 1, 20},     {248, 3, 1, 247, 2, 1, 8},   {3, 256, 1, 2, 255, 1, 8},
+    {17, 64, 1, 16, 57, 1, 9},  {64, 24, 1, 57, 23, 1, 9},   {8, 40, 1, 4, 39, 1, 12},
+    {16, 16, 4, 11, 11, 1, 12}, {8, 8, 8, 4, 4, 4, 12},      {16, 16, 16, 11, 11, 11, 7},
+    {8, 16, 32, 4, 11, 26, 7},  {5, 8, 3, 4, 4, 2, 12},      {16, 4, 256, 11, 3, 255, 5},
+    {32, 3, 8, 26, 2, 4, 8},    {2, 256, 2, 1, 247, 1, 5},   {4, 4, 256, 3, 3, 247, 4},
 };
 
-enum class ChannelKind {
+enum ChannelKind {
     kNoisyCodeword,  // a code block sent through noise: decoding converges
     kUniform,        // values over the clipping edges
     kTies,           // -2 ... 2: many equal reliabilities and pair scores
     kExtreme,        // INT32_MIN, INT32_MAX, 0 and clip-edge values
     kCleanCodeword,  // +-31 on a code block: feedback saturates at SoftLimit
 };
-
-const char* KindName(ChannelKind kind) {
-    switch (kind) {
-        case ChannelKind::kNoisyCodeword: return "noisy codeword";
-        case ChannelKind::kUniform: return "uniform";
-        case ChannelKind::kTies: return "ties";
-        case ChannelKind::kExtreme: return "extreme";
-        case ChannelKind::kCleanCodeword: return "clean codeword";
-    }
-    return "?";
-}
-
-std::vector<int32_t> CodeBlock(const Geometry& g, std::mt19937& rng) {
-    std::vector<double> info(g.K());
-    for (double& bit : info) bit = static_cast<double>(rng() & 1u);
-    std::vector<int32_t> out(g.N()), grid(g.N()), block(g.N(), 0), word(256), parity(16);
-    EncodeProductBlock(0, info.data(), out.data(), grid.data(), block.data(), word.data(),
-                       parity.data(), g.nx, g.ny, g.nz, g.kx, g.ky, g.kz, g.N());
-    return block;
-}
+const char* const kKindNames[] = {"noisy codeword", "uniform", "ties", "extreme", "clean codeword"};
 
 std::vector<int32_t> MakeChannel(const Geometry& g, ChannelKind kind, std::mt19937& rng) {
     std::vector<int32_t> channel(g.N());
-    switch (kind) {
-        case ChannelKind::kNoisyCodeword:
-        case ChannelKind::kCleanCodeword: {
-            const std::vector<int32_t> block = CodeBlock(g, rng);
-            std::normal_distribution<double> noise(0.0, 14.0);
-            for (int32_t e = 0; e < g.N(); ++e) {
-                const int32_t sent = block[e] ? 16 : -16;
-                channel[e] = kind == ChannelKind::kCleanCodeword
-                                 ? 2 * sent - (sent > 0 ? 1 : -1)
-                                 : sent + static_cast<int32_t>(noise(rng));
-            }
-            break;
+    if (kind == kNoisyCodeword || kind == kCleanCodeword) {
+        std::vector<double> info(g.K());
+        for (double& bit : info) bit = static_cast<double>(rng() & 1u);
+        std::vector<int32_t> out(g.N()), grid(g.N()), block(g.N(), 0), word(256), parity(16);
+        EncodeProductBlock(0, info.data(), out.data(), grid.data(), block.data(), word.data(),
+                           parity.data(), g.nx, g.ny, g.nz, g.kx, g.ky, g.kz, g.N());
+        std::normal_distribution<double> noise(0.0, 14.0);
+        for (int32_t e = 0; e < g.N(); ++e) {
+            const int32_t sent = block[e] ? 16 : -16;
+            channel[e] = kind == kCleanCodeword ? 2 * sent - (sent > 0 ? 1 : -1)
+                                                : sent + static_cast<int32_t>(noise(rng));
         }
-        case ChannelKind::kUniform: {
-            std::uniform_int_distribution<int32_t> value(-45, 45);
-            for (int32_t& v : channel) v = value(rng);
-            break;
-        }
-        case ChannelKind::kTies: {
-            std::uniform_int_distribution<int32_t> value(-2, 2);
-            for (int32_t& v : channel) v = value(rng);
-            break;
-        }
-        case ChannelKind::kExtreme: {
-            const int32_t pool[] = {std::numeric_limits<int32_t>::min(),
-                                    std::numeric_limits<int32_t>::max(), 0, 31, -31, 32, -32,
-                                    1, -1};
-            std::uniform_int_distribution<size_t> pick(0, std::size(pool) - 1);
-            for (int32_t& v : channel) v = pool[pick(rng)];
-            break;
-        }
+    } else if (kind == kExtreme) {
+        const int32_t pool[] = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
+                                0, 31, -31, 32, -32, 1, -1};
+        for (int32_t& v : channel) v = pool[rng() % std::size(pool)];
+    } else {
+        const int32_t span = kind == kTies ? 2 : 45;
+        std::uniform_int_distribution<int32_t> value(-span, span);
+        for (int32_t& v : channel) v = value(rng);
     }
     return channel;
 }
@@ -169,19 +121,16 @@ void RunDecode(ProductDecoderFunction decode, const Geometry& g, const Call& c, 
     buffers.passCounter = DecoderPassCounter();
 }
 
-// First differing index of two buffers, or -1.
-int32_t FirstDifference(const std::vector<int32_t>& x, const std::vector<int32_t>& y) {
-    for (size_t i = 0; i < x.size(); ++i) {
-        if (x[i] != y[i]) return static_cast<int32_t>(i);
-    }
-    return -1;
-}
-
+// Reports the first differing index of each buffer, not whole buffers.
 void ExpectSameResult(const Buffers& plain, const Buffers& fast) {
-    EXPECT_EQ(FirstDifference(plain.decisions, fast.decisions), -1) << "decisions";
-    EXPECT_EQ(FirstDifference(plain.channel, fast.channel), -1) << "channel";
-    EXPECT_EQ(FirstDifference(plain.a, fast.a), -1) << "store A";
-    EXPECT_EQ(FirstDifference(plain.b, fast.b), -1) << "store B";
+    const auto firstDifference = [](const std::vector<int32_t>& x, const std::vector<int32_t>& y) {
+        return std::mismatch(x.begin(), x.end(), y.begin()).first - x.begin();
+    };
+    const auto size = static_cast<std::ptrdiff_t>(plain.channel.size());
+    EXPECT_EQ(firstDifference(plain.decisions, fast.decisions), size) << "decisions";
+    EXPECT_EQ(firstDifference(plain.channel, fast.channel), size) << "channel";
+    EXPECT_EQ(firstDifference(plain.a, fast.a), size) << "store A";
+    EXPECT_EQ(firstDifference(plain.b, fast.b), size) << "store B";
     EXPECT_EQ(plain.passCounter, fast.passCounter) << "pass counter";
 }
 
@@ -205,70 +154,33 @@ bool CompareOnce(ProductDecoderPath path, const Geometry& g, ChannelKind kind, c
     RunDecode(&DecodeProductBlockPlain, g, call, plain);
     RunDecode(ProductDecoderOf(path), g, call, fast);
     SCOPED_TRACE(testing::Message() << ProductDecoderPathName(path) << " " << g << " "
-                                    << KindName(kind) << " " << call << " seed " << seed);
+                                    << kKindNames[kind] << " " << call << " seed " << seed);
     ExpectSameResult(plain, fast);
     return !testing::Test::HasFailure();
 }
 
+// Odd and even pass counts, selective stop off and on, the largest weights,
+// and counts at which no pass runs (the channel is still clipped, the stores
+// zeroed, the decisions kept and the counter reads 1).
 TEST(FastProductDecoder, EqualsPlainOnEveryGeometryClass) {
     const uint32_t baseSeed = TestSeed(4417u);
-    const ChannelKind kinds[] = {ChannelKind::kNoisyCodeword, ChannelKind::kUniform,
-                                 ChannelKind::kTies, ChannelKind::kExtreme,
-                                 ChannelKind::kCleanCodeword};
+    const int32_t noPass[] = {0, -1, std::numeric_limits<int32_t>::min()};
     for (ProductDecoderPath path : FastPathsOfThisCpu()) {
         uint32_t seed = baseSeed;
         for (const Geometry& g : kGeometries) {
-            for (ChannelKind kind : kinds) {
+            for (ChannelKind kind : {kNoisyCodeword, kUniform, kTies, kExtreme, kCleanCodeword}) {
                 std::mt19937 pick(seed);
                 std::uniform_int_distribution<int32_t> weight(1, 16);
                 std::uniform_int_distribution<int32_t> iterations(1, g.maxIterations);
-                // Odd and even counts, selective stop off and on.
+                const uint32_t stop = pick() & 1u;
                 const Call calls[] = {
                     {iterations(pick) | 1, 0, weight(pick), weight(pick), weight(pick)},
                     {(iterations(pick) + 1) & ~1, 1, weight(pick), weight(pick), weight(pick)},
-                    {g.maxIterations, static_cast<uint32_t>(pick() & 1u), 16, 16, 16},
+                    {g.maxIterations, stop, 16, 16, 16},
+                    {noPass[pick() % 3], stop, weight(pick), weight(pick), weight(pick)},
                 };
                 for (const Call& call : calls) {
                     if (!CompareOnce(path, g, kind, call, seed++)) return;
-                }
-            }
-        }
-    }
-}
-
-// Weights 1 ... 16 on each axis in turn, with clean blocks where the
-// weighted feedback is largest.
-TEST(FastProductDecoder, EqualsPlainForEveryWeight) {
-    const Geometry geometries[] = {{16, 16, 1, 11, 11, 1, 8}, {8, 8, 8, 4, 4, 4, 6}};
-    const uint32_t baseSeed = TestSeed(9031u);
-    for (ProductDecoderPath path : FastPathsOfThisCpu()) {
-        uint32_t seed = baseSeed;
-        for (const Geometry& g : geometries) {
-            for (int32_t w = 1; w <= 16; ++w) {
-                const Call calls[] = {{g.maxIterations, 0, w, 17 - w, w},
-                                      {g.maxIterations, 1, 16, w, 17 - w}};
-                for (const Call& call : calls) {
-                    for (ChannelKind kind : {ChannelKind::kCleanCodeword, ChannelKind::kUniform}) {
-                        if (!CompareOnce(path, g, kind, call, seed++)) return;
-                    }
-                }
-            }
-        }
-    }
-}
-
-// No pass runs: the channel is still clipped and the stores zeroed, the
-// decisions stay, and the counter reads 1.
-TEST(FastProductDecoder, EqualsPlainWhenNoPassRuns) {
-    const Geometry geometries[] = {{64, 64, 1, 57, 57, 1, 1}, {8, 16, 32, 4, 11, 26, 1},
-                                   {16, 16, 4, 11, 11, 1, 1}};
-    uint32_t seed = TestSeed(77u);
-    for (ProductDecoderPath path : FastPathsOfThisCpu()) {
-        for (const Geometry& g : geometries) {
-            for (int32_t iterations : {0, -1, std::numeric_limits<int32_t>::min()}) {
-                for (uint32_t selectstp : {0u, 1u}) {
-                    const Call call{iterations, selectstp, 7, 9, 11};
-                    if (!CompareOnce(path, g, ChannelKind::kExtreme, call, seed++)) return;
                 }
             }
         }
@@ -288,19 +200,16 @@ TEST(FastProductDecoder, EqualsPlainOnManySmallBlocks) {
                 std::uniform_int_distribution<int32_t> iterations(1, g.maxIterations);
                 const Call call{iterations(pick), static_cast<uint32_t>(pick() & 1u), weight(pick),
                                 weight(pick), weight(pick)};
-                const ChannelKind kind =
-                    trial % 3 == 0 ? ChannelKind::kTies
-                                   : (trial % 3 == 1 ? ChannelKind::kNoisyCodeword
-                                                     : ChannelKind::kUniform);
-                if (!CompareOnce(path, g, kind, call, seed++)) return;
+                const ChannelKind kinds[] = {kTies, kNoisyCodeword, kUniform};
+                if (!CompareOnce(path, g, kinds[trial % 3], call, seed++)) return;
             }
         }
     }
 }
 
-// The weighted feedback of every path's lanes against RowInput: every store
-// value a two-dimensional pass can read (|E| <= 20450) with every weight, and
-// in three dimensions sums A + B up to 40900, beyond 16 bits, which full
+// The weighted feedback of every path's lanes against RowInput, for every
+// weight: every store value a two-dimensional pass can read (|E| <= 20450),
+// and in three dimensions sums A + B up to 40900, beyond 16 bits, which full
 // blocks rarely reach.
 TEST(FastRowInputs, EqualPlainRowInputOverTheWholeStoreRange) {
     constexpr int32_t kStoreLimit = 20450;
@@ -314,9 +223,7 @@ TEST(FastRowInputs, EqualPlainRowInputOverTheWholeStoreRange) {
         int16_t a[16], b[16], out[16];
         for (int16_t weight = 1; weight <= 16; ++weight) {
             for (int32_t first = -kStoreLimit; first <= kStoreLimit; first += 16) {
-                for (int32_t l = 0; l < 16; ++l) {
-                    a[l] = static_cast<int16_t>(std::min(first + l, kStoreLimit));
-                }
+                for (int32_t l = 0; l < 16; ++l) a[l] = static_cast<int16_t>(std::min(first + l, kStoreLimit));
                 rowInputs(channels, a, nullptr, weight, out);
                 for (int32_t l = 0; l < 16; ++l) {
                     ASSERT_EQ(out[l], RowInput(channels[l], a[l], weight))
@@ -358,7 +265,7 @@ TEST(ProductDecoderDispatch, ChoosesAnAvailablePathAndCanBeForced) {
     const Geometry g{16, 16, 1, 11, 11, 1, 5};
     const Call call{5, 0, 7, 7, 7};
     std::mt19937 rng(TestSeed(5u));
-    const Buffers input = MakeBuffers(g, MakeChannel(g, ChannelKind::kNoisyCodeword, rng), rng);
+    const Buffers input = MakeBuffers(g, MakeChannel(g, kNoisyCodeword, rng), rng);
     Buffers plain = input;
     RunDecode(&DecodeProductBlockPlain, g, call, plain);
 
@@ -368,12 +275,11 @@ TEST(ProductDecoderDispatch, ChoosesAnAvailablePathAndCanBeForced) {
         SCOPED_TRACE(ProductDecoderPathName(path));
         ASSERT_TRUE(SetProductDecoderPath(path));
         EXPECT_EQ(ProductDecoderPathInUse(), path);
-        Buffers viaNode = input;
-        RunDecode(&DecodeProductBlock, g, call, viaNode);
-        ExpectSameResult(plain, viaNode);
+        Buffers viaDispatch = input;
+        RunDecode(&DecodeProductBlock, g, call, viaDispatch);
+        ExpectSameResult(plain, viaDispatch);
     }
-    for (ProductDecoderPath path :
-         {ProductDecoderPath::kSse2, ProductDecoderPath::kAvx2}) {
+    for (ProductDecoderPath path : {ProductDecoderPath::kSse2, ProductDecoderPath::kAvx2}) {
         if (ProductDecoderOf(path) == nullptr) {
             EXPECT_FALSE(SetProductDecoderPath(path));
             EXPECT_EQ(ProductDecoderPathInUse(), ProductDecoderPath::kPlain);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "decoder/word_steps.h"
@@ -46,9 +47,8 @@ TEST(ParityDecoder, HandWorkedWords) {
 TEST(ParityDecoder, AgreesWithExhaustiveSearch) {
     const uint32_t seed = component_test::TestSeed(99u);
     std::mt19937 rng(seed);
-    const int32_t spans[] = {1, 3, SoftLimit};
     for (int32_t n = 2; n <= 10; ++n) {
-        for (int32_t span : spans) {
+        for (int32_t span : {1, 3, SoftLimit}) {
             std::uniform_int_distribution<int32_t> reliability(0, span);
             for (int trial = 0; trial < 400; ++trial) {
                 std::vector<uint8_t> hard(n);
@@ -59,40 +59,26 @@ TEST(ParityDecoder, AgreesWithExhaustiveSearch) {
                     soft[i] = reliability(rng);
                     entry |= uint32_t{hard[i]} << i;
                 }
-
-                struct Score {
-                    int32_t metric, flips, lowest;
-                    bool operator<(const Score& o) const {
-                        if (metric != o.metric) return metric < o.metric;
-                        if (flips != o.flips) return flips < o.flips;
-                        return lowest < o.lowest;
-                    }
+                auto metric = [&](uint32_t word) {
+                    int32_t sum = 0;
+                    for (int32_t i = 0; i < n; ++i) sum += ((word ^ entry) >> i) & 1u ? soft[i] : 0;
+                    return sum;
                 };
-                auto score = [&](uint32_t word) {
-                    Score s{0, 0, n};
-                    for (int32_t i = 0; i < n; ++i) {
-                        if (((word ^ entry) >> i) & 1u) {
-                            s.metric += soft[i];
-                            ++s.flips;
-                            if (s.lowest == n) s.lowest = i;
-                        }
-                    }
-                    return s;
+                auto rank = [&](uint32_t word) {  // metric, inversions, lowest inversion
+                    const uint32_t flips = word ^ entry;
+                    return std::make_tuple(metric(word), __builtin_popcount(flips),
+                                           flips ? __builtin_ctz(flips) : n);
                 };
-                std::vector<uint32_t> codewords;
+                uint32_t best = 0;
                 for (uint32_t word = 0; word < (1u << n); ++word) {
-                    if (__builtin_popcount(word) % 2 == 0) codewords.push_back(word);
-                }
-                uint32_t best = codewords[0];
-                for (uint32_t word : codewords) {
-                    if (score(word) < score(best)) best = word;
+                    if (__builtin_popcount(word) % 2 == 0 && rank(word) < rank(best)) best = word;
                 }
                 std::vector<int32_t> gap(n, -1);
-                for (uint32_t word : codewords) {
+                for (uint32_t word = 0; word < (1u << n); ++word) {
+                    if (__builtin_popcount(word) % 2 != 0) continue;
                     for (int32_t i = 0; i < n; ++i) {
-                        if (!(((word ^ best) >> i) & 1u)) continue;
-                        const int32_t g = score(word).metric - score(best).metric;
-                        if (gap[i] < 0 || g < gap[i]) gap[i] = g;
+                        const int32_t g = metric(word) - metric(best);
+                        if (((word ^ best) >> i) & 1u && (gap[i] < 0 || g < gap[i])) gap[i] = g;
                     }
                 }
 

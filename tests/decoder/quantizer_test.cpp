@@ -42,7 +42,9 @@ TEST(Quantizer, BpskValues) {
         // Levels 2^(resolution-1), saturating at 2^30 from resolution 31 on.
         {6, 1.0, 9.0, 31},    {6, 1.0, -9.0, -32},  {8, 2.0, 9.0, 127},  {8, 2.0, -9.0, -128},
         {30, 1.0, 0.5, 1 << 28},  {31, 1.0, 0.5, 1 << 29},  {31, 1.0, -0.5, -(1 << 29)},
-        {32, 1.0, 0.5, 1 << 29},  {100, 1.0, -0.5, -(1 << 29)},
+        {32, 1.0, 0.5, 1 << 29},  {100, 1.0, -0.5, -(1 << 29)}, {kMax, 1.0, -0.5, -(1 << 29)},
+        // An infinite limit passes the node's check (it is > 0): scale 0.
+        {kMax, kInf, 0.7, 0},     {5, kInf, -0.7, 0},
         // A limit below the clipping margin pulls beyond the opposite limit;
         // the product then exceeds int32_t and saturates instead of overflowing.
         {31, 1e-9, 5.0, kMax},
@@ -78,8 +80,7 @@ TEST(Quantizer, HelicalPlacement) {
         int32_t nx, ny, nz, kz, step;
     };
     const Case cases[] = {
-        {8, 8, 1, 1, 9},     // 2D: one row and one column further each time
-        {64, 13, 1, 1, 65},  // step shares the factor 13 with N
+        {64, 13, 1, 1, 65},  // 2D; step shares the factor 13 with N
         {4, 4, 4, 2, 21},    // 3D: nx*ny + nx + 1
         {6, 5, 4, 3, 37},
     };
@@ -103,7 +104,7 @@ TEST(Quantizer, HelicalPlacement) {
         }
     }
 
-    // The worked example: values 0 ... 11 of an 8 x 8 block.
+    // The worked example: values 0 ... 11 of an 8 x 8 block, step 9.
     const int32_t positions[] = {0, 9, 18, 27, 36, 45, 54, 63, 8, 17, 26, 35};
     std::vector<double> received(64);
     for (int32_t i = 0; i < 64; ++i) received[i] = i;

@@ -45,13 +45,6 @@ inline bool AllBits(const std::vector<int32_t>& bits) {
     return true;
 }
 
-// Membership in the component code of an axis: the parity code when
-// n - k == 1, otherwise the extended Hamming code of length n.
-inline bool IsComponentCodeWord(int32_t n, int32_t k, const std::vector<int32_t>& bits) {
-    if (!AllBits(bits) || !EvenWeight(bits)) return false;
-    return n - k == 1 || DivisibleByGenerator(n, bits);
-}
-
 // Fixed seed, overridable with TPC_TEST_SEED to replay or widen a run.
 inline uint32_t TestSeed() {
     const char* text = std::getenv("TPC_TEST_SEED");

@@ -48,17 +48,14 @@ TEST(EncoderRobustness, UnusableTimingIsRefusedAfterTheDesignChecks) {
         int32_t code;
         const char* text;
     } cases[] = {
+        // Zero, negative and infinite time steps and input rates go through
+        // the check every node shares; NaN shows this node uses it.
         {"usable", 1.0 / 4096, 4096, 3249, 0, 1, 0, ""},
         {"negative offset", 1.0 / 4096, 4096, 3249, -7.5, 1, 0, ""},
         {"time step NaN", kNan, 4096, 3249, 0, 1, 8, kTimeStepText},
-        {"time step infinite", kInf, 4096, 3249, 0, 1, 8, kTimeStepText},
-        {"time step zero", 0, 4096, 3249, 0, 1, 8, kTimeStepText},
-        {"time step negative", -1.0 / 4096, 4096, 3249, 0, 1, 8, kTimeStepText},
         {"system rate NaN", 1.0 / 4096, kNan, 3249, 0, 1, 8, kSystemRateText},
         {"system rate infinite", 1.0 / 4096, kInf, 3249, 0, 1, 8, kSystemRateText},
         {"input rate NaN", 1.0 / 4096, 4096, kNan, 0, 1, 8, kInputRateText},
-        {"input rate zero", 1.0 / 4096, 4096, 0, 0, 1, 8, kInputRateText},
-        {"input rate negative", 1.0 / 4096, 4096, -3249, 0, 1, 8, kInputRateText},
         {"input period overflows", 1.0 / 4096, 4096, 1e-310, 0, 1, 8, kInputRateText},
         {"offset NaN", 1.0 / 4096, 4096, 3249, kNan, 1, 8, kOffsetText},
         {"offset infinite", 1.0 / 4096, 4096, 3249, -kInf, 0, 8, kOffsetText},
