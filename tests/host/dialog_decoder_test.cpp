@@ -1,4 +1,5 @@
 // The decoder dialog procedure (template 101) through the windowing stand-in.
+#include <algorithm>
 #include <cstring>
 
 #include "dialog_standin_fixture.h"
@@ -83,61 +84,37 @@ TEST_F(DecoderDialog, OkReadsAllThirteenFields) {
     for (uint8_t byte : block.reserved0) EXPECT_EQ(byte, kSentinel);
 }
 
-TEST_F(DecoderDialog, StandardIdsAreOkAndCancel) {
+// Toggles and selections write at once, groups leave the toggles alone, and
+// Cancel (id 2) keeps all of it but discards typed text.
+TEST_F(DecoderDialog, ButtonsWriteAtOnceAndSurviveCancel) {
     dialog.Open(&block);
-    dialog.Type(1011, "99999999999");
-    dialog.Type(1010, "xyz");
+    dialog.Type(1011, "12");
+    auto state = [&] {
+        return testing::Message() << block.deinter << block.selectstp << block.inSeconds
+                                  << block.inBits << block.bpsk << block.higherOrderMod;
+    };
+    const struct {
+        int id;
+        const char* flags;  // deinter selectstp inSeconds inBits bpsk higherOrderMod
+        int checked[4];     // of 1012, 1013, 1015, 1016, 1040, 1041; 0 = none
+    } clicks[] = {
+        {1012, "100110", {1012, 1016, 1040}}, {1013, "110110", {1012, 1013, 1016, 1040}},
+        {1013, "100110", {1012, 1016, 1040}}, {1015, "101010", {1012, 1015, 1040}},
+        {1041, "101001", {1012, 1015, 1041}}, {1040, "101010", {1012, 1015, 1040}},
+        {1016, "100110", {1012, 1016, 1040}},
+    };
+    for (const auto& click : clicks) {
+        EXPECT_EQ(dialog.Command(click.id), 1);
+        EXPECT_EQ(state().GetString(), click.flags) << "after " << click.id;
+        for (int id : {1012, 1013, 1015, 1016, 1040, 1041}) {
+            const bool expected = std::count(click.checked, click.checked + 4, id) != 0;
+            EXPECT_EQ(dialog.Checked(id), expected) << "button " << id << " after " << click.id;
+        }
+    }
     EXPECT_EQ(dialog.Command(2), 1);
     EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(block.deinter, 1u);
     EXPECT_EQ(block.iterations, 64);
-    EXPECT_EQ(block.quantLimit, 1.4);
-
-    StandinDialog again(DecoderDialogProc, DECODER_DIALOG_ITEMS);
-    again.Open(&block);
-    again.Type(1011, "99999999999");
-    again.Type(1010, "xyz");
-    again.Command(1);
-    EXPECT_EQ(again.result(), 1);
-    EXPECT_EQ(block.iterations, 999999999);
-    EXPECT_EQ(block.quantLimit, 0.0);
-}
-
-TEST_F(DecoderDialog, TogglesAndSelectionsWriteAtOnce) {
-    dialog.Open(&block);
-    dialog.Command(1012);
-    dialog.Command(1013);
-    EXPECT_EQ(block.deinter, 1u);
-    EXPECT_EQ(block.selectstp, 1u);
-    EXPECT_TRUE(dialog.Checked(1012));
-    EXPECT_TRUE(dialog.Checked(1013));
-    dialog.Command(1013);
-    EXPECT_EQ(block.selectstp, 0u);
-    EXPECT_FALSE(dialog.Checked(1013));
-
-    dialog.Command(1015);
-    EXPECT_EQ(block.inSeconds, 1u);
-    EXPECT_EQ(block.inBits, 0u);
-    EXPECT_TRUE(dialog.Checked(1015));
-    EXPECT_FALSE(dialog.Checked(1016));
-    dialog.Command(1041);
-    EXPECT_EQ(block.higherOrderMod, 1u);
-    EXPECT_EQ(block.bpsk, 0u);
-    EXPECT_TRUE(dialog.Checked(1041));
-    EXPECT_FALSE(dialog.Checked(1040));
-    dialog.Command(1040);
-    dialog.Command(1016);
-    EXPECT_EQ(block.bpsk, 1u);
-    EXPECT_EQ(block.higherOrderMod, 0u);
-    EXPECT_EQ(block.inBits, 1u);
-    EXPECT_EQ(block.inSeconds, 0u);
-    EXPECT_TRUE(dialog.Checked(1040) && dialog.Checked(1016));
-    EXPECT_FALSE(dialog.Checked(1041) || dialog.Checked(1015));
-    EXPECT_TRUE(dialog.Checked(1012));  // the groups leave the toggles alone
-
-    // Cancel keeps all of it.
-    dialog.Command(2);
-    EXPECT_EQ(dialog.result(), 0);
-    EXPECT_EQ(block.deinter, 1u);
 }
 
 TEST_F(DecoderDialog, UnboundIdsAndNotificationsChangeNothing) {

@@ -58,74 +58,52 @@ TEST_F(EncoderDialog, CheckMarksFollowTheFlags) {
     }
 }
 
+// Fields are read with the short read (9 characters, numbers up to the
+// first other character).
 TEST_F(EncoderDialog, OkReadsEveryFieldIntoItsOwnMember) {
     dialog.Open(&block);
-    const std::pair<int, const char*> typed[] = {{1019, "16"}, {1020, "32"}, {1021, "8"},
+    const std::pair<int, const char*> typed[] = {{1019, "12345678901"}, {1020, "32"}, {1021, "8"},
                                                  {1022, "11"}, {1023, "26"}, {1024, "7"},
-                                                 {1025, "12.5"}, {1031, "0.125"}};
+                                                 {1025, "12.5"}, {1031, "  -3.5volts"}};
     for (const auto& [id, text] : typed) dialog.Type(id, text);
     EXPECT_EQ(dialog.Command(1029), 1);
     EXPECT_TRUE(dialog.ended());
     EXPECT_EQ(dialog.result(), 1);
-    EXPECT_EQ(block.nx, 16);
-    EXPECT_EQ(block.ny, 32);
-    EXPECT_EQ(block.nz, 8);
-    EXPECT_EQ(block.kx, 11);
-    EXPECT_EQ(block.ky, 26);
-    EXPECT_EQ(block.kz, 7);
-    EXPECT_EQ(block.delay, 12.5);
-    EXPECT_EQ(block.threshold, 0.125);
+    const double got[] = {1.0 * block.nx, 1.0 * block.ny, 1.0 * block.nz, 1.0 * block.kx,
+                          1.0 * block.ky, 1.0 * block.kz, block.delay, block.threshold};
+    const double want[] = {123456789, 32, 8, 11, 26, 7, 12.5, -3.5};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(got[i], want[i]) << "field " << typed[i].first;
     EXPECT_EQ(block.inBits, 1u);
     for (uint8_t byte : block.reserved0) EXPECT_EQ(byte, kSentinel);
 }
 
-TEST_F(EncoderDialog, OkStoresWhatTheShortReadGives) {
-    dialog.Open(&block);
-    dialog.Type(1019, "12345678901");
-    dialog.Type(1025, "abc");
-    dialog.Type(1031, "  -3.5volts");
-    dialog.Command(1029);
-    EXPECT_EQ(block.nx, 123456789);
-    EXPECT_EQ(block.delay, 0.0);
-    EXPECT_EQ(block.threshold, -3.5);
-}
-
-TEST_F(EncoderDialog, ToggleThenCancelKeepsTheToggle) {
+// The toggle flips bit 0 of any value and the unit buttons write at once;
+// Cancel discards typed text but keeps what the buttons wrote.
+TEST_F(EncoderDialog, ButtonsWriteAtOnceAndSurviveCancel) {
+    block.interleave = 6;
     dialog.Open(&block);
     dialog.Type(1019, "8");
     EXPECT_EQ(dialog.Command(1026), 1);
-    EXPECT_EQ(block.interleave, 1u);
-    EXPECT_TRUE(dialog.Checked(1026));
-    EXPECT_EQ(dialog.Command(1027), 1);
-    EXPECT_EQ(block.inSeconds, 1u);
-    EXPECT_EQ(block.inBits, 0u);
-    EXPECT_TRUE(dialog.Checked(1027));
-    EXPECT_FALSE(dialog.Checked(1028));
-    EXPECT_FALSE(dialog.ended());
-    EXPECT_EQ(dialog.Command(1030), 1);
-    EXPECT_TRUE(dialog.ended());
-    EXPECT_EQ(dialog.result(), 0);
-    EXPECT_EQ(block.interleave, 1u);
-    EXPECT_EQ(block.inSeconds, 1u);
-    EXPECT_EQ(block.nx, 64);  // typed text is discarded
-}
-
-TEST_F(EncoderDialog, ToggleAndUnitButtonsRoundTrip) {
-    block.interleave = 6;  // any nonzero value: the toggle flips bit 0 only
-    dialog.Open(&block);
-    dialog.Command(1026);
     EXPECT_EQ(block.interleave, 7u);
     EXPECT_TRUE(dialog.Checked(1026));
     block.interleave = 1;
     dialog.Command(1026);
     EXPECT_EQ(block.interleave, 0u);
     EXPECT_FALSE(dialog.Checked(1026));
-    dialog.Command(1027);
+    EXPECT_EQ(dialog.Command(1027), 1);
+    EXPECT_TRUE(block.inSeconds == 1u && block.inBits == 0u);
+    EXPECT_TRUE(dialog.Checked(1027) && !dialog.Checked(1028));
     dialog.Command(1028);
-    EXPECT_EQ(block.inBits, 1u);
-    EXPECT_EQ(block.inSeconds, 0u);
-    EXPECT_TRUE(dialog.Checked(1028));
-    EXPECT_FALSE(dialog.Checked(1027));
+    EXPECT_TRUE(block.inSeconds == 0u && block.inBits == 1u);
+    EXPECT_TRUE(!dialog.Checked(1027) && dialog.Checked(1028));
+    dialog.Command(1027);
+    EXPECT_FALSE(dialog.ended());
+    EXPECT_EQ(dialog.Command(1030), 1);
+    EXPECT_TRUE(dialog.ended());
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(block.interleave, 0u);
+    EXPECT_EQ(block.inSeconds, 1u);
+    EXPECT_EQ(block.nx, 64);
 }
 
 // Enter, Escape and the close box send ids 1 and 2, which this dialog ignores.

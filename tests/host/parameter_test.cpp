@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -35,49 +36,43 @@ TEST(Parameter, BlockSizesAndUnknownRequests) {
     }
 }
 
+// Compares field values listed in the same order, naming the first that differs.
+void ExpectFields(const char* block, std::initializer_list<double> got,
+                  std::initializer_list<double> want) {
+    ASSERT_EQ(got.size(), want.size()) << block;
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got.begin()[i], want.begin()[i]) << block << " field " << i;
+    }
+}
+
 // Action -1 writes the defaults, then fails to show the dialog here: the
 // bytes without a default keep the host's sentinel.
 TEST(Parameter, DefaultsTouchOnlyTheirFields) {
-    EncoderParams encoder;
-    std::memset(&encoder, kSentinel, sizeof encoder);
-    EXPECT_EQ(Ask(0, -1, &encoder), -1);
-    EXPECT_EQ(encoder.nx, 64);
-    EXPECT_EQ(encoder.ny, 64);
-    EXPECT_EQ(encoder.nz, 1);
-    EXPECT_EQ(encoder.kx, 57);
-    EXPECT_EQ(encoder.ky, 57);
-    EXPECT_EQ(encoder.kz, 1);
-    EXPECT_EQ(encoder.delay, 0.0);
-    EXPECT_EQ(encoder.threshold, 0.5);
-    EXPECT_EQ(encoder.interleave, 0u);
-    EXPECT_EQ(encoder.inSeconds, 0u);
-    EXPECT_EQ(encoder.inBits, 1u);
-    for (uint8_t byte : encoder.reserved0) EXPECT_EQ(byte, kSentinel);
+    EncoderParams e;
+    std::memset(&e, kSentinel, sizeof e);
+    EXPECT_EQ(Ask(0, -1, &e), -1);
+    ExpectFields("encoder",
+                 {1.0 * e.nx, 1.0 * e.ny, 1.0 * e.nz, 1.0 * e.kx, 1.0 * e.ky, 1.0 * e.kz, e.delay,
+                  e.threshold, 1.0 * e.interleave, 1.0 * e.inSeconds, 1.0 * e.inBits},
+                 {64, 64, 1, 57, 57, 1, 0.0, 0.5, 0, 0, 1});
+    for (uint8_t byte : e.reserved0) EXPECT_EQ(byte, kSentinel);
 
-    DecoderParams decoder;
-    std::memset(&decoder, kSentinel, sizeof decoder);
-    EXPECT_EQ(Ask(1, -1, &decoder), -1);
-    EXPECT_EQ(decoder.quantLimit, 1.4);
-    EXPECT_EQ(decoder.resolution, 5);
-    EXPECT_EQ(decoder.NUMX, 7);
-    EXPECT_EQ(decoder.NUMY, 7);
-    EXPECT_EQ(decoder.NUMZ, 7);
-    EXPECT_EQ(decoder.iterations, 64);
-    EXPECT_EQ(decoder.deinter, 0u);
-    EXPECT_EQ(decoder.selectstp, 0u);
-    EXPECT_EQ(decoder.inBits, 1u);
-    EXPECT_EQ(decoder.bpsk, 1u);
-    EXPECT_EQ(decoder.higherOrderMod, 0u);
-    for (uint8_t byte : decoder.reserved0) EXPECT_EQ(byte, kSentinel);
+    DecoderParams d;
+    std::memset(&d, kSentinel, sizeof d);
+    EXPECT_EQ(Ask(1, -1, &d), -1);
+    ExpectFields("decoder",
+                 {d.quantLimit, 1.0 * d.resolution, 1.0 * d.NUMX, 1.0 * d.NUMY, 1.0 * d.NUMZ,
+                  1.0 * d.iterations, 1.0 * d.deinter, 1.0 * d.selectstp, 1.0 * d.inBits,
+                  1.0 * d.bpsk, 1.0 * d.higherOrderMod},
+                 {1.4, 5, 7, 7, 7, 64, 0, 0, 1, 1, 0});
+    for (uint8_t byte : d.reserved0) EXPECT_EQ(byte, kSentinel);
 
     LlrParams llr;
     std::memset(&llr, kSentinel, sizeof llr);
     std::strcpy(llr.file, "constellation.txt");
     EXPECT_EQ(Ask(2, -1, &llr), -1);
-    EXPECT_EQ(llr.esno, 11.5);
-    EXPECT_EQ(llr.numsym, 2);
-    EXPECT_EQ(llr.quantLimit, 1.5);
-    EXPECT_EQ(llr.res, 5);
+    ExpectFields("llr", {llr.esno, 1.0 * llr.numsym, llr.quantLimit, 1.0 * llr.res},
+                 {11.5, 2, 1.5, 5});
     for (uint8_t byte : llr.reserved0) EXPECT_EQ(byte, kSentinel);
     EXPECT_STREQ(llr.file, "constellation.txt");
     EXPECT_EQ(static_cast<uint8_t>(llr.file[259]), kSentinel);
@@ -97,30 +92,8 @@ std::string Describe(int32_t node, void* block) {
     return text.data();
 }
 
-TEST(Parameter, DescriptionsOfTheDefaults) {
-    EncoderParams encoder{};
-    WriteEncoderDefaults(encoder);
-    EXPECT_EQ(Describe(0, &encoder),
-              "X code length = 64, X information = 57, Y code length = 64, Y information = 57, "
-              "Z code length = 1, Z information = 1, delay = 0.000, ");
-
-    DecoderParams decoder{};
-    WriteDecoderDefaults(decoder);
-    EXPECT_EQ(Describe(1, &decoder),
-              "X code length = 64, X information = 57, Y code length = 64, Y information = 57, "
-              "Z code length = 1, Z information = 1, Quant limit = 1.400000, Resolution = 5, "
-              "X feedback = 7/16, Y feedback = 7/16, Z feedback = 7/16, iterations = 64, "
-              "deinter = 0, selectstp = 0, delay = 0.000 , ");
-
-    LlrParams llr{};
-    WriteLlrDefaults(llr);
-    EXPECT_EQ(Describe(2, &llr), "esno = 11.50, numsym = 2, quant limit = 1.50, res = 5, file: ");
-    std::strcpy(llr.file, "C:\\const\\16qam.txt");
-    EXPECT_EQ(Describe(2, &llr),
-              "esno = 11.50, numsym = 2, quant limit = 1.50, res = 5, file: C:\\const\\16qam.txt");
-}
-
-TEST(Parameter, DescriptionsPrintValuesAsStored) {
+// Values as stored, in the order and precision of each node's format.
+TEST(Parameter, Descriptions) {
     EncoderParams encoder{};
     WriteEncoderDefaults(encoder);
     encoder.nz = 16;
@@ -138,22 +111,22 @@ TEST(Parameter, DescriptionsPrintValuesAsStored) {
     decoder.selectstp = 1;
     decoder.NUMX = 16;
     decoder.quantLimit = 0.25;
-    const std::string text = Describe(1, &decoder);
-    EXPECT_NE(text.find("Quant limit = 0.250000, "), std::string::npos) << text;
-    EXPECT_NE(text.find("X feedback = 16/16, "), std::string::npos) << text;
-    EXPECT_NE(text.find("deinter = 1, selectstp = 1, delay = -2.500 , "), std::string::npos)
-        << text;
+    EXPECT_EQ(Describe(1, &decoder),
+              "X code length = 64, X information = 57, Y code length = 64, Y information = 57, "
+              "Z code length = 1, Z information = 1, Quant limit = 0.250000, Resolution = 5, "
+              "X feedback = 16/16, Y feedback = 7/16, Z feedback = 7/16, iterations = 64, "
+              "deinter = 1, selectstp = 1, delay = -2.500 , ");
 
     LlrParams llr{};
     WriteLlrDefaults(llr);
+    EXPECT_EQ(Describe(2, &llr), "esno = 11.50, numsym = 2, quant limit = 1.50, res = 5, file: ");
     llr.esno = 3.14159;
     llr.numsym = 16;
     // A full 259-character path is printed whole.
     std::memset(llr.file, 'p', 259);
     llr.file[259] = '\0';
-    const std::string llrText = Describe(2, &llr);
-    EXPECT_EQ(llrText.substr(0, 14), "esno = 3.14, n");
-    EXPECT_EQ(llrText.size(), std::string("esno = 3.14, numsym = 16, quant limit = 1.50, res = 5, file: ").size() + 259);
+    EXPECT_EQ(Describe(2, &llr), "esno = 3.14, numsym = 16, quant limit = 1.50, res = 5, file: " +
+                                     std::string(259, 'p'));
 }
 
 }  // namespace

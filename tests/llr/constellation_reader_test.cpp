@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,11 +19,19 @@ struct ReaderCase {
     const char* what;
     std::string content;
     int32_t M;
-    std::vector<double> expectedI;  // first M entries; zero-filled before the read
+    std::vector<double> expectedI;  // entries the reader may write; zero-filled before the read
     std::vector<double> expectedQ;
 };
 
 TEST(ConstellationReader, ReadsPointsByPositionAndStopsAtTheFirstFailedScan) {
+    // 300 points "s s+1 -s": only the first 256 fit the arrays.
+    ReaderCase many{"M beyond the arrays", "300\n", 300, {}, {}};
+    for (int s = 0; s < 300; ++s) {
+        many.content += std::to_string(s) + " " + std::to_string(s + 1) + " " + std::to_string(-s) + "\n";
+        if (s >= 256) continue;
+        many.expectedI.push_back(s + 1.0);
+        many.expectedQ.push_back(-s);
+    }
     const std::vector<ReaderCase> cases = {
         {"well formed", "4\n0 -1 -1\n1 1 -1\n2 -1 1\n3 1 1\n", 4, {-1, 1, -1, 1}, {-1, -1, 1, 1}},
         {"labels out of order are ignored", "4\n3 0.5 0.25\n1 -2 3\n0 4e-1 -5\n2 6 .5\n", 4,
@@ -38,13 +48,13 @@ TEST(ConstellationReader, ReadsPointsByPositionAndStopsAtTheFirstFailedScan) {
         {"the count in the file plays no part", "9\n0 1 2\n1 3 4\n2 5 6\n", 3, {1, 3, 5}, {2, 4, 6}},
         {"M = 0 reads nothing", "2\n0 1 2\n1 3 4\n", 0, {}, {}},
         {"negative M reads nothing", "2\n0 1 2\n1 3 4\n", -3, {}, {}},
+        many,
     };
-    llr_test::ScratchDirectory dir;
-    ASSERT_TRUE(dir.ok());
+    const std::string file = testing::TempDir() + "llr_reader_points.txt";
     for (const ReaderCase& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string file = dir.Write("points.txt", c.content);
-        std::vector<double> pointI(260, kUntouched), pointQ(260, kUntouched);
+        std::ofstream(file, std::ios::binary) << c.content;
+        std::vector<double> pointI(300, kUntouched), pointQ(300, kUntouched);
         const size_t count = c.expectedI.size();
         std::fill(pointI.begin(), pointI.begin() + count, 0.0);
         std::fill(pointQ.begin(), pointQ.begin() + count, 0.0);
@@ -53,56 +63,23 @@ TEST(ConstellationReader, ReadsPointsByPositionAndStopsAtTheFirstFailedScan) {
         ReadConstellation(pointI.data(), pointQ.data(), c.M, file.c_str(), &openFailed);
 
         EXPECT_EQ(openFailed, 0);
-        for (size_t s = 0; s < count; ++s) {
-            EXPECT_EQ(pointI[s], c.expectedI[s]) << "I of point " << s;
-            EXPECT_EQ(pointQ[s], c.expectedQ[s]) << "Q of point " << s;
-        }
-        for (size_t s = count; s < pointI.size(); ++s) {
-            ASSERT_EQ(pointI[s], kUntouched) << "I written past M at " << s;
-            ASSERT_EQ(pointQ[s], kUntouched) << "Q written past M at " << s;
+        for (size_t s = 0; s < pointI.size(); ++s) {
+            ASSERT_EQ(pointI[s], s < count ? c.expectedI[s] : kUntouched) << "I of point " << s;
+            ASSERT_EQ(pointQ[s], s < count ? c.expectedQ[s] : kUntouched) << "Q of point " << s;
         }
     }
-}
-
-TEST(ConstellationReader, NeverWritesPastTheArraysWhateverM) {
-    llr_test::ScratchDirectory dir;
-    ASSERT_TRUE(dir.ok());
-    std::string content = "300\n";
-    for (int s = 0; s < 300; ++s) {
-        content += std::to_string(s) + " " + std::to_string(s + 1) + " " + std::to_string(-s) + "\n";
-    }
-    const std::string file = dir.Write("many.txt", content);
-    std::vector<double> pointI(300, kUntouched), pointQ(300, kUntouched);
-    int32_t openFailed = 0;
-
-    ReadConstellation(pointI.data(), pointQ.data(), 300, file.c_str(), &openFailed);
-
-    EXPECT_EQ(openFailed, 0);
-    for (int s = 0; s < 256; ++s) {
-        ASSERT_EQ(pointI[s], s + 1.0) << s;
-        ASSERT_EQ(pointQ[s], -s) << s;
-    }
-    for (int s = 256; s < 300; ++s) {
-        ASSERT_EQ(pointI[s], kUntouched) << s;
-        ASSERT_EQ(pointQ[s], kUntouched) << s;
-    }
+    std::remove(file.c_str());
 }
 
 TEST(ConstellationReader, MissingFileSetsTheFlagAndLeavesTheArrays) {
-    llr_test::ScratchDirectory dir;
-    ASSERT_TRUE(dir.ok());
-    const std::string missing = dir.PathOf("no_such_file.txt");
     std::vector<double> pointI(256, kUntouched), pointQ(256, kUntouched);
-    int32_t openFailed = 0;
-
-    ReadConstellation(pointI.data(), pointQ.data(), 4, missing.c_str(), &openFailed);
-    EXPECT_EQ(openFailed, 1);
+    for (const char* name : {"/nonexistent/no_such_file.txt", static_cast<const char*>(nullptr)}) {
+        int32_t openFailed = 0;
+        ReadConstellation(pointI.data(), pointQ.data(), 4, name, &openFailed);
+        EXPECT_EQ(openFailed, 1) << (name ? name : "null name");
+    }
     EXPECT_EQ(pointI, std::vector<double>(256, kUntouched));
     EXPECT_EQ(pointQ, std::vector<double>(256, kUntouched));
-
-    openFailed = 0;
-    ReadConstellation(pointI.data(), pointQ.data(), 4, nullptr, &openFailed);
-    EXPECT_EQ(openFailed, 1);
 }
 
 }  // namespace

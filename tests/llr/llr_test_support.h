@@ -1,22 +1,19 @@
-// Shared helpers of the LLR tests: a scratch directory, the example
-// constellation files, and the table build written out step by step from the
+// Shared helpers of the LLR tests: the example constellation files, and the table build written out step by step from the
 // rules (sums over indices 0 ... 63 and bits 0 ... min(m, 6) - 1, no
 // underflow handling) as an independent oracle.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "llr/constellation_reader.h"
 
 namespace llr_test {
 
@@ -31,44 +28,23 @@ inline uint32_t TestSeed() {
     return text != nullptr ? static_cast<uint32_t>(std::strtoul(text, nullptr, 10)) : 20250117u;
 }
 
-// A directory of its own under the system's temporary directory, removed
-// with everything in it when the object goes.
-class ScratchDirectory {
-public:
-    ScratchDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "llr_test_XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    bool ok() const { return !path_.empty(); }
-
-    // Writes `content` to a file of that name in the directory; returns its path.
-    std::string Write(const std::string& name, const std::string& content) const {
-        const std::string file = path_ + "/" + name;
-        std::ofstream(file, std::ios::binary) << content;
-        return file;
-    }
-    std::string PathOf(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
 inline std::string ExampleConstellation(const std::string& name) {
-    const std::filesystem::path here = std::filesystem::path(__FILE__).parent_path();
-    return (here / ".." / ".." / "examples" / "constellations" / name).string();
+    return std::string(TPC_SOURCE_DIR) + "/examples/constellations/" + name;
 }
 
 struct Constellation {
     std::vector<double> pointI = std::vector<double>(256, 0.0);
     std::vector<double> pointQ = std::vector<double>(256, 0.0);
 };
+
+inline Constellation ReadExample(const std::string& name, int32_t M) {
+    Constellation c;
+    int32_t openFailed = 0;
+    const std::string path = ExampleConstellation(name);
+    ReadConstellation(c.pointI.data(), c.pointQ.data(), M, path.c_str(), &openFailed);
+    EXPECT_EQ(openFailed, 0) << path;
+    return c;
+}
 
 // The table as the rules state it, without any of the library's decisions on
 // open points. An entry that is not a number or infinite is kept as such.
@@ -92,22 +68,13 @@ inline std::vector<double> DesignTable(const Constellation& c, int32_t M, double
             }
             for (int32_t k = 0; k < std::min(m, 6); ++k) {
                 double N = 0.0, D = 0.0;
-                for (int32_t s = 0; s < 64; ++s) {
-                    if ((s >> k) & 1) {
-                        N += mu[s];
-                    } else {
-                        D += mu[s];
-                    }
-                }
+                for (int32_t s = 0; s < 64; ++s) ((s >> k) & 1 ? N : D) += mu[s];
                 table[(m * 256) * r + m * col + k] = std::log(N / D);
             }
         }
     }
     if (rawOnly) return table;
-    double P = table[0];
-    for (double v : table) {
-        if (v > P) P = v;
-    }
+    const double P = *std::max_element(table.begin(), table.end());
     const double f = (1.0 / P) * A;
     // Our one departure from the plain formula: f * P can round to a hair
     // above A, which would make the peak 2A + 1 instead of 2A - 1.

@@ -14,54 +14,17 @@
 
 #include "heap_in_use.h"
 #include "host/allocation.h"
-#include "node_harness.h"
+#include "llr_node_harness.h"
 
 namespace {
 
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-std::string Example(const char* name) {
-    return std::string(TPC_SOURCE_DIR) + "/examples/constellations/" + name;
-}
-
-struct LlrNode : NodeHarness<LlrParams> {
-    explicit LlrNode(const char* file = "qpsk.txt", int32_t points = 4)
-        : NodeHarness(LLRcalculator, 2, 1) {
-        WriteLlrDefaults(params);
-        params.numsym = points;
-        std::strcpy(params.file, Example(file).c_str());
-        inputs[0].rate = 1000;
-        system.timeStep = 1.0 / 2000;
-        system.systemRate = 2000;
-    }
-    // The m values emitted for one symbol, one call per value.
-    std::vector<double> valuesOf(double i, double q, int m) {
-        std::vector<double> values;
-        inputs[1].value = q;
-        for (int k = 0; k < m; ++k) {
-            const double t = emitted_ * system.timeStep;
-            if (k == 0) {
-                runWith(t, i);
-            } else {
-                run(t);
-            }
-            EXPECT_EQ(outputs[0].noSample, 0u);
-            values.push_back(outputs[0].value);
-            ++emitted_;
-        }
-        return values;
-    }
-
-private:
-    int emitted_ = 0;
-};
-
-const char* const kTimeStepText = "System time step must be a positive finite number";
-const char* const kInputRateText = "Input sample rate must be a positive finite number";
-
 TEST(LlrRobustness, UnusableTimingIsRefusedAfterTheDesignChecks) {
-    struct Case {
+    const char* const stepText = "System time step must be a positive finite number";
+    const char* const rateText = "Input sample rate must be a positive finite number";
+    const struct {
         const char* what;
         double timeStep, inputRate;
         const char* file;
@@ -69,23 +32,21 @@ TEST(LlrRobustness, UnusableTimingIsRefusedAfterTheDesignChecks) {
         const char* text;
     } cases[] = {
         {"usable", 1.0 / 2000, 1000, "qpsk.txt", 0, ""},
-        {"time step NaN", kNan, 1000, "qpsk.txt", 10, kTimeStepText},
-        {"time step negative", -1.0, 1000, "qpsk.txt", 10, kTimeStepText},
-        {"input rate zero", 1.0 / 2000, 0, "qpsk.txt", 10, kInputRateText},
-        {"input rate infinite", 1.0 / 2000, kInf, "qpsk.txt", 10, kInputRateText},
-        {"input rate NaN", 1.0 / 2000, kNan, "qpsk.txt", 10, kInputRateText},
+        {"time step NaN", kNan, 1000, "qpsk.txt", 10, stepText},
+        {"time step negative", -1.0, 1000, "qpsk.txt", 10, stepText},
+        {"input rate zero", 1.0 / 2000, 0, "qpsk.txt", 10, rateText},
+        {"input rate infinite", 1.0 / 2000, kInf, "qpsk.txt", 10, rateText},
+        {"input rate NaN", 1.0 / 2000, kNan, "qpsk.txt", 10, rateText},
         // Usable itself, but two values per symbol make an infinite rate.
-        {"output rate overflows", 1.0 / 2000, 1e308, "qpsk.txt", 10, kInputRateText},
-        {"missing file first", kNan, kNan, "no_such_file.txt", 8,
-         "Error opening constellation file"},
+        {"output rate overflows", 1.0 / 2000, 1e308, "qpsk.txt", 10, rateText},
+        {"missing file first", kNan, kNan, "no_such_file.txt", 8, "Error opening constellation file"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        LlrNode node(c.file);
+    for (const auto& c : cases) {
+        LlrNode node(c.file, 4);
         node.system.timeStep = c.timeStep;
         node.inputs[0].rate = c.inputRate;
-        EXPECT_EQ(node.init(), c.code);
-        EXPECT_EQ(std::string(node.errorText), c.text);
+        EXPECT_EQ(node.init(), c.code) << c.what;
+        EXPECT_STREQ(node.errorText, c.text) << c.what;
     }
 }
 
@@ -97,7 +58,7 @@ TEST(LlrRobustness, FileNameWithoutTerminatingZeroIsNeverReadPast) {
     WriteLlrDefaults(*block);
     block->numsym = 4;
     std::memset(block->file, 'a', sizeof block->file);
-    LlrNode node;
+    LlrNode node("qpsk.txt", 4);
     node.instance.params = block.get();
     node.inputs[0].time = 0.5;
     EXPECT_EQ(node.init(), 8);
@@ -111,27 +72,34 @@ TEST(LlrRobustness, FileNameWithoutTerminatingZeroIsNeverReadPast) {
     EXPECT_STREQ(node.errorText, "Error opening constellation file");
 }
 
-TEST(LlrRobustness, SizesAndEsNoThatMakeNoTableAreRefused) {
+// Sizes are refused before anything but the state record is allocated.
+TEST(LlrRobustness, SizesLimitsAndEsNoThatMakeNoTableAreRefused) {
     const char* const sizeText = "Number of constellation points must be between 2 and 256";
+    const char* const limitText = "Quantization limit must be greater than 0.001";
     const char* const peakText =
         "LLR table has no positive peak: check the constellation file and Es/No";
-    struct Case {
+    const struct {
         int32_t points;
-        double esno;
+        double limit, esno;
         const char* text;
-        int64_t allocations;  // the record alone when the size is refused
+        int64_t allocations;
     } cases[] = {
-        {std::numeric_limits<int32_t>::min(), 11.5, sizeText, 1},
-        {-1, 11.5, sizeText, 1},
-        {std::numeric_limits<int32_t>::max(), 11.5, sizeText, 1},
-        {4, kNan, peakText, 8},
-        {4, kInf, peakText, 8},
-        {4, -kInf, peakText, 8},
-        {4, 0.0, peakText, 8},
+        {std::numeric_limits<int32_t>::min(), 1.5, 11.5, sizeText, 1},
+        {-1, 1.5, 11.5, sizeText, 1},
+        {0, 1.5, 11.5, sizeText, 1},
+        {1, 1.5, 11.5, sizeText, 1},
+        {257, 1.5, 11.5, sizeText, 1},
+        {std::numeric_limits<int32_t>::max(), 1.5, 11.5, sizeText, 1},
+        {4, 0.0005, 11.5, limitText, 1},
+        {4, 1.5, kNan, peakText, 8},
+        {4, 1.5, kInf, peakText, 8},
+        {4, 1.5, -kInf, peakText, 8},
+        {4, 1.5, 0.0, peakText, 8},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.points << " points, esno " << c.esno);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.points << " points, limit " << c.limit << ", esno " << c.esno);
         LlrNode node("qpsk.txt", c.points);
+        node.params.quantLimit = c.limit;
         node.params.esno = c.esno;
         ResetAllocationCount();
         EXPECT_EQ(node.init(), 9);
@@ -143,24 +111,21 @@ TEST(LlrRobustness, SizesAndEsNoThatMakeNoTableAreRefused) {
 // A value that is not a number counts as 0 (the centre of the plane, where
 // QPSK says little about either bit); infinities land in the edge cells.
 TEST(LlrRobustness, NanSamplesCountAsZeroAndInfinitiesReachTheEdge) {
-    struct Case {
-        double i, q, standInI, standInQ;
-    } cases[] = {
+    const double cases[][4] = {  // I, Q, and the values that stand in for them
         {kNan, 0.3, 0.0, 0.3},    {-0.6, -kNan, -0.6, 0.0}, {kNan, kNan, 0.0, 0.0},
         {kInf, 0.3, 1e9, 0.3},    {-kInf, kNan, -1e9, 0.0}, {kInf, -kInf, 1e9, -1e9},
     };
-    LlrNode node;
+    LlrNode node("qpsk.txt", 4);
     ASSERT_EQ(node.init(), 0);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "I " << c.i << ", Q " << c.q);
-        const std::vector<double> hostile = node.valuesOf(c.i, c.q, 2);
-        EXPECT_EQ(hostile, node.valuesOf(c.standInI, c.standInQ, 2));
+    for (const auto& c : cases) {
+        const std::vector<double> hostile = node.valuesOf(c[0], c[1], 2);
+        EXPECT_EQ(hostile, node.valuesOf(c[2], c[3], 2)) << "I " << c[0] << ", Q " << c[1];
     }
     for (double v : node.valuesOf(kNan, kNan, 2)) EXPECT_LE(std::fabs(v), 3.0);
 }
 
 TEST(LlrRobustness, RepeatedInitWithoutFinalLeavesNothingBehind) {
-    LlrNode node("8psk.txt", 8);  // 1.5 MB of table per run
+    LlrNode node;  // 8PSK: 1.5 MB of table per run
     ASSERT_EQ(node.init(), 0);
     node.finish();
     const size_t before = HeapBytesInUse();
