@@ -81,7 +81,7 @@ int32_t CheckDecodingParameters(const SystemRecord& system, const DecoderState& 
     return 0;
 }
 
-// After every check of the design has passed: the values those checks let
+// After every parameter check above has passed: the values those checks let
 // through but no run can use (see host/node_frame.h).
 int32_t CheckDecoderTiming(const SystemRecord& system, double inputRate, double infoRate,
                            const DecoderState& s) {

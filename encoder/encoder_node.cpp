@@ -55,7 +55,7 @@ void ReleaseBuffers(EncoderState& s) {
 
 int32_t CyclicLength(int32_t n, int32_t k) { return n - k == 1 ? n : n - 1; }
 
-// After every check of the design has passed: the values those checks let
+// After every parameter check above has passed: the values those checks let
 // through but no run can use (see host/node_frame.h).
 int32_t CheckEncoderTiming(const SystemRecord& system, double inputRate, double outputRate,
                            const EncoderState& s) {

@@ -38,10 +38,10 @@ inline int32_t ReportError(const SystemRecord& system, const char* message, int3
     return code;
 }
 
-// Timing the design leaves open: a host may hand over a time step, a rate or
+// Timing no parameter check covers: a host may hand over a time step, a rate or
 // an offset that is not a number, infinite, zero or negative. Every node
-// checks these last in its initialisation call, so that each failure the
-// design tables keeps its own message and code, and then refuses the run
+// checks these last in its initialisation call, so that each failure of its
+// parameter checks keeps its own message and code, and then refuses the run
 // with one of these texts rather than running with periods and time stamps
 // that mean nothing.
 inline constexpr const char* kTimeStepError = "System time step must be a positive finite number";

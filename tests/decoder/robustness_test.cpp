@@ -1,5 +1,5 @@
-// TPCDECODE against what a host or an upstream node may hand it beyond the
-// design's own checks: unusable timing at init, amplitudes and soft values
+// TPCDECODE against what a host or an upstream node may hand it beyond its
+// parameter checks: unusable timing at init, amplitudes and soft values
 // that are not numbers or are infinite, and init calls on a record left by a
 // run that had no final call. (Resolutions whose level count does not fit 32
 // bits are covered with the quantiser.)
@@ -39,7 +39,7 @@ const char* const kInputRateText = "Input sample rate must be a positive finite 
 const char* const kOffsetText =
     "Offset (delay) must be finite, also when converted from bits to seconds";
 
-TEST(DecoderRobustness, UnusableTimingIsRefusedAfterTheDesignChecks) {
+TEST(DecoderRobustness, UnusableTimingIsRefusedAfterTheParameterChecks) {
     struct Case {
         const char* what;
         double timeStep, inputRate, delay;
@@ -60,7 +60,7 @@ TEST(DecoderRobustness, UnusableTimingIsRefusedAfterTheDesignChecks) {
         {"offset NaN", 1, 1, kNan, 0, 5, 9, kOffsetText},
         {"offset overflows in seconds", 1, 1e-300, 1e300, 1, 5, 9, kOffsetText},
         {"offset infinite in bits", 1, 1, kInf, 1, 5, 9, kOffsetText},
-        // A design check fails first and keeps its code.
+        // A parameter check fails first and keeps its code.
         {"resolution 0 and NaN rate", 1, kNan, 0, 1, 0, 8,
          "Resolution must be a positive integer"},
     };

@@ -1,5 +1,5 @@
-// TPCENCODE against what a host or an upstream node may hand it beyond the
-// design's own checks: unusable timing at init, samples that are not
+// TPCENCODE against what a host or an upstream node may hand it beyond its
+// parameter checks: unusable timing at init, samples that are not
 // numbers, the largest blocks, and init calls on a record left by a run
 // that had no final call.
 #include <gtest/gtest.h>
@@ -40,7 +40,7 @@ const char* const kInputRateText = "Input sample rate must be a positive finite 
 const char* const kOffsetText =
     "Offset (delay) must be finite, also when converted from bits to seconds";
 
-TEST(EncoderRobustness, UnusableTimingIsRefusedAfterTheDesignChecks) {
+TEST(EncoderRobustness, UnusableTimingIsRefusedAfterTheParameterChecks) {
     struct Case {
         const char* what;
         double timeStep, systemRate, inputRate, delay;
@@ -60,7 +60,7 @@ TEST(EncoderRobustness, UnusableTimingIsRefusedAfterTheDesignChecks) {
         {"offset NaN", 1.0 / 4096, 4096, 3249, kNan, 1, 8, kOffsetText},
         {"offset infinite", 1.0 / 4096, 4096, 3249, -kInf, 0, 8, kOffsetText},
         {"offset overflows in seconds", 1.0 / 4096, 4096, 1e-300, 1e300, 1, 8, kOffsetText},
-        // The design's own check keeps its code: an infinite input rate gives
+        // The rate check comes first and keeps its code: an infinite input rate gives
         // an infinite output rate, above any system rate.
         {"input rate infinite", 1.0 / 4096, 4096, kInf, 0, 1, 7, nullptr},
         {"time step NaN and rate too high", kNan, 100, 3249, 0, 1, 7, nullptr},

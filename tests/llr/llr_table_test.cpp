@@ -60,7 +60,7 @@ TEST(LlrTable, PeakIsTwiceThePeakLevelLessOneDespiteRounding) {
     int32_t overshoots = 0;
     for (int32_t step = 1; step <= 40; ++step) {
         const double esno = 0.0625 * step;
-        const std::vector<double> raw = llr_test::DesignTable(TwoPoints(), 2, 1.5, esno, true);
+        const std::vector<double> raw = llr_test::ReferenceTable(TwoPoints(), 2, 1.5, esno, true);
         const double P = *std::max_element(raw.begin(), raw.end());
         overshoots += 2.0 * std::ceil((1.0 / P) * 30.0 * P) - 1.0 == 61.0;
         const std::vector<double> table = Build(TwoPoints(), 2, 1.5, esno);
@@ -111,7 +111,7 @@ TEST(LlrTable, AgreesWithTheRulesUpToSixtyFourPoints) {
             points.pointI[s] = coordinate(rng);
             points.pointQ[s] = coordinate(rng);
         }
-        const std::vector<double> expected = llr_test::DesignTable(points, c.M, c.L, c.esno);
+        const std::vector<double> expected = llr_test::ReferenceTable(points, c.M, c.L, c.esno);
         const std::vector<double> table = Build(points, c.M, c.L, c.esno);
         ASSERT_EQ(table.size(), expected.size());
         size_t differing = 0;
@@ -128,7 +128,7 @@ TEST(LlrTable, AgreesWithTheRulesUpToSixtyFourPoints) {
         // Before quantisation too, where a cell centre one unit in the last
         // place off would show.
         const int32_t m = BitsPerSymbol(c.M);
-        const std::vector<double> raw = llr_test::DesignTable(points, c.M, c.L, c.esno, true);
+        const std::vector<double> raw = llr_test::ReferenceTable(points, c.M, c.L, c.esno, true);
         double llrs[8];
         for (int32_t r = 0; r < 256; ++r) {
             for (int32_t col = r % 3; col < 256; col += 3) {
@@ -177,7 +177,7 @@ TEST(CellLlrs, UnderflowFallsBackToLogSumExp) {
     const double L = 1.5;
     for (const auto& [farI, esno] : cases) {
         const Constellation points = TwoPoints(farI);
-        const std::vector<double> plain = llr_test::DesignTable(points, 2, L, esno, true);
+        const std::vector<double> plain = llr_test::ReferenceTable(points, 2, L, esno, true);
         int32_t fallbacks = 0;
         for (int32_t r = 0; r < 256; r += 3) {
             for (int32_t col = 0; col < 256; col += 5) {

@@ -49,7 +49,7 @@ inline Constellation ReadExample(const std::string& name, int32_t M) {
 // The table as the rules state it, without any of the library's decisions on
 // open points. An entry that is not a number or infinite is kept as such.
 // rawOnly leaves the unnormalised ratios.
-inline std::vector<double> DesignTable(const Constellation& c, int32_t M, double L, double esno,
+inline std::vector<double> ReferenceTable(const Constellation& c, int32_t M, double L, double esno,
                                        bool rawOnly = false) {
     const int32_t m = static_cast<int32_t>(std::log10(static_cast<double>(M)) * 3.322);
     const double A = M == 8 ? 60.0 : (M <= 32 ? 30.0 : 70.0);

@@ -1,5 +1,5 @@
 // LLRcalculator against what a host or an upstream node may hand it beyond
-// the design's own checks: unusable timing at init, a file name without its
+// its parameter checks: unusable timing at init, a file name without its
 // terminating zero, sizes and Es/No that cannot make a table, received
 // values that are not numbers or are infinite, and init calls on a record
 // left by a run that had no final call.
@@ -21,7 +21,7 @@ namespace {
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-TEST(LlrRobustness, UnusableTimingIsRefusedAfterTheDesignChecks) {
+TEST(LlrRobustness, UnusableTimingIsRefusedAfterTheParameterChecks) {
     const char* const stepText = "System time step must be a positive finite number";
     const char* const rateText = "Input sample rate must be a positive finite number";
     const struct {
