@@ -3,13 +3,24 @@
 #include <cstdarg>
 #include <cstdio>
 
-void WriteEncoderDefaults(EncoderParams& block) {
+namespace {
+
+// Encoder and decoder share the code dimensions: a 64 x 64 block of
+// (64, 57) extended Hamming codes, no Z axis.
+template <class Block>
+void WriteCodeDimensionDefaults(Block& block) {
     block.nx = 64;
     block.ny = 64;
     block.nz = 1;
     block.kx = 57;
     block.ky = 57;
     block.kz = 1;
+}
+
+}  // namespace
+
+void WriteEncoderDefaults(EncoderParams& block) {
+    WriteCodeDimensionDefaults(block);
     block.delay = 0.0;
     block.threshold = 0.5;
     block.interleave = 0;
@@ -18,12 +29,7 @@ void WriteEncoderDefaults(EncoderParams& block) {
 }
 
 void WriteDecoderDefaults(DecoderParams& block) {
-    block.nx = 64;
-    block.ny = 64;
-    block.nz = 1;
-    block.kx = 57;
-    block.ky = 57;
-    block.kz = 1;
+    WriteCodeDimensionDefaults(block);
     block.quantLimit = 1.4;
     block.resolution = 5;
     block.NUMX = 7;
@@ -69,27 +75,28 @@ private:
     char* end_;
 };
 
-}  // namespace
-
-void DescribeEncoderParams(const EncoderParams& block, char* text) {
-    PieceWriter out(text);
+// The six dimension pieces that both code descriptions begin with.
+template <class Block>
+void AppendCodeDimensions(PieceWriter& out, const Block& block) {
     out.Append("X code length = %d, ", block.nx);
     out.Append("X information = %d, ", block.kx);
     out.Append("Y code length = %d, ", block.ny);
     out.Append("Y information = %d, ", block.ky);
     out.Append("Z code length = %d, ", block.nz);
     out.Append("Z information = %d, ", block.kz);
+}
+
+}  // namespace
+
+void DescribeEncoderParams(const EncoderParams& block, char* text) {
+    PieceWriter out(text);
+    AppendCodeDimensions(out, block);
     out.Append("delay = %5.3f, ", block.delay);
 }
 
 void DescribeDecoderParams(const DecoderParams& block, char* text) {
     PieceWriter out(text);
-    out.Append("X code length = %d, ", block.nx);
-    out.Append("X information = %d, ", block.kx);
-    out.Append("Y code length = %d, ", block.ny);
-    out.Append("Y information = %d, ", block.ky);
-    out.Append("Z code length = %d, ", block.nz);
-    out.Append("Z information = %d, ", block.kz);
+    AppendCodeDimensions(out, block);
     out.Append("Quant limit = %f, ", block.quantLimit);
     out.Append("Resolution = %d, ", block.resolution);
     out.Append("X feedback = %d/16, ", block.NUMX);
