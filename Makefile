@@ -1,10 +1,15 @@
 # Top-level entry points. Both install what they lack on a fresh Debian 12
 # machine, configure and build what they need, and run.
 #   make run    the demonstration (the link simulator's default sweep)
-#   make test   every test preset, the Windows DLLs and their export tables,
-#               and the real dialogs of the 64-bit DLL under wine
+#   make test   every test preset (the 32-bit one emulated where the kernel
+#               cannot run it), the Windows DLLs and their export tables, and
+#               the node tests and real dialogs of the 64-bit DLL under wine
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
+# 32-bit Linux tests: AUTO runs them natively where the kernel can execute
+# 32-bit programs and under qemu-i386 where it cannot; ON always emulates.
+TPC_EMULATE_32 ?= AUTO
+export TPC_EMULATE_32
 
 .PHONY: run test setup-run setup-test native asan linux32 win32 win64 test-native test-asan test-linux32 fuzz bench clean
 
@@ -14,12 +19,20 @@ setup-run:
 setup-test:
 	@scripts/setup.sh test
 
-native asan linux32 win32 win64:
+native asan win32 win64:
 	cmake --preset $@ >/dev/null
 	cmake --build build/$@ -j $(JOBS)
 
-test-native test-asan test-linux32: test-%: %
+linux32:
+	cmake --preset $@ -DTPC_EMULATE_32=$(TPC_EMULATE_32) >/dev/null
+	cmake --build build/$@ -j $(JOBS)
+
+test-native test-asan: test-%: %
 	ctest --preset $* -j $(JOBS)
+
+# Says how the 32-bit tests ran (natively or emulated), whatever the outcome.
+test-linux32: linux32
+	@ctest --preset linux32 -j $(JOBS); status=$$?; cat build/linux32/tests_32bit.txt; exit $$status
 
 # The link simulator's embedded default sweep; table on stdout, files in results/.
 run: setup-run

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Runs the real parameter dialogs of the 64-bit DLL under wine on a virtual X
-# display (tests/wine/dialog_wine_test.cpp), and turns the pictures the test
-# takes of the three dialogs with their defaults into PNG files beside them.
+# Under wine on a virtual X display: the node tests built for Windows (the
+# encoder, decoder and LLR code that the DLL is made of, GoogleTest), then the
+# real parameter dialogs of the 64-bit DLL (tests/wine/dialog_wine_test.cpp).
+# The pictures the dialog test takes of the three dialogs with their defaults
+# become PNG files beside them.
 # Usage: scripts/wine_tests.sh [BUILD_DIR]   (default build/win64, already built)
 # With UPDATE_DOCS=1 the pictures also replace those shown in the README (docs/).
 set -euo pipefail
@@ -28,9 +30,13 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   timeout 300 "$0" wineboot --init >/dev/null 2>&1 || true
   # No window manager here: wine draws the frames and captions itself.
   timeout 60 "$0" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Decorated /d N /f >/dev/null 2>&1 || true
+  status=0
+  for test in "$2"/test_*.exe; do
+    echo "wine_tests: ${test##*/}"
+    timeout 900 "$0" "$test" --gtest_brief=1 || status=1
+  done
   cd "$1"
-  timeout 300 "$0" "$2/dialog_wine_test.exe" "$2/tpc.dll" "Z:${1//\//\\}"
-  status=$?
+  timeout 300 "$0" "$2/dialog_wine_test.exe" "$2/tpc.dll" "Z:${1//\//\\}" || status=1
   timeout 60 "${0%/*}/wineserver" -k 2>/dev/null || true
   exit $status
 ' "$wine" "$shots" "$build"
