@@ -1,5 +1,5 @@
-// Product block encoder: every line of random blocks is a code word, the
-// block equals an encoding in the opposite axis order, the helical output is
+// Product block encoder: the block equals an encoding in the opposite axis
+// order with components from the definition, the helical output is
 // the plain output read with step s, and stale arrays never leak through
 // (every array starts stale, so an all-zero case adds nothing).
 #include "encoder/product_encoder.h"
@@ -8,19 +8,16 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iterator>
 #include <ostream>
 #include <random>
-#include <set>
 #include <vector>
 
-#include "code_word_check.h"
-#include "encoder/hamming_encoder.h"
 #include "encoder/helical_map.h"
+#include "hamming_reference.h"
+#include "trial_count.h"
 
 namespace {
 
-using encoder_test::TestSeed;
 
 constexpr int32_t kStale = 7;  // prefill of the caller's arrays; never a bit
 
@@ -65,24 +62,23 @@ std::vector<double> RandomInput(const Geometry& g, std::mt19937& rng) {
     return input;
 }
 
-// Completes one line in place with the component code of its axis.
+// Completes one line in place with the component code of its axis, built
+// from the definition.
 void CompleteLine(std::vector<int32_t>& block, int32_t first, int32_t stride, int32_t n,
                   int32_t k) {
-    std::vector<int32_t> word(256, 0);
-    std::vector<int32_t> parity(10, 0);
+    std::vector<int32_t> word(n, 0);
     for (int32_t t = 0; t < k; ++t) word[t] = block[first + stride * t];
     if (n - k == 1) {
-        EncodeParityWord(n, word.data());
+        for (int32_t t = 0; t < k; ++t) word[n - 1] ^= word[t];
     } else {
-        EncodeHammingWord(n, word.data(), parity.data());
+        word = reference::Encode(n, word);
     }
     for (int32_t t = 0; t < n; ++t) block[first + stride * t] = word[t];
 }
 
 // Reference: the same product code built in the opposite order (Z lines,
 // then Y columns, then X rows). A linear product code has one code word per
-// information grid, so both orders must agree bit for bit; with the component
-// encoders checked on their own, every line is then a code word.
+// information grid, so both orders must agree bit for bit.
 std::vector<int32_t> ReverseOrderEncode(const Geometry& g, const std::vector<double>& input) {
     std::vector<int32_t> block(g.BlockSize(), 0);
     int32_t j = 0;
@@ -120,7 +116,7 @@ const Geometry kGeometries[] = {
 };
 
 TEST(ProductEncoder, MatchesReverseOrderAndHelicalRead) {
-    const uint32_t seed = TestSeed();
+    const uint32_t seed = TestSeed(20250117u);
     std::mt19937 rng(seed);
     for (const Geometry& g : kGeometries) {
         SCOPED_TRACE(testing::Message() << "seed=" << seed << " geometry " << g);
@@ -151,7 +147,7 @@ TEST(ProductEncoder, MatchesReverseOrderAndHelicalRead) {
 
 TEST(ProductEncoder, InputBitsAreTruncatedTowardZero) {
     const Geometry g{8, 8, 1, 4, 4, 1};
-    std::mt19937 rng(TestSeed());
+    std::mt19937 rng(TestSeed(20250117u));
     const std::vector<double> exact = RandomInput(g, rng);
     std::vector<double> blurred = exact;
     for (double& v : blurred) v += 0.999;  // 0.999 -> 0, 1.999 -> 1
@@ -177,21 +173,6 @@ TEST(HelicalMap, WorkedPositions) {
         EXPECT_EQ(HelicalPosition(c.i, HelicalStep(c.nx, c.ny, c.kz), c.blockSize), c.position)
             << c.nx << "x" << c.ny << " i=" << c.i;
     }
-}
-
-// nx = 5 with ny = 8 (both parity axes): s = 6 shares the factor 2 with
-// N = 40, so only the 20 even positions are emitted, each twice.
-TEST(ProductEncoder, HelicalReadRepeatsWhenStepSharesAFactorWithN) {
-    const Geometry g{5, 8, 1, 4, 7, 1};
-    std::mt19937 rng(TestSeed());
-    EncoderArrays arrays(g);
-    arrays.Encode(g, 1, RandomInput(g, rng));
-    std::set<int32_t> positions;
-    for (int32_t i = 0; i < g.BlockSize(); ++i)
-        positions.insert(HelicalPosition(i, HelicalStep(g.nx, g.ny, g.kz), g.BlockSize()));
-    EXPECT_EQ(positions.size(), 20u);
-    EXPECT_EQ(*positions.rbegin(), 38);
-    for (int32_t i = 0; i < 20; ++i) EXPECT_EQ(arrays.output[i], arrays.output[i + 20]) << i;
 }
 
 }  // namespace

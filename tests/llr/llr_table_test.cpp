@@ -58,7 +58,7 @@ TEST(LlrTable, BitsPerSymbolIsTheWholeBinaryLogarithm) {
 // arithmetic); the table's peak stays 2A - 1 for every esno.
 TEST(LlrTable, PeakIsTwiceThePeakLevelLessOneDespiteRounding) {
     int32_t overshoots = 0;
-    for (int32_t step = 1; step <= 40; ++step) {
+    for (int32_t step = 1; step <= 12; ++step) {
         const double esno = 0.0625 * step;
         const std::vector<double> raw = llr_test::ReferenceTable(TwoPoints(), 2, 1.5, esno, true);
         const double P = *std::max_element(raw.begin(), raw.end());
@@ -71,19 +71,8 @@ TEST(LlrTable, PeakIsTwiceThePeakLevelLessOneDespiteRounding) {
     }
 }
 
-TEST(LlrTable, PeaksOfTheExampleConstellations) {
-    struct Case {
-        const char* file;
-        int32_t M;
-        double peak;
-    };
-    const Case cases[] = {{"qpsk.txt", 4, 59.0}, {"8psk.txt", 8, 119.0},
-                          {"16qam.txt", 16, 59.0}, {"64qam.txt", 64, 139.0}};
-    for (const Case& c : cases) {
-        const std::vector<double> table = Build(llr_test::ReadExample(c.file, c.M), c.M, 1.5, 6.0);
-        EXPECT_EQ(*std::max_element(table.begin(), table.end()), c.peak) << c.file;
-    }
-    // Above 32 points gamma is limited to 8 before esno is judged finite.
+// Above 32 points gamma is limited to 8 before esno is judged finite.
+TEST(LlrTable, MetricLimitComesBeforeTheFinitenessCheck) {
     const Constellation qam64 = llr_test::ReadExample("64qam.txt", 64);
     EXPECT_TRUE(Build(qam64, 64, 1.5, kInf) == Build(qam64, 64, 1.5, 8.0));
 }
@@ -92,7 +81,7 @@ TEST(LlrTable, PeaksOfTheExampleConstellations) {
 // bit for bit, as long as no cell underflows; M = 3, 6, 13 include points
 // beyond 2^m, which enter the sums by the low bits of their labels.
 TEST(LlrTable, AgreesWithTheRulesUpToSixtyFourPoints) {
-    const uint32_t seed = llr_test::TestSeed();
+    const uint32_t seed = TestSeed(20250117u);
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> coordinate(-1.0, 1.0);
     struct Case {
@@ -100,10 +89,13 @@ TEST(LlrTable, AgreesWithTheRulesUpToSixtyFourPoints) {
         double L;
         double esno;
     };
-    const Case cases[] = {{2, 1.5, 3.0},  {3, 1.2, 5.0},  {4, 1.5, 0.7},  {6, 2.0, 4.0},
-                          {8, 1.5, 10.0}, {13, 1.5, 2.0}, {16, 1.0, 6.0}, {32, 1.5, 12.0},
-                          {64, 1.5, 12.0}};
-    for (const Case& c : cases) {
+    // The boundaries of the peak level and the metric limit first: under
+    // emulation only they run.
+    const Case cases[] = {{64, 1.5, 12.0}, {32, 1.5, 12.0}, {8, 1.5, 10.0},
+                          {2, 1.5, 3.0},   {3, 1.2, 5.0},   {4, 1.5, 0.7},
+                          {6, 2.0, 4.0},   {13, 1.5, 2.0},  {16, 1.0, 6.0}};
+    for (int32_t i = 0; i < std::max(3, RandomTrials(9)); ++i) {
+        const Case& c = cases[i];
         SCOPED_TRACE(testing::Message() << "seed=" << seed << " M=" << c.M << " L=" << c.L
                                         << " esno=" << c.esno);
         Constellation points;
