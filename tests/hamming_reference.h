@@ -42,13 +42,6 @@ uint32_t Remainder(int32_t n, const Bit* bits) {
     return remainder;
 }
 
-template <typename Bit>
-bool IsCodeword(int32_t n, const Bit* bits) {
-    int32_t weight = 0;
-    for (int32_t i = 0; i < n; ++i) weight += bits[i] & 1;
-    return weight % 2 == 0 && Remainder(n, bits) == 0;
-}
-
 // The systematic codeword of `info` (k bits): x^m info(x) plus its remainder,
 // then the overall parity.
 inline std::vector<int32_t> Encode(int32_t n, const std::vector<int32_t>& info) {

@@ -18,7 +18,6 @@
 
 namespace {
 
-
 constexpr int32_t kStale = 7;  // prefill of the caller's arrays; never a bit
 
 struct Geometry {

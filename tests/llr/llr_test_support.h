@@ -1,6 +1,7 @@
-// Shared helpers of the LLR tests: the example constellation files, and the table build written out step by step from the
-// rules (sums over indices 0 ... 63 and bits 0 ... min(m, 6) - 1, no
-// underflow handling) as an independent oracle.
+// Shared helpers of the LLR tests: the example constellation files, and the
+// table build written out step by step from the rules (sums over indices
+// 0 ... 63 and bits 0 ... min(m, 6) - 1, no underflow handling) as an
+// independent oracle.
 #pragma once
 
 #include <gtest/gtest.h>
