@@ -27,7 +27,8 @@ Decoded RunDecoder(int32_t n, std::vector<uint8_t> hard, std::vector<int32_t> so
 
 std::string Describe(const std::vector<uint8_t>& hard, const std::vector<int32_t>& soft) {
     std::string text = "hard/soft";
-    for (size_t i = 0; i < hard.size(); ++i) text += " " + std::to_string(hard[i]) + "/" + std::to_string(soft[i]);
+    for (size_t i = 0; i < hard.size(); ++i)
+        text += " " + std::to_string(hard[i]) + "/" + std::to_string(soft[i]);
     return text;
 }
 
@@ -91,8 +92,8 @@ TEST(HammingDecoder, AgreesWithReferenceOnRandomWords) {
                 const Decoded expected = reference::DecodeHamming(n, hard, soft);
                 const Decoded actual = RunDecoder(n, hard, soft);
                 competitorWins += expected.kept == 0;
-                const auto where = [&] { return "n = " + std::to_string(n) + ", seed " + std::to_string(seed) + ", " + Describe(hard, soft); };
-                ASSERT_TRUE(Same(actual, expected)) << where();
+                ASSERT_TRUE(Same(actual, expected))
+                    << "n = " << n << ", seed " << seed << ", " << Describe(hard, soft);
             }
         }
         // The comparison is only worth something if competitors do win.

@@ -178,7 +178,8 @@ std::vector<std::vector<int32_t>> LinesOf(const Geometry& g, int axis, int32_t p
             for (int32_t x = 0; x < (axis == 0 ? 1 : g.nx); ++x) {
                 lines.emplace_back();
                 for (int32_t t = 0; t < length[axis]; ++t)
-                    lines.back().push_back(g.Index(x + (axis == 0) * t, y + (axis == 1) * t, z + (axis == 2) * t));
+                    lines.back().push_back(
+                        g.Index(x + (axis == 0) * t, y + (axis == 1) * t, z + (axis == 2) * t));
             }
     return lines;
 }
@@ -317,7 +318,8 @@ TEST(FastProductDecoder, EqualsPlain) {
         for (int32_t trial = 0; same && trial < RandomTrials(150); ++trial) {
             for (const Geometry& g : small) {
                 const Call call = CallsFor(g, seed)[trial % 2];
-                same = same && CompareOnce(&DecodeProductBlock, name, plain, g, kKinds[trial % 3], call, seed++);
+                same = same && CompareOnce(&DecodeProductBlock, name, plain, g, kKinds[trial % 3],
+                                           call, seed++);
             }
         }
     }
@@ -341,10 +343,12 @@ TEST(FastRowInputs, EqualPlainRowInputOverTheWholeStoreRange) {
         for (int16_t weight = 1; weight <= 16; ++weight) {
             SCOPED_TRACE(testing::Message() << ProductDecoderPathName(path) << " weight " << weight);
             for (int32_t first = -kStoreLimit; first <= kStoreLimit; first += 16) {
-                for (int32_t l = 0; l < 16; ++l) a[l] = static_cast<int16_t>(std::min(first + l, kStoreLimit));
+                for (int32_t l = 0; l < 16; ++l)
+                    a[l] = static_cast<int16_t>(std::min(first + l, kStoreLimit));
                 rowInputs(channels, a, nullptr, weight, out);
                 for (int32_t l = 0; l < 16; ++l)
-                    ASSERT_EQ(out[l], RowInput(channels[l], a[l], weight)) << "2D E " << a[l] << " lane " << l;
+                    ASSERT_EQ(out[l], RowInput(channels[l], a[l], weight))
+                        << "2D E " << a[l] << " lane " << l;
             }
             for (int16_t edgeA : edges) {
                 for (size_t j = 0; j < std::size(edges); j += 16) {
@@ -376,7 +380,8 @@ TEST(ProductDecoder, PassCounts) {
     for (const auto& c : cases) {
         Buffers run = MakeBuffers(c.g, MakeChannel(c.g, kCleanCodeword, rng), rng);
         RunDecode(&DecodeProductBlockPlain, c.g, Call{c.iterations, c.stop, {7, 7, 7}}, run);
-        EXPECT_EQ(run.passCounter, c.expectedCounter) << c.g << " iterations " << c.iterations << " stop " << c.stop;
+        EXPECT_EQ(run.passCounter, c.expectedCounter)
+            << c.g << " iterations " << c.iterations << " stop " << c.stop;
     }
     // The counter is per thread: a decode elsewhere leaves this thread's alone.
     const int32_t counter = DecoderPassCounter();
@@ -396,7 +401,8 @@ TEST(ProductDecoder, RoundTripsThroughTheEncoder) {
         for (int32_t e = 0; e < g.N(); ++e) channelErrors += (run.channel[e] > 0) != (block[e] == 1);
         RunDecode(&DecodeProductBlockPlain, g, Call{16, 0, {7, 7, 7}}, run);
         const int32_t decoded = g.ThreeD() ? g.N() : g.Plane();
-        EXPECT_TRUE(std::equal(block.begin(), block.begin() + decoded, run.decisions.begin())) << g << " seed " << seed;
+        EXPECT_TRUE(std::equal(block.begin(), block.begin() + decoded, run.decisions.begin()))
+            << g << " seed " << seed;
     }
     EXPECT_GT(channelErrors, 20) << "the noise should have flipped some hard decisions";
 }
