@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
 #include <limits>
 #include <ostream>
@@ -24,7 +25,6 @@
 #include "trial_count.h"
 
 namespace {
-
 
 struct Geometry {
     int32_t nx, ny, nz, kx, ky, kz;

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "trial_count.h"
 #include "heap_in_use.h"
 #include "node_harness.h"
+#include "trial_count.h"
 
 namespace {
 
