@@ -1,34 +1,34 @@
-// Iterative product decoder: worked row-input examples, pass counts and
-// selective stop, clipping, round trips through the encoder, and bit-exact
-// agreement with a plain reference of both schedules (the 2D-in-3D case
-// included).
+// Iterative product decoder. The plain decoder, called directly, against a
+// reference written line by line from the description of the two schedules;
+// every fast path this CPU can run against the plain decoder, every buffer
+// and the pass counter compared; literal pass counts; round trips.
 #include "decoder/product_decoder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
+#include <limits>
 #include <ostream>
 #include <random>
 #include <thread>
 #include <vector>
 
-#include "component_word_support.h"
-#include "decoder/hamming_decoder.h"
+#include "decoder/fast_product_decoder.h"
 #include "decoder/parity_decoder.h"
-#include "decoder/quantizer.h"
+#include "decoder/product_decoder_dispatch.h"
 #include "decoder/word_steps.h"
 #include "encoder/product_encoder.h"
+#include "hamming_reference.h"
+#include "trial_count.h"
 
 namespace {
 
-using component_test::TestSeed;
-
-constexpr int32_t kUntouched = 7;  // prefill of decisions; never a bit
-
 struct Geometry {
     int32_t nx, ny, nz, kx, ky, kz;
+    int32_t maxIterations;  // keeps the large blocks quick under sanitizers and emulation
 
     int32_t N() const { return nx * ny * nz; }
     int32_t K() const { return kx * ky * kz; }
@@ -38,53 +38,131 @@ struct Geometry {
 };
 
 std::ostream& operator<<(std::ostream& out, const Geometry& g) {
-    return out << g.nx << "x" << g.ny << "x" << g.nz << " k=" << g.kx << "," << g.ky << ","
-               << g.kz;
+    return out << g.nx << "x" << g.ny << "x" << g.nz << " k=" << g.kx << "," << g.ky << "," << g.kz;
 }
 
-struct Weights {
-    int32_t x = 7, y = 7, z = 7;
+// Every Hamming length on some axis, parity axes short and long (248, whose
+// k would name the 256 Hamming code), mixed axes, a 2D block inside a 3D
+// buffer, and line counts that leave part of a group of 8 or 16 lanes empty.
+const Geometry kGeometries[] = {
+    {8, 8, 1, 4, 4, 1, 20},     {16, 16, 1, 11, 11, 1, 20},  {32, 32, 1, 26, 26, 1, 12},
+    {64, 64, 1, 57, 57, 1, 9},  {128, 16, 1, 120, 11, 1, 9}, {16, 128, 1, 11, 120, 1, 9},
+    {256, 8, 1, 247, 4, 1, 6},  {8, 256, 1, 4, 247, 1, 6},   {2, 2, 1, 1, 1, 1, 20},
+    {7, 5, 1, 6, 4, 1, 20},     {248, 3, 1, 247, 2, 1, 8},   {3, 256, 1, 2, 255, 1, 8},
+    {17, 64, 1, 16, 57, 1, 9},  {64, 24, 1, 57, 23, 1, 9},   {8, 40, 1, 4, 39, 1, 12},
+    {16, 16, 4, 11, 11, 1, 12}, {8, 8, 8, 4, 4, 4, 12},      {16, 16, 16, 11, 11, 11, 7},
+    {8, 16, 32, 4, 11, 26, 7},  {5, 8, 3, 4, 4, 2, 12},      {16, 4, 256, 11, 3, 255, 5},
+    {32, 3, 8, 26, 2, 4, 8},    {2, 256, 2, 1, 247, 1, 5},   {4, 4, 256, 3, 3, 247, 4},
 };
 
-// The buffers of one decode, as the node holds them.
-struct DecodeRun {
+enum ChannelKind {
+    kNoisyCodeword,  // a code block sent through noise: decoding converges
+    kUniform,        // values over the clipping edges
+    kTies,           // -2 ... 2: many equal reliabilities and pair scores
+    kExtreme,        // INT32_MIN, INT32_MAX, 0 and clip-edge values
+    kCleanCodeword,  // +-31 on a code block: feedback saturates at SoftLimit
+};
+const char* const kKindNames[] = {"noisy codeword", "uniform", "ties", "extreme", "clean codeword"};
+
+std::vector<int32_t> EncodeRandom(const Geometry& g, std::mt19937& rng) {
+    std::vector<double> info(g.K());
+    for (double& bit : info) bit = static_cast<double>(rng() & 1u);
+    std::vector<int32_t> out(g.N()), grid(g.N()), block(g.N(), 0), word(256), parity(16);
+    EncodeProductBlock(0, info.data(), out.data(), grid.data(), block.data(), word.data(),
+                       parity.data(), g.nx, g.ny, g.nz, g.kx, g.ky, g.kz, g.N());
+    return block;
+}
+
+// Code blocks are sent as +-16 plus Gaussian noise of the given deviation.
+std::vector<int32_t> MakeChannel(const Geometry& g, ChannelKind kind, std::mt19937& rng,
+                                 const std::vector<int32_t>& block = {}, double sigma = 14.0) {
+    std::vector<int32_t> channel(g.N());
+    if (kind == kNoisyCodeword || kind == kCleanCodeword) {
+        const std::vector<int32_t> sent = block.empty() ? EncodeRandom(g, rng) : block;
+        std::normal_distribution<double> noise(0.0, sigma);
+        for (int32_t e = 0; e < g.N(); ++e) {
+            const int32_t level = sent[e] ? 16 : -16;
+            channel[e] = kind == kCleanCodeword ? 2 * level - level / 16
+                                                : level + static_cast<int32_t>(noise(rng));
+        }
+    } else if (kind == kExtreme) {
+        const int32_t pool[] = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
+                                0, 31, -31, 32, -32, 1, -1};
+        for (int32_t& v : channel) v = pool[rng() % std::size(pool)];
+    } else {
+        const int32_t span = kind == kTies ? 2 : 45;
+        std::uniform_int_distribution<int32_t> value(-span, span);
+        for (int32_t& v : channel) v = value(rng);
+    }
+    return channel;
+}
+
+// Everything a decode reads and writes, prefilled with junk that every
+// decoder must treat alike (stores zeroed, decisions of undecoded elements kept).
+struct Buffers {
     std::vector<int32_t> channel, decisions, a, b;
     int32_t passCounter = 0;
 };
 
-DecodeRun RunDecoder(const Geometry& g, int32_t iterations, bool selectiveStop,
-                     std::vector<int32_t> channel, Weights w = {}) {
-    DecodeRun run{std::move(channel), std::vector<int32_t>(g.N(), kUntouched),
-                  std::vector<int32_t>(g.N(), -5), std::vector<int32_t>(g.N(), -5), 0};
-    DecodeProductBlock(iterations, selectiveStop ? 1u : 0u, run.channel.data(),
-                       run.decisions.data(), g.nx, g.kx, g.ny, g.ky, g.nz, g.kz, g.N(), w.x, w.y,
-                       w.z, g.Plane(), run.a.data(), run.b.data());
-    run.passCounter = DecoderPassCounter();
-    return run;
+Buffers MakeBuffers(const Geometry& g, std::vector<int32_t> channel, std::mt19937& rng) {
+    std::uniform_int_distribution<int32_t> junk(-30000, 30000);
+    Buffers buffers{std::move(channel), std::vector<int32_t>(g.N()), std::vector<int32_t>(g.N()),
+                    std::vector<int32_t>(g.N()), 0};
+    for (int32_t& v : buffers.decisions) v = junk(rng) & 7;
+    for (int32_t& v : buffers.a) v = junk(rng);
+    for (int32_t& v : buffers.b) v = junk(rng);
+    return buffers;
 }
 
-// ---- plain reference, line by line from the description of the schedules ----
+struct Call {
+    int32_t iterations;
+    uint32_t selectstp;
+    int32_t weight[3];  // X, Y, Z in sixteenths
+};
 
-// Decodes the line through the listed elements; returns correctionMade.
+std::ostream& operator<<(std::ostream& out, const Call& c) {
+    return out << "iterations " << c.iterations << " selectstp " << c.selectstp << " weights "
+               << c.weight[0] << "," << c.weight[1] << "," << c.weight[2];
+}
+
+void RunDecode(ProductDecoderFunction decode, const Geometry& g, const Call& c, Buffers& buffers) {
+    SetDecoderPassCounter(-12345);
+    decode(c.iterations, c.selectstp, buffers.channel.data(), buffers.decisions.data(), g.nx,
+           g.kx, g.ny, g.ky, g.nz, g.kz, g.N(), c.weight[0], c.weight[1], c.weight[2], g.Plane(),
+           buffers.a.data(), buffers.b.data());
+    buffers.passCounter = DecoderPassCounter();
+}
+
+// ---- reference ----
+
+// Decodes the line through `elements`: row input channel + (A [+ B]) *
+// weight / 16 truncated toward zero and limited to +-SoftLimit, the component
+// decision, and (signed output - row input) into `target`. Returns whether
+// the component decoder corrected anything.
 uint8_t ReferenceLine(int32_t n, int32_t k, int32_t weight, const std::vector<int32_t>& elements,
-                      DecodeRun& run, const std::vector<int32_t>* storeB, std::vector<int32_t>& target) {
-    std::vector<int32_t> r(n), rel(n);
+                      Buffers& run, bool threeD, std::vector<int32_t>& target) {
+    std::vector<int32_t> input(n), reliability(n);
     std::vector<uint8_t> bit(n);
     for (int32_t i = 0; i < n; ++i) {
         const int32_t e = elements[i];
-        const int32_t f = (run.a[e] + (storeB ? (*storeB)[e] : 0)) * weight;
-        r[i] = std::clamp(run.channel[e] + (f >= 0 ? f / 16 : -(-f / 16)), -SoftLimit, SoftLimit);
-        bit[i] = r[i] > 0;
-        rel[i] = r[i] > 0 ? r[i] : -r[i];
+        const int64_t f = (int64_t{run.a[e]} + (threeD ? run.b[e] : 0)) * weight;
+        const int64_t r = run.channel[e] + (f >= 0 ? f / 16 : -(-f / 16));
+        input[i] = static_cast<int32_t>(std::clamp<int64_t>(r, -SoftLimit, SoftLimit));
+        bit[i] = input[i] > 0;
+        reliability[i] = std::abs(input[i]);
     }
-    uint8_t kept = 0, corrected = 0;
-    if (n - k == 1) {
-        DecodeParityWord(n, bit.data(), rel.data(), &kept, &corrected);
+    uint8_t corrected = 0;
+    if (n - k == 1) {  // its own test compares it with every parity codeword
+        uint8_t kept = 0;
+        DecodeParityWord(n, bit.data(), reliability.data(), &kept, &corrected);
     } else {
-        DecodeHammingWord(n, bit.data(), rel.data(), &kept, &corrected);
+        const reference::SoftWord word = reference::DecodeHamming(n, bit, reliability);
+        bit = word.hard;
+        reliability = word.soft;
+        corrected = word.corrected;
     }
     for (int32_t i = 0; i < n; ++i) {
-        target[elements[i]] = (bit[i] == 1 ? rel[i] : -rel[i]) - r[i];
+        target[elements[i]] = (bit[i] ? reliability[i] : -reliability[i]) - input[i];
         run.decisions[elements[i]] = bit[i];
     }
     return corrected;
@@ -100,236 +178,233 @@ std::vector<std::vector<int32_t>> LinesOf(const Geometry& g, int axis, int32_t p
             for (int32_t x = 0; x < (axis == 0 ? 1 : g.nx); ++x) {
                 lines.emplace_back();
                 for (int32_t t = 0; t < length[axis]; ++t)
-                    lines.back().push_back(g.Index(x + (axis == 0) * t, y + (axis == 1) * t, z + (axis == 2) * t));
+                    lines.back().push_back(
+                        g.Index(x + (axis == 0) * t, y + (axis == 1) * t, z + (axis == 2) * t));
             }
     return lines;
 }
 
-DecodeRun ReferenceDecode(const Geometry& g, int32_t iterations, bool selectiveStop,
-                          std::vector<int32_t> channel, Weights w = {}) {
-    DecodeRun run{std::move(channel), std::vector<int32_t>(g.N(), kUntouched),
-                  std::vector<int32_t>(g.N(), -5), std::vector<int32_t>(g.N(), -5), 0};
-    for (int32_t& c : run.channel) c = std::clamp(c, -31, 31);
-    const int32_t axes[3][3] = {{g.nx, g.kx, w.x}, {g.ny, g.ky, w.y}, {g.nz, g.kz, w.z}};
+// 2D: X Y X Y ... on the first plane, one store A (its first plane zeroed).
+// 3D: X Y Z X ... with A and B zeroed, each pass reading A + B and writing
+// the older of the two. The counter starts at 1 and counts passes.
+void ReferenceDecode(const Geometry& g, const Call& c, Buffers& run) {
+    for (int32_t& v : run.channel) v = std::clamp(v, -31, 31);
+    const int32_t axes[3][2] = {{g.nx, g.kx}, {g.ny, g.ky}, {g.nz, g.kz}};
+    const bool stop = c.selectstp != 0;
     int32_t counter = 1;
-    auto pass = [&](int axis, int32_t planes, const std::vector<int32_t>* storeB,
-                    std::vector<int32_t>& target) {
-        uint8_t flag = 0;
-        for (const auto& line : LinesOf(g, axis, planes))
-            flag |= ReferenceLine(axes[axis][0], axes[axis][1], axes[axis][2], line, run, storeB, target);
+    auto pass = [&](int axis, std::vector<int32_t>& target) {
+        uint8_t activity = 0;
+        for (const auto& line : LinesOf(g, axis, g.ThreeD() ? g.nz : 1))
+            activity |= ReferenceLine(axes[axis][0], axes[axis][1], c.weight[axis], line, run,
+                                      g.ThreeD(), target);
         ++counter;
-        return flag;
+        return activity;
     };
-
     if (!g.ThreeD()) {
         std::fill(run.a.begin(), run.a.begin() + g.Plane(), 0);
-        uint8_t flag = 1;
-        while (counter <= iterations && !(selectiveStop && flag == 0)) {
-            flag = pass(0, 1, nullptr, run.a);
-            if (selectiveStop && flag == 0) break;
-            flag = pass(1, 1, nullptr, run.a);
+        uint8_t activity = 1;
+        while (counter <= c.iterations && !(stop && activity == 0)) {
+            activity = pass(0, run.a);
+            if (stop && activity == 0) break;
+            activity = pass(1, run.a);
         }
     } else {
         std::fill(run.a.begin(), run.a.end(), 0);
         std::fill(run.b.begin(), run.b.end(), 0);
         uint8_t last = 1, before = 1;
         // The counter is checked only before each X pass: a round runs whole.
-        for (int32_t passesRun = 0; passesRun % 3 != 0 || counter <= iterations; ++passesRun) {
-            if (selectiveStop && last == 0 && before == 0) break;
+        for (int32_t passesRun = 0; passesRun % 3 != 0 || counter <= c.iterations; ++passesRun) {
+            if (stop && last == 0 && before == 0) break;
             before = last;
-            last = pass(passesRun % 3, g.nz, &run.b, passesRun % 2 == 0 ? run.a : run.b);
+            last = pass(passesRun % 3, passesRun % 2 == 0 ? run.a : run.b);
         }
     }
     run.passCounter = counter;
-    return run;
 }
 
-// ---- block making ----
+// ---- comparisons ----
 
-std::vector<int32_t> EncodeRandom(const Geometry& g, std::mt19937& rng) {
-    std::vector<double> info(g.K());
-    for (double& b : info) b = static_cast<double>(rng() & 1u);
-    std::vector<int32_t> out(g.N()), grid(g.N()), block(g.N(), 0), word(256), parity(16);
-    EncodeProductBlock(0, info.data(), out.data(), grid.data(), block.data(), word.data(),
-                       parity.data(), g.nx, g.ny, g.nz, g.kx, g.ky, g.kz, g.N());
-    return block;
-}
-
-std::vector<int32_t> Noiseless(const std::vector<int32_t>& block) {
-    std::vector<int32_t> channel(block.size());
-    for (size_t i = 0; i < channel.size(); ++i) channel[i] = block[i] ? 31 : -31;
-    return channel;
-}
-
-// BPSK +-1 plus Gaussian noise, quantised as the node does (5 bits, limit 1.4).
-std::vector<int32_t> Noisy(const std::vector<int32_t>& block, double sigma, std::mt19937& rng) {
-    const int32_t n = static_cast<int32_t>(block.size());
-    std::normal_distribution<double> noise(0.0, sigma);
-    std::vector<double> received(n);
-    for (int32_t i = 0; i < n; ++i) received[i] = (block[i] ? 1.0 : -1.0) + noise(rng);
-    std::vector<int32_t> channel(n);
-    QuantizeBlock(5, 1.4, 0, received.data(), channel.data(), n, 1, 1, n);
-    return channel;
-}
-
-// Every component code kind on some axis: all six Hamming lengths, parity
-// axes (including 248, whose k would name the 256 Hamming code), 2D and 3D.
-const Geometry kRoundTripGeometries[] = {
-    {8, 8, 1, 4, 4, 1},        {16, 16, 1, 11, 11, 1},   {32, 32, 1, 26, 26, 1},
-    {64, 64, 1, 57, 57, 1},    {128, 8, 1, 120, 4, 1},   {256, 16, 1, 247, 11, 1},
-    {10, 12, 1, 9, 11, 1},     {248, 8, 1, 247, 4, 1},   {64, 13, 1, 57, 12, 1},
-    {8, 8, 8, 4, 4, 4},        {16, 16, 16, 11, 11, 11}, {6, 5, 4, 5, 4, 3},
-    {8, 8, 256, 4, 4, 247},    {32, 8, 7, 26, 7, 6},
-};
-
-// ---- tests ----
-
-TEST(ProductDecoderSteps, RowInputWorkedExamples) {
-    struct Case {
-        int32_t channel, feedback, weight, expected;
+// Reports the first differing index of each buffer, not whole buffers.
+void ExpectSameResult(const Buffers& expected, const Buffers& actual) {
+    const auto mismatch = [](const std::vector<int32_t>& x, const std::vector<int32_t>& y) {
+        return std::mismatch(x.begin(), x.end(), y.begin()).first - x.begin();
     };
-    const Case cases[] = {
-        {5, 100, 7, 48},      // trunc(700 / 16) + 5
-        {0, -15, 1, 0},       // weighted feedback -15 contributes 0
-        {0, -17, 1, -1},      // -17 contributes -1, not -2
-        {0, 17, 1, 1},
-        {-31, -16, 16, -47},  // exact multiple
-        {31, 5000, 16, SoftLimit},
-        {-31, -5000, 16, -SoftLimit},
-        {3, 0, 16, 3},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(RowInput(c.channel, c.feedback, c.weight), c.expected)
-            << "channel " << c.channel << " feedback " << c.feedback << " weight " << c.weight;
+    const auto size = static_cast<std::ptrdiff_t>(expected.channel.size());
+    EXPECT_EQ(mismatch(expected.decisions, actual.decisions), size) << "decisions";
+    EXPECT_EQ(mismatch(expected.channel, actual.channel), size) << "channel";
+    EXPECT_EQ(mismatch(expected.a, actual.a), size) << "store A";
+    EXPECT_EQ(mismatch(expected.b, actual.b), size) << "store B";
+    EXPECT_EQ(expected.passCounter, actual.passCounter) << "pass counter";
+}
+
+std::vector<ProductDecoderPath> FastPathsOfThisCpu() {
+    std::vector<ProductDecoderPath> paths;
+    for (ProductDecoderPath path : {ProductDecoderPath::kPortable, ProductDecoderPath::kSse2,
+                                    ProductDecoderPath::kAvx2}) {
+        if (ProductDecoderOf(path) != nullptr) paths.push_back(path);
     }
-    // Component decoder keeps bit 1 with reliability 60, or turns to 0 with 20.
-    EXPECT_EQ(ExtrinsicValue(1, 60, 48), 12);
-    EXPECT_EQ(ExtrinsicValue(0, 20, 48), -68);
-    EXPECT_EQ(ExtrinsicValue(0, 0, 0), 0);
+    return paths;
 }
 
-TEST(ProductDecoder, PassCountsWithoutSelectiveStop) {
-    const Geometry g2{16, 16, 1, 11, 11, 1};
-    const Geometry g3{8, 8, 8, 4, 4, 4};
-    const struct {
-        Geometry g;
-        int32_t iterations, expectedCounter;
-    } cases[] = {
-        {g2, 64, 65}, {g2, 5, 7}, {g2, 1, 3}, {g2, 2, 3}, {g2, 0, 1}, {g2, -4, 1},
-        {g3, 64, 67}, {g3, 5, 7}, {g3, 1, 4}, {g3, 3, 4}, {g3, 4, 7}, {g3, 0, 1}, {g3, -1, 1},
-    };
-    const uint32_t seed = TestSeed(101);
+// Odd and even pass counts, selective stop off and on, the largest weights,
+// and counts at which no pass runs (the channel is still clipped, the stores
+// zeroed, the decisions kept and the counter reads 1).
+std::vector<Call> CallsFor(const Geometry& g, uint32_t seed) {
+    std::mt19937 pick(seed);
+    std::uniform_int_distribution<int32_t> weight(1, 16), iterations(1, g.maxIterations);
+    const uint32_t stop = pick() & 1u;
+    const int32_t noPass[] = {0, -1, std::numeric_limits<int32_t>::min()};
+    return {{iterations(pick) | 1, 0, {weight(pick), weight(pick), weight(pick)}},
+            {(iterations(pick) + 1) & ~1, 1, {weight(pick), weight(pick), weight(pick)}},
+            {g.maxIterations, stop, {16, 16, 16}},
+            {noPass[pick() % 3], stop, {weight(pick), weight(pick), weight(pick)}}};
+}
+
+// Runs `decode` and the expected decoder on one fresh random case; false on
+// a mismatch, so that the callers stop and a fault reports once.
+template <typename Expected>
+bool CompareOnce(ProductDecoderFunction decode, const char* name, Expected expectedDecode,
+                 const Geometry& g, ChannelKind kind, const Call& call, uint32_t seed) {
     std::mt19937 rng(seed);
-    for (const auto& c : cases) {
-        const DecodeRun run = RunDecoder(c.g, c.iterations, false, Noisy(EncodeRandom(c.g, rng), 0.5, rng));
-        EXPECT_EQ(run.passCounter, c.expectedCounter) << c.g << " iterations " << c.iterations << " seed " << seed;
-        if (c.iterations <= 0) {
-            EXPECT_EQ(run.decisions, std::vector<int32_t>(c.g.N(), kUntouched)) << c.g << " iterations " << c.iterations;
+    const Buffers input = MakeBuffers(g, MakeChannel(g, kind, rng), rng);
+    Buffers expected = input, actual = input;
+    expectedDecode(g, call, expected);
+    RunDecode(decode, g, call, actual);
+    SCOPED_TRACE(testing::Message() << name << " " << g << " " << kKindNames[kind] << " " << call
+                                    << " seed " << seed);
+    ExpectSameResult(expected, actual);
+    return !testing::Test::HasFailure();
+}
+
+const ChannelKind kKinds[] = {kNoisyCodeword, kUniform, kTies, kExtreme, kCleanCodeword};
+
+// Every geometry class with every channel kind and the calls of CallsFor:
+// all four natively, one in turn under emulation. False on a mismatch.
+template <typename Expected>
+bool Sweep(ProductDecoderFunction decode, const char* name, Expected expected, uint32_t seed) {
+    int32_t turn = 0;
+    for (const Geometry& g : kGeometries) {
+        for (ChannelKind kind : kKinds) {
+            const std::vector<Call> calls = CallsFor(g, seed);
+            for (int32_t i = 0; i < RandomTrials(4); ++i, ++seed) {
+                if (!CompareOnce(decode, name, expected, g, kind, calls[(turn + i) % 4], seed)) return false;
+            }
+            ++turn;
+        }
+    }
+    return true;
+}
+
+TEST(ProductDecoder, PlainEqualsReferenceOnEveryGeometryClass) {
+    Sweep(&DecodeProductBlockPlain, "plain", ReferenceDecode, TestSeed(106u));
+}
+
+// Every fast path, forced through the dispatcher, against the plain decoder
+// on every geometry class, then on many small blocks: the cheapest way to
+// meet rare tie patterns.
+TEST(FastProductDecoder, EqualsPlain) {
+    const auto plain = [](const Geometry& g, const Call& c, Buffers& b) {
+        RunDecode(&DecodeProductBlockPlain, g, c, b);
+    };
+    const Geometry small[] = {{8, 8, 1, 4, 4, 1, 6}, {16, 8, 1, 11, 4, 1, 6},
+                              {8, 8, 2, 4, 4, 1, 6}, {4, 8, 8, 3, 4, 4, 6}};
+    const ProductDecoderPath before = ProductDecoderPathInUse();
+    for (ProductDecoderPath path : FastPathsOfThisCpu()) {
+        ASSERT_TRUE(SetProductDecoderPath(path));
+        const char* name = ProductDecoderPathName(path);
+        uint32_t seed = TestSeed(4417u);
+        bool same = Sweep(&DecodeProductBlock, name, plain, seed);
+        seed += 1000;
+        for (int32_t trial = 0; same && trial < RandomTrials(150); ++trial) {
+            for (const Geometry& g : small) {
+                const Call call = CallsFor(g, seed)[trial % 2];
+                same = same && CompareOnce(&DecodeProductBlock, name, plain, g, kKinds[trial % 3],
+                                           call, seed++);
+            }
+        }
+    }
+    EXPECT_TRUE(SetProductDecoderPath(before));
+}
+
+// The weighted feedback of every path's lanes against RowInput, for every
+// weight: every store value a two-dimensional pass can read (|E| <= 20450),
+// and in three dimensions sums A + B up to 40900, beyond 16 bits, which full
+// blocks rarely reach.
+TEST(FastRowInputs, EqualPlainRowInputOverTheWholeStoreRange) {
+    constexpr int32_t kStoreLimit = 20450;
+    const int16_t channels[16] = {-31, 31, 0, -1, 1, 30, -30, 31, -31, 0, 5, -5, 31, -31, 2, -2};
+    const int16_t edges[] = {0,     1,     15,    16,    17,    255,   256,    4089,  4090,
+                             4091,  8180,  16360, 16383, 16384, 20000, 20449,  20450, -1,
+                             -15,   -16,   -17,   -4090, -8180, -16360, -16384, -20449, -20450};
+    for (ProductDecoderPath path : FastPathsOfThisCpu()) {
+        const RowInputsFunction rowInputs = RowInputsOf(path);
+        ASSERT_NE(rowInputs, nullptr) << ProductDecoderPathName(path);
+        int16_t a[16], b[16], out[16];
+        for (int16_t weight = 1; weight <= 16; ++weight) {
+            SCOPED_TRACE(testing::Message() << ProductDecoderPathName(path) << " weight " << weight);
+            for (int32_t first = -kStoreLimit; first <= kStoreLimit; first += 16) {
+                for (int32_t l = 0; l < 16; ++l)
+                    a[l] = static_cast<int16_t>(std::min(first + l, kStoreLimit));
+                rowInputs(channels, a, nullptr, weight, out);
+                for (int32_t l = 0; l < 16; ++l)
+                    ASSERT_EQ(out[l], RowInput(channels[l], a[l], weight))
+                        << "2D E " << a[l] << " lane " << l;
+            }
+            for (int16_t edgeA : edges) {
+                for (size_t j = 0; j < std::size(edges); j += 16) {
+                    for (int32_t l = 0; l < 16; ++l) {
+                        a[l] = edgeA;
+                        b[l] = edges[(j + static_cast<size_t>(l)) % std::size(edges)];
+                    }
+                    rowInputs(channels, a, b, weight, out);
+                    for (int32_t l = 0; l < 16; ++l)
+                        ASSERT_EQ(out[l], RowInput(channels[l], a[l] + b[l], weight))
+                            << "3D A " << a[l] << " B " << b[l] << " lane " << l;
+                }
+            }
         }
     }
 }
 
-// Clean block: no row corrects anything, so 2D stops after the X pass and 3D
-// after X and Y (two quiet passes).
-TEST(ProductDecoder, SelectiveStopOnCleanBlocks) {
-    const struct {
-        Geometry g;
-        int32_t expectedCounter;
-    } cases[] = {
-        {{64, 64, 1, 57, 57, 1}, 2}, {{10, 12, 1, 9, 11, 1}, 2}, {{8, 8, 8, 4, 4, 4}, 3}, {{6, 5, 4, 5, 4, 3}, 3},
+// Pass counters worked out from the schedules. A clean block corrects
+// nothing, so selective stop ends 2D after the X pass and 3D after X and Y.
+// The counter belongs to the calling thread.
+TEST(ProductDecoder, PassCounts) {
+    const Geometry g2{16, 16, 1, 11, 11, 1, 0}, g3{8, 8, 8, 4, 4, 4, 0}, odd{6, 5, 4, 5, 4, 3, 0};
+    const struct { Geometry g; int32_t iterations; uint32_t stop; int32_t expectedCounter; } cases[] = {
+        {g2, 64, 0, 65}, {g2, 5, 0, 7}, {g2, 1, 0, 3}, {g2, 2, 0, 3}, {g2, 0, 0, 1}, {g2, -4, 0, 1},
+        {g3, 64, 0, 67}, {g3, 5, 0, 7}, {g3, 1, 0, 4}, {g3, 3, 0, 4},  {g3, 4, 0, 7}, {g3, -1, 0, 1},
+        {g2, 64, 1, 2},  {g3, 64, 1, 3}, {odd, 64, 1, 3}, {{10, 12, 1, 9, 11, 1, 0}, 64, 1, 2},
     };
-    const uint32_t seed = TestSeed(102);
-    std::mt19937 rng(seed);
+    std::mt19937 rng(TestSeed(101u));
     for (const auto& c : cases) {
-        const std::vector<int32_t> block = EncodeRandom(c.g, rng);
-        const DecodeRun stopped = RunDecoder(c.g, 64, true, Noiseless(block));
-        EXPECT_EQ(stopped.passCounter, c.expectedCounter) << c.g << " seed " << seed;
-        EXPECT_EQ(stopped.decisions, block) << c.g;
+        Buffers run = MakeBuffers(c.g, MakeChannel(c.g, kCleanCodeword, rng), rng);
+        RunDecode(&DecodeProductBlockPlain, c.g, Call{c.iterations, c.stop, {7, 7, 7}}, run);
+        EXPECT_EQ(run.passCounter, c.expectedCounter)
+            << c.g << " iterations " << c.iterations << " stop " << c.stop;
     }
-}
-
-// Values beyond +-31 decode exactly as +-31 and are left clipped, also when
-// no pass runs; zero stays zero (bit 0 with reliability 0).
-TEST(ProductDecoder, ChannelClippedToThirtyOne) {
-    const Geometry g{16, 16, 1, 11, 11, 1};
-    std::mt19937 rng(TestSeed(103));
-    std::vector<int32_t> clipped = Noiseless(EncodeRandom(g, rng));
-    std::vector<int32_t> wide = clipped;
-    const int32_t beyond[] = {40, 32, 1000, INT32_MAX};
-    for (int32_t i = 0; i < g.N(); ++i) wide[i] = clipped[i] > 0 ? beyond[i % 4] : -beyond[(i + 1) % 4];
-    wide[0] = INT32_MIN;
-    clipped[0] = -31;
-    wide[1] = clipped[1] = 0;
-    for (int32_t iterations : {0, 4}) {
-        const DecodeRun a = RunDecoder(g, iterations, false, wide);
-        EXPECT_EQ(a.channel, clipped) << "iterations " << iterations;
-        EXPECT_EQ(a.decisions, RunDecoder(g, iterations, false, clipped).decisions) << "iterations " << iterations;
-    }
+    // The counter is per thread: a decode elsewhere leaves this thread's alone.
+    const int32_t counter = DecoderPassCounter();
+    Buffers other = MakeBuffers(g2, MakeChannel(g2, kCleanCodeword, rng), rng);
+    std::thread([&] { RunDecode(&DecodeProductBlockPlain, g2, Call{5, 0, {7, 7, 7}}, other); }).join();
+    EXPECT_EQ(other.passCounter, 7);
+    EXPECT_EQ(DecoderPassCounter(), counter);
 }
 
 TEST(ProductDecoder, RoundTripsThroughTheEncoder) {
-    const uint32_t seed = TestSeed(105);
+    const uint32_t seed = TestSeed(105u);
     std::mt19937 rng(seed);
     int32_t channelErrors = 0;
-    for (const Geometry& g : kRoundTripGeometries) {
+    for (const Geometry& g : kGeometries) {
         const std::vector<int32_t> block = EncodeRandom(g, rng);
-        EXPECT_EQ(RunDecoder(g, 4, false, Noiseless(block)).decisions, block) << g << " noiseless, seed " << seed;
-        const std::vector<int32_t> noisy = Noisy(block, 0.35, rng);
-        for (int32_t i = 0; i < g.N(); ++i) channelErrors += (noisy[i] > 0) != (block[i] == 1);
-        EXPECT_EQ(RunDecoder(g, 16, false, noisy).decisions, block) << g << " noisy, seed " << seed;
+        Buffers run = MakeBuffers(g, MakeChannel(g, kNoisyCodeword, rng, block, 5.5), rng);
+        for (int32_t e = 0; e < g.N(); ++e) channelErrors += (run.channel[e] > 0) != (block[e] == 1);
+        RunDecode(&DecodeProductBlockPlain, g, Call{16, 0, {7, 7, 7}}, run);
+        const int32_t decoded = g.ThreeD() ? g.N() : g.Plane();
+        EXPECT_TRUE(std::equal(block.begin(), block.begin() + decoded, run.decisions.begin()))
+            << g << " seed " << seed;
     }
     EXPECT_GT(channelErrors, 20) << "the noise should have flipped some hard decisions";
-}
-
-TEST(ProductDecoder, AgreesWithPlainReference) {
-    // Random geometry, weights, pass count and stop flag; channels from noisy
-    // code words and from pure noise. Compared bit for bit, stores included.
-    const Geometry geometries[] = {
-        {8, 8, 1, 4, 4, 1},     {16, 32, 1, 11, 26, 1}, {64, 64, 1, 57, 57, 1},
-        {10, 12, 1, 9, 11, 1},  {248, 8, 1, 247, 4, 1}, {256, 16, 1, 247, 11, 1},
-        {16, 16, 3, 11, 11, 1}, {8, 8, 8, 4, 4, 4},     {6, 5, 4, 5, 4, 3},
-        {16, 8, 32, 11, 4, 26}, {8, 8, 256, 4, 4, 247},
-    };
-    const uint32_t seed = TestSeed(106);
-    std::mt19937 rng(seed);
-    for (int trial = 0; trial < 60; ++trial) {
-        const Geometry& g = geometries[trial % std::size(geometries)];
-        const bool pureNoise = (trial / std::size(geometries)) % 2 == 1;
-        const Weights w{int32_t(1 + rng() % 16), int32_t(1 + rng() % 16), int32_t(1 + rng() % 16)};
-        const int32_t iterations = static_cast<int32_t>(rng() % 12) - 1;
-        const bool selectiveStop = rng() % 2 == 1;
-        std::vector<int32_t> channel;
-        if (pureNoise) {
-            channel.resize(g.N());
-            for (int32_t& c : channel) c = static_cast<int32_t>(rng() % 81) - 40;
-        } else {
-            channel = Noisy(EncodeRandom(g, rng), 0.6, rng);
-        }
-        const DecodeRun run = RunDecoder(g, iterations, selectiveStop, channel, w);
-        const DecodeRun reference = ReferenceDecode(g, iterations, selectiveStop, channel, w);
-        const auto where = [&] {
-            return testing::Message() << g << " trial " << trial << " weights " << w.x << ","
-                                      << w.y << "," << w.z << " iterations " << iterations
-                                      << " stop " << selectiveStop << " seed " << seed;
-        };
-        ASSERT_EQ(run.passCounter, reference.passCounter) << where();
-        ASSERT_EQ(run.channel, reference.channel) << where();
-        ASSERT_EQ(run.decisions, reference.decisions) << where();
-        ASSERT_EQ(run.a, reference.a) << where();
-        ASSERT_EQ(run.b, reference.b) << where();
-    }
-}
-
-TEST(ProductDecoder, PassCounterBelongsToTheCallingThread) {
-    const Geometry g{8, 8, 1, 4, 4, 1};
-    std::mt19937 rng(TestSeed(107));
-    const std::vector<int32_t> channel = Noiseless(EncodeRandom(g, rng));
-    RunDecoder(g, 5, false, channel);
-    int32_t otherThreadCounter = 0;
-    std::thread other([&] { otherThreadCounter = RunDecoder(g, 1, false, channel).passCounter; });
-    other.join();
-    EXPECT_EQ(otherThreadCounter, 3);
-    EXPECT_EQ(DecoderPassCounter(), 7);
 }
 
 }  // namespace

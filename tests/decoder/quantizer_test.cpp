@@ -74,43 +74,29 @@ TEST(Quantizer, ConvertSoftValuesTruncatesTowardZero) {
     EXPECT_EQ(channel, expected);
 }
 
-// Received value i lands at (i * step) mod N in both input modes.
+// Received value i lands at (i * s) mod N in both input modes: worked
+// positions of values 0 ... 11 in an 8 x 8 block (s = 9) and in a 4 x 4 x 4
+// block with kz = 2 (s = 21).
 TEST(Quantizer, HelicalPlacement) {
-    struct Case {
-        int32_t nx, ny, nz, kz, step;
+    const struct {
+        int32_t nx, kz;
+        std::vector<int32_t> positions;
+    } cases[] = {
+        {8, 1, {0, 9, 18, 27, 36, 45, 54, 63, 8, 17, 26, 35}},
+        {4, 2, {0, 21, 42, 63, 20, 41, 62, 19, 40, 61, 18, 39}},
     };
-    const Case cases[] = {
-        {64, 13, 1, 1, 65},  // 2D; step shares the factor 13 with N
-        {4, 4, 4, 2, 21},    // 3D: nx*ny + nx + 1
-        {6, 5, 4, 3, 37},
-    };
-    for (const Case& c : cases) {
-        const int32_t n = c.nx * c.ny * c.nz;
-        std::vector<double> received(n);
-        for (int32_t i = 0; i < n; ++i) received[i] = i;
-        std::vector<int32_t> expected(n, -1);
-        for (int32_t i = 0; i < n; ++i) expected[(int64_t{i} * c.step) % n] = i;
-
-        std::vector<int32_t> channel(n, -1);
-        ConvertSoftBlock(1, received.data(), channel.data(), c.nx, c.ny, c.kz, n);
-        EXPECT_EQ(channel, expected) << c.nx << "x" << c.ny << "x" << c.nz;
-
-        // The quantiser places the same way: 1 bit maps every value >= 0 to 0.
-        std::vector<int32_t> quantized(n, -1);
-        std::vector<double> amplitudes(n, 0.5);
-        QuantizeBlock(1, 1.0, 1, amplitudes.data(), quantized.data(), c.nx, c.ny, c.kz, n);
-        for (int32_t j = 0; j < n; ++j) {
-            ASSERT_EQ(quantized[j], expected[j] == -1 ? -1 : 0) << "position " << j;
+    for (const auto& c : cases) {
+        std::vector<double> received(64), amplitudes(64, -0.5);
+        for (int32_t i = 0; i < 64; ++i) received[i] = i;
+        for (int32_t i = 0; i < 12; ++i) amplitudes[i] = 0.5;
+        std::vector<int32_t> channel(64, -1), quantized(64, -1);
+        ConvertSoftBlock(1, received.data(), channel.data(), c.nx, c.nx, c.kz, 64);
+        QuantizeBlock(5, 1.0, 1, amplitudes.data(), quantized.data(), c.nx, c.nx, c.kz, 64);
+        for (int32_t i = 0; i < 12; ++i) {
+            EXPECT_EQ(channel[c.positions[i]], i) << "nx " << c.nx << " value " << i;
+            EXPECT_EQ(quantized[c.positions[i]], 8) << "nx " << c.nx << " value " << i;
         }
     }
-
-    // The worked example: values 0 ... 11 of an 8 x 8 block, step 9.
-    const int32_t positions[] = {0, 9, 18, 27, 36, 45, 54, 63, 8, 17, 26, 35};
-    std::vector<double> received(64);
-    for (int32_t i = 0; i < 64; ++i) received[i] = i;
-    std::vector<int32_t> channel(64, -1);
-    ConvertSoftBlock(1, received.data(), channel.data(), 8, 8, 1, 64);
-    for (int32_t i = 0; i < 12; ++i) EXPECT_EQ(channel[positions[i]], i) << "value " << i;
 }
 
 }  // namespace

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "component_word_support.h"
 #include "heap_in_use.h"
 #include "node_harness.h"
+#include "trial_count.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ std::vector<double> RandomValues(uint32_t seed, double spread) {
 
 // Each hostile value decodes exactly like its stand-in, in both input modes.
 TEST(DecoderRobustness, NanCountsAsZeroAndInfinitiesClip) {
-    const uint32_t seed = component_test::TestSeed(20250301u);
+    const uint32_t seed = TestSeed(20250301u);
     struct Case {
         const char* what;
         uint32_t bpsk;

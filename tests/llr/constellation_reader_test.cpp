@@ -42,6 +42,7 @@ TEST(ConstellationReader, ReadsPointsByPositionAndStopsAtTheFirstFailedScan) {
         // later number moves up one place.
         {"1.0 written as a label", "2\n1.0 -1 0\n1 1 0\n", 2, {0.0, 1}, {-1, 1}},
         {"letters end the read", "3\n0 1 2\n1 x 4\n2 5 6\n", 3, {1, 0, 0}, {2, 0, 0}},
+        {"a lone sign ends the read", "3\n0 1 2\n1 - 3\n2 5 6\n", 3, {1, 0, 0}, {2, 0, 0}},
         {"unreadable count reads nothing", "two 0 1 2 1 3 4\n", 2, {0, 0}, {0, 0}},
         {"line structure does not matter", "2 0\t-1\n\n0 1\n+1.5E0 -0\n", 2, {-1, 1.5}, {0, -0.0}},
         {"points after the M-th are ignored", "2\n0 1 2\n1 3 4\n2 5 6\n3 7 8\n", 2, {1, 3}, {2, 4}},

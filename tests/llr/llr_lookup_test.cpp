@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
-#include <random>
 #include <vector>
 
 #include "llr/llr_table.h"
@@ -24,42 +22,19 @@ int32_t RowOf(double x, double L) {
     return row;
 }
 
-TEST(LocateLlrCell, WorkedExamplesWithLimitOneAndAHalf) {
-    // w = 3/256 = 0.01171875; -1.46484375 = -L + 3w is the upper end of cell 2.
-    const double cases[][2] = {
-        {-1.46484375, 2}, {-1.4648, 3}, {-1.5, 0},        {-1.6, 0},   {-1e9, 0},
-        {-kInf, 0},       {1.5, 255},   {1.51, 255},      {1e9, 255},  {kInf, 255},
-        {0.0, 127},       {1e-9, 128},  {-1.48828125, 0}, {-1.488, 1}, {1.48828125, 254},
+// Cell j holds (-L + j*w, -L + (j+1)*w], w = 2L/256, for samples moved at
+// least 0.001 inside the square. With L = 1.5, w = 0.01171875 and
+// -1.46484375 = -L + 3w is the upper end of cell 2; with L = 0.0015 the
+// margin is a third of the square, so the edges land in cells 85 and 170.
+TEST(LocateLlrCell, WorkedExamples) {
+    const double cases[][3] = {  // L, x, cell
+        {1.5, -1.46484375, 2}, {1.5, -1.4648, 3},     {1.5, -1.5, 0},         {1.5, -1.6, 0},
+        {1.5, -1e9, 0},        {1.5, -kInf, 0},       {1.5, 1.5, 255},        {1.5, 1.51, 255},
+        {1.5, 1e9, 255},       {1.5, kInf, 255},      {1.5, 0.0, 127},        {1.5, 1e-9, 128},
+        {1.5, -1.48828125, 0}, {1.5, -1.488, 1},      {1.5, 1.48828125, 254}, {0.0015, 0.0014, 170},
+        {0.0015, -0.0014, 85},   {0.0015, 1e-4, 136},   {0.75, 0.74, 254},      {3.0, -2.99, 0},
     };
-    for (const auto& [x, cell] : cases) EXPECT_EQ(RowOf(x, 1.5), cell) << "x=" << x;
-}
-
-// Each cell j is (-L + j*w, -L + (j+1)*w]; samples within 0.001 of the
-// square's edges count as lying 0.001 inside them. Every cell centre and
-// random samples, away from cell boundaries, land in the cell whose interval
-// holds them.
-TEST(LocateLlrCell, FindsTheCellWhoseIntervalHoldsTheSample) {
-    const uint32_t seed = llr_test::TestSeed();
-    std::mt19937 rng(seed);
-    for (double L : {1.5, 1.4, 0.75, 3.0, 0.0015}) {
-        SCOPED_TRACE(testing::Message() << "seed=" << seed << " L=" << L);
-        const double w = 2.0 * L / 256.0;
-        std::vector<double> samples;
-        for (int32_t j = 0; j < 256; ++j) samples.push_back(GridCellCentre(j, L));
-        std::uniform_real_distribution<double> sample(-1.2 * L, 1.2 * L);
-        for (int32_t trial = 0; trial < 20000; ++trial) samples.push_back(sample(rng));
-        int32_t checked = 0;
-        for (double x : samples) {
-            const double inside = std::min(std::max(x, -L + 0.001), L - 0.001);
-            const double position = (inside + L) / w;  // cell j holds (j, j + 1]
-            if (std::fabs(position - std::round(position)) < 1e-6) continue;
-            const int32_t row = RowOf(x, L);
-            ASSERT_LT(-L + row * w, inside) << "x=" << x << " row " << row;
-            ASSERT_GE(-L + (row + 1) * w, inside) << "x=" << x << " row " << row;
-            ++checked;
-        }
-        EXPECT_GT(checked, 20000);
-    }
+    for (const auto& [L, x, cell] : cases) EXPECT_EQ(RowOf(x, L), cell) << "L=" << L << " x=" << x;
 }
 
 // Also for an L that the parameter checks reject; a sample that is not a

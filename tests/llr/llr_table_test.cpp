@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -58,7 +59,7 @@ TEST(LlrTable, BitsPerSymbolIsTheWholeBinaryLogarithm) {
 // arithmetic); the table's peak stays 2A - 1 for every esno.
 TEST(LlrTable, PeakIsTwiceThePeakLevelLessOneDespiteRounding) {
     int32_t overshoots = 0;
-    for (int32_t step = 1; step <= 40; ++step) {
+    for (int32_t step = 1; step <= 12; ++step) {
         const double esno = 0.0625 * step;
         const std::vector<double> raw = llr_test::ReferenceTable(TwoPoints(), 2, 1.5, esno, true);
         const double P = *std::max_element(raw.begin(), raw.end());
@@ -71,19 +72,8 @@ TEST(LlrTable, PeakIsTwiceThePeakLevelLessOneDespiteRounding) {
     }
 }
 
-TEST(LlrTable, PeaksOfTheExampleConstellations) {
-    struct Case {
-        const char* file;
-        int32_t M;
-        double peak;
-    };
-    const Case cases[] = {{"qpsk.txt", 4, 59.0}, {"8psk.txt", 8, 119.0},
-                          {"16qam.txt", 16, 59.0}, {"64qam.txt", 64, 139.0}};
-    for (const Case& c : cases) {
-        const std::vector<double> table = Build(llr_test::ReadExample(c.file, c.M), c.M, 1.5, 6.0);
-        EXPECT_EQ(*std::max_element(table.begin(), table.end()), c.peak) << c.file;
-    }
-    // Above 32 points gamma is limited to 8 before esno is judged finite.
+// Above 32 points gamma is limited to 8 before esno is judged finite.
+TEST(LlrTable, MetricLimitComesBeforeTheFinitenessCheck) {
     const Constellation qam64 = llr_test::ReadExample("64qam.txt", 64);
     EXPECT_TRUE(Build(qam64, 64, 1.5, kInf) == Build(qam64, 64, 1.5, 8.0));
 }
@@ -92,7 +82,7 @@ TEST(LlrTable, PeaksOfTheExampleConstellations) {
 // bit for bit, as long as no cell underflows; M = 3, 6, 13 include points
 // beyond 2^m, which enter the sums by the low bits of their labels.
 TEST(LlrTable, AgreesWithTheRulesUpToSixtyFourPoints) {
-    const uint32_t seed = llr_test::TestSeed();
+    const uint32_t seed = TestSeed(20250117u);
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> coordinate(-1.0, 1.0);
     struct Case {
@@ -100,10 +90,13 @@ TEST(LlrTable, AgreesWithTheRulesUpToSixtyFourPoints) {
         double L;
         double esno;
     };
-    const Case cases[] = {{2, 1.5, 3.0},  {3, 1.2, 5.0},  {4, 1.5, 0.7},  {6, 2.0, 4.0},
-                          {8, 1.5, 10.0}, {13, 1.5, 2.0}, {16, 1.0, 6.0}, {32, 1.5, 12.0},
-                          {64, 1.5, 12.0}};
-    for (const Case& c : cases) {
+    // The boundaries of the peak level and the metric limit first: under
+    // emulation only they run.
+    const Case cases[] = {{64, 1.5, 12.0}, {32, 1.5, 12.0}, {8, 1.5, 10.0},
+                          {2, 1.5, 3.0},   {3, 1.2, 5.0},   {4, 1.5, 0.7},
+                          {6, 2.0, 4.0},   {13, 1.5, 2.0},  {16, 1.0, 6.0}};
+    for (int32_t i = 0; i < std::max(3, RandomTrials(9)); ++i) {
+        const Case& c = cases[i];
         SCOPED_TRACE(testing::Message() << "seed=" << seed << " M=" << c.M << " L=" << c.L
                                         << " esno=" << c.esno);
         Constellation points;
@@ -203,48 +196,37 @@ TEST(CellLlrs, UnderflowFallsBackToLogSumExp) {
     }
 }
 
+// The first nine leave the table as it was.
 TEST(LlrTable, RejectsWhatCannotMakeATable) {
     const Constellation two = TwoPoints();
-    std::vector<double> table(2 * kTableCells, 5.0);
-    struct Case {
-        const char* what;
-        int32_t M;
-        double L;
-        int32_t gridBits;
-        double esno;
-    };
-    // Each leaves the table as it was.
-    const Case untouched[] = {
-        {"M too small", 1, 1.5, 8, 2.0},   {"M too large", 257, 1.5, 8, 2.0},
-        {"L too small", 2, 0.001, 8, 2.0}, {"L not a number", 2, kNan, 8, 2.0},
-        {"L infinite", 2, kInf, 8, 2.0},   {"2L overflows", 2, 1e308, 8, 2.0},
-        {"grid bits", 2, 1.5, 7, 2.0},     {"esno not a number", 2, 1.5, 8, kNan},
-        {"esno infinite", 2, 1.5, 8, kInf},
-    };
-    for (const Case& c : untouched) {
-        EXPECT_FALSE(BuildLlrTable(two.pointI.data(), two.pointQ.data(), table.data(), c.M, c.L,
-                                   c.gridBits, c.esno))
-            << c.what;
-        EXPECT_TRUE(std::all_of(table.begin(), table.end(), [](double v) { return v == 5.0; }))
-            << c.what;
-    }
-
-    Constellation broken = TwoPoints();
+    Constellation broken = TwoPoints(), infinite = TwoPoints();
     broken.pointQ[1] = kNan;
+    infinite.pointI[0] = -kInf;  // every ratio +inf
     const struct {
         const char* what;
         Constellation points;
-        double esno;
-    } noPeak[] = {
-        {"both points at the origin: zero peak", Constellation(), 2.0},
-        {"point 0 nearer everywhere: negative peak", TwoPoints(30.0), 5.0},
-        {"coordinate not a number", broken, 2.0},
-        {"esno 0 gives ratio 0 everywhere", TwoPoints(), 0.0},
+        int32_t M, gridBits;
+        double L, esno;
+    } cases[] = {
+        {"M too small", two, 1, 8, 1.5, 2.0},          {"M too large", two, 257, 8, 1.5, 2.0},
+        {"L too small", two, 2, 8, 0.001, 2.0},        {"L not a number", two, 2, 8, kNan, 2.0},
+        {"L infinite", two, 2, 8, kInf, 2.0},          {"2L overflows", two, 2, 8, 1e308, 2.0},
+        {"grid bits", two, 2, 7, 1.5, 2.0},            {"esno not a number", two, 2, 8, 1.5, kNan},
+        {"esno infinite", two, 2, 8, 1.5, kInf},       {"esno 0: ratio 0 everywhere", two, 2, 8, 1.5, 0.0},
+        {"coordinate not a number", broken, 2, 8, 1.5, 2.0},
+        {"coordinate infinite", infinite, 2, 8, 1.5, 2.0},
+        {"both points at the origin: zero peak", Constellation(), 2, 8, 1.5, 2.0},
+        {"point 0 nearer everywhere: negative peak", TwoPoints(30.0), 2, 8, 1.5, 5.0},
     };
-    for (const auto& c : noPeak) {
-        bool built = true;
-        Build(c.points, 2, 1.5, c.esno, &built);
-        EXPECT_FALSE(built) << c.what;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        std::vector<double> table(2 * kTableCells, 5.0);
+        EXPECT_FALSE(BuildLlrTable(c.points.pointI.data(), c.points.pointQ.data(), table.data(), c.M,
+                                   c.L, c.gridBits, c.esno))
+            << c.what;
+        if (i < 9) {
+            EXPECT_EQ(std::count(table.begin(), table.end(), 5.0), 2 * kTableCells) << c.what;
+        }
     }
 }
 

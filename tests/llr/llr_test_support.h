@@ -1,6 +1,7 @@
-// Shared helpers of the LLR tests: the example constellation files, and the table build written out step by step from the
-// rules (sums over indices 0 ... 63 and bits 0 ... min(m, 6) - 1, no
-// underflow handling) as an independent oracle.
+// Shared helpers of the LLR tests: the example constellation files, and the
+// table build written out step by step from the rules (sums over indices
+// 0 ... 63 and bits 0 ... min(m, 6) - 1, no underflow handling) as an
+// independent oracle.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,11 +10,11 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "llr/constellation_reader.h"
+#include "trial_count.h"
 
 namespace llr_test {
 
@@ -22,11 +23,6 @@ namespace llr_test {
 // formula can differ in the last bits; bit-for-bit comparisons hold only
 // where doubles are evaluated as doubles.
 inline constexpr bool kDoublesEvaluatedAsDoubles = FLT_EVAL_METHOD == 0;
-
-inline uint32_t TestSeed() {
-    const char* text = std::getenv("TPC_TEST_SEED");
-    return text != nullptr ? static_cast<uint32_t>(std::strtoul(text, nullptr, 10)) : 20250117u;
-}
 
 inline std::string ExampleConstellation(const std::string& name) {
     return std::string(TPC_SOURCE_DIR) + "/examples/constellations/" + name;
