@@ -38,19 +38,6 @@ TEST(DialogFields, RealTextParsesAsADecimalNumberOnly) {
 
 class DialogFieldsInWindow : public DialogTest {};
 
-// Only the first 9 characters of a field count.
-TEST_F(DialogFieldsInWindow, ReadsTheFirstNineCharacters) {
-    StandinDialog dialog(nullptr, {1000});
-    dialog.Type(1000, "12345678901");
-    EXPECT_EQ(ReadInteger(dialog.handle(), 1000), 123456789);
-    dialog.Type(1000, "-1234567890");
-    EXPECT_EQ(ReadInteger(dialog.handle(), 1000), -12345678);
-    dialog.Type(1000, "12345.678901");
-    EXPECT_EQ(ReadReal(dialog.handle(), 1000), 12345.678);
-    dialog.Type(1000, "1.0000001e5");  // the exponent falls beyond the limit
-    EXPECT_EQ(ReadReal(dialog.handle(), 1000), 1.0000001);
-}
-
 TEST_F(DialogFieldsInWindow, LongFormattedValuesAreShownWhole) {
     StandinDialog dialog(nullptr, {1000});
     for (double value : {1e300, -DBL_MAX, DBL_MAX, 123456789012.0}) {

@@ -1,0 +1,286 @@
+// The three dialog procedures through the windowing stand-in, driven from
+// one table of their fields and buttons: what they show, what OK reads into
+// which member, what the buttons write at once and Cancel keeps.
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dialog_standin_fixture.h"
+#include "host/dialogs/dialog_procedures.h"
+#include "host/parameter_blocks.h"
+
+namespace {
+
+constexpr uint8_t kSentinel = 0x5A;
+
+union Block {
+    EncoderParams encoder;
+    DecoderParams decoder;
+    LlrParams llr;
+};
+
+struct Field {
+    int id;
+    size_t offset;
+    bool real;           // double, else int32_t
+    const char* shown;   // with the defaults
+    const char* typed;   // then read by OK as `read`
+    double read;
+};
+
+struct Dialog {
+    const char* name;
+    DialogProcedure procedure;
+    std::vector<int> items;  // the template's control ids, the logo included
+    int ok, cancel;
+    std::vector<Field> fields;  // the first one gets the focus
+    std::vector<size_t> flags;  // uint32_t members the buttons write
+    std::vector<int> buttons;   // the buttons that show them
+    std::vector<int> unbound;   // ids no action is bound to
+    int notified;               // a button whose notices carry a nonzero code
+    void (*defaults)(Block&);
+};
+
+#define E(member) offsetof(EncoderParams, member)
+#define D(member) offsetof(DecoderParams, member)
+#define L(member) offsetof(LlrParams, member)
+
+// Typed values differ from field to field, so a value read into the wrong
+// member shows; only the first 9 characters of a field count.
+const Dialog kDialogs[] = {
+    {"encoder", EncoderDialogProc,
+     {102, 1019, 1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027, 1028, 1029, 1030, 1031}, 1029, 1030,
+     {{1019, E(nx), false, "64", "12345678901", 123456789}, {1020, E(ny), false, "64", "32", 32},
+      {1021, E(nz), false, "1", "8", 8}, {1022, E(kx), false, "57", "11", 11},
+      {1023, E(ky), false, "57", "26", 26}, {1024, E(kz), false, "1", "7", 7},
+      {1025, E(delay), true, "0.000", "12345.678901", 12345.678},
+      {1031, E(threshold), true, "0.500", "  -3.5volts", -3.5}},
+     {E(interleave), E(inSeconds), E(inBits)}, {1026, 1027, 1028}, {1, 2, 102, 1000, 1040, 9999}, 1026,
+     [](Block& b) { WriteEncoderDefaults(b.encoder); }},
+    {"decoder", DecoderDialogProc,
+     {1, 2, 102, 1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013,
+      1014, 1015, 1016, 1040, 1041}, 1, 2,
+     {{1000, D(nx), false, "64", "8", 8}, {1001, D(ny), false, "64", "16", 16},
+      {1002, D(nz), false, "1", "32", 32}, {1003, D(kx), false, "57", "4", 4},
+      {1004, D(ky), false, "57", "11", 11}, {1005, D(kz), false, "1", "26", 26},
+      {1006, D(NUMX), false, "7", "3", 3}, {1007, D(NUMY), false, "7", "5", 5},
+      {1008, D(NUMZ), false, "7", "9", 9}, {1009, D(resolution), false, "5", "6", 6},
+      {1010, D(quantLimit), true, "1.400", "1.0000001e5", 1.0000001},
+      {1011, D(iterations), false, "64", "-1234567890", -12345678}, {1014, D(delay), true, "0.000", "0.5", 0.5}},
+     {D(deinter), D(selectstp), D(inSeconds), D(inBits), D(bpsk), D(higherOrderMod)},
+     {1012, 1013, 1015, 1016, 1040, 1041}, {102, 1029, 1030, 1032, 1042, 0}, 1012,
+     [](Block& b) { WriteDecoderDefaults(b.decoder); }},
+    {"llr", LlrDialogProc, {102, 1032, 1033, 1034, 1035, 1037, 1038, 1043}, 1032, 1033,
+     {{1035, L(esno), true, "11.50", "7.25", 7.25}, {1037, L(numsym), false, "2", "12345678901", 123456789},
+      {1038, L(quantLimit), true, "1.50", "q", 0.0}},
+     {}, {}, {1, 2, 1036, 102}, 1034,
+     [](Block& b) {
+         WriteLlrDefaults(b.llr);
+         std::strcpy(b.llr.file, "C:\\tpc\\qam16.txt");
+     }},
+};
+
+double Member(const Block& block, const Field& f) {
+    const char* at = reinterpret_cast<const char*>(&block) + f.offset;
+    if (f.real) {
+        double value;
+        std::memcpy(&value, at, sizeof value);
+        return value;
+    }
+    int32_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+std::vector<uint32_t> Flags(const Block& block, const Dialog& d) {
+    std::vector<uint32_t> values;
+    for (size_t offset : d.flags) {
+        uint32_t value;
+        std::memcpy(&value, reinterpret_cast<const char*>(&block) + offset, sizeof value);
+        values.push_back(value);
+    }
+    return values;
+}
+
+void SetFlags(Block& block, const Dialog& d, const std::vector<uint32_t>& values) {
+    for (size_t i = 0; i < values.size(); ++i) {
+        std::memcpy(reinterpret_cast<char*>(&block) + d.flags[i], &values[i], sizeof values[i]);
+    }
+}
+
+std::vector<int> CheckedButtons(StandinDialog& dialog, const Dialog& d) {
+    std::vector<int> checked;
+    for (int id : d.buttons) {
+        if (dialog.Checked(id)) checked.push_back(id);
+    }
+    return checked;
+}
+
+class Dialogs : public DialogTest {
+protected:
+    Block Defaults(const Dialog& d) {
+        Block block;
+        std::memset(&block, kSentinel, sizeof block);
+        d.defaults(block);
+        return block;
+    }
+};
+
+TEST_F(Dialogs, OpenShowsTheBlockCentredAndFocused) {
+    for (const Dialog& d : kDialogs) {
+        SCOPED_TRACE(d.name);
+        Block block = Defaults(d);
+        StandinDialog dialog(d.procedure, d.items);
+        EXPECT_EQ(dialog.Open(&block), 1);
+        for (const Field& f : d.fields) EXPECT_EQ(dialog.Text(f.id), f.shown) << f.id;
+        EXPECT_EQ(Standin().focus, GetDlgItem(dialog.handle(), d.fields[0].id));
+        EXPECT_EQ(dialog.window().moveCount, 1);
+        EXPECT_TRUE(dialog.window().rect.left == 312 && dialog.window().rect.top == 234);
+        EXPECT_FALSE(dialog.window().ended);
+    }
+}
+
+TEST_F(Dialogs, CheckMarksFollowTheFlags) {
+    const struct {
+        int dialog;
+        std::vector<uint32_t> flags;
+        std::vector<int> checked;
+    } cases[] = {
+        // encoder: interleave, inSeconds, inBits; both units set: "Seconds" wins
+        {0, {0, 0, 1}, {1028}}, {0, {1, 1, 0}, {1026, 1027}}, {0, {7, 1, 1}, {1026, 1027}}, {0, {0, 0, 0}, {}},
+        // decoder: deinter, selectstp, inSeconds, inBits, bpsk, higherOrderMod
+        {1, {0, 0, 1, 1, 1, 1}, {1015, 1041}}, {1, {1, 0, 0, 0, 0, 0}, {1012}},
+        {1, {0, 2, 1, 0, 0, 1}, {1013, 1015, 1041}}, {1, {3, 1, 0, 1, 1, 0}, {1012, 1013, 1016, 1040}},
+    };
+    for (const auto& c : cases) {
+        const Dialog& d = kDialogs[c.dialog];
+        Block block = Defaults(d);
+        SetFlags(block, d, c.flags);
+        StandinDialog dialog(d.procedure, d.items);
+        dialog.Open(&block);
+        EXPECT_EQ(CheckedButtons(dialog, d), c.checked) << d.name << " case " << (&c - cases);
+    }
+}
+
+TEST_F(Dialogs, OkReadsEveryFieldIntoItsOwnMember) {
+    for (const Dialog& d : kDialogs) {
+        SCOPED_TRACE(d.name);
+        Block block = Defaults(d);
+        StandinDialog dialog(d.procedure, d.items);
+        dialog.Open(&block);
+        for (const Field& f : d.fields) dialog.Type(f.id, f.typed);
+        if (d.procedure == LlrDialogProc) dialog.Type(1043, "D:\\typed.txt");  // shown only
+        const Block before = block;
+        EXPECT_EQ(dialog.Command(d.ok), 1);
+        EXPECT_TRUE(dialog.window().ended);
+        EXPECT_EQ(dialog.window().endResult, 1);
+        Block expected = before;
+        for (const Field& f : d.fields) {
+            EXPECT_EQ(Member(block, f), f.read) << f.id;
+            std::memcpy(reinterpret_cast<char*>(&expected) + f.offset,
+                        reinterpret_cast<const char*>(&block) + f.offset, f.real ? 8 : 4);
+        }
+        EXPECT_EQ(std::memcmp(&expected, &block, sizeof block), 0) << "a byte beyond the fields changed";
+    }
+}
+
+// Toggles flip bit 0 (the mark follows the whole value), selections write
+// their pair at once; Cancel keeps what the buttons wrote but discards typed
+// text.
+TEST_F(Dialogs, ButtonsWriteAtOnceAndCancelKeepsThem) {
+    const struct {
+        int dialog;
+        std::vector<uint32_t> start;
+        std::vector<std::pair<int, std::vector<uint32_t>>> clicks;
+    } cases[] = {
+        {0, {6, 0, 1}, {{1026, {7, 0, 1}}, {1026, {6, 0, 1}}, {1027, {6, 1, 0}}, {1028, {6, 0, 1}},
+                        {1027, {6, 1, 0}}}},
+        {1, {2, 0, 0, 1, 1, 0}, {{1012, {3, 0, 0, 1, 1, 0}}, {1013, {3, 1, 0, 1, 1, 0}},
+                                 {1013, {3, 0, 0, 1, 1, 0}}, {1015, {3, 0, 1, 0, 1, 0}},
+                                 {1041, {3, 0, 1, 0, 0, 1}}, {1040, {3, 0, 1, 0, 1, 0}},
+                                 {1016, {3, 0, 0, 1, 1, 0}}, {1012, {2, 0, 0, 1, 1, 0}}}},
+    };
+    for (const auto& c : cases) {
+        const Dialog& d = kDialogs[c.dialog];
+        SCOPED_TRACE(d.name);
+        Block block = Defaults(d);
+        SetFlags(block, d, c.start);
+        StandinDialog dialog(d.procedure, d.items);
+        dialog.Open(&block);
+        dialog.Type(d.fields[0].id, "8");
+        for (const auto& [id, flags] : c.clicks) {
+            EXPECT_EQ(dialog.Command(id), 1);
+            EXPECT_EQ(Flags(block, d), flags) << "after " << id;
+            // Marks: a toggle shows a nonzero value, a selection its own flag.
+            std::vector<int> marks;
+            for (size_t i = 0; i < flags.size(); ++i) {
+                if (flags[i] != 0) marks.push_back(d.buttons[i]);
+            }
+            EXPECT_EQ(CheckedButtons(dialog, d), marks) << "after " << id;
+        }
+        EXPECT_FALSE(dialog.window().ended);
+        EXPECT_EQ(dialog.Command(d.cancel), 1);
+        EXPECT_EQ(dialog.window().endResult, 0);
+        EXPECT_EQ(Flags(block, d), c.clicks.back().second);
+        EXPECT_EQ(Member(block, d.fields[0]), 64);
+    }
+}
+
+// Enter, Escape and the close box send ids 1 and 2, which only the decoder
+// dialog binds; notices with a code are not acted on.
+TEST_F(Dialogs, UnboundIdsAndNotificationsChangeNothing) {
+    for (const Dialog& d : kDialogs) {
+        SCOPED_TRACE(d.name);
+        Block block = Defaults(d);
+        StandinDialog dialog(d.procedure, d.items);
+        dialog.Open(&block);
+        dialog.Type(d.fields[0].id, "8");
+        const Block before = block;
+        for (int id : d.unbound) EXPECT_EQ(dialog.Command(id), 1) << id;
+        EXPECT_EQ(dialog.Send(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(d.ok), 0x0300)), 0);
+        EXPECT_EQ(dialog.Send(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(d.notified), 1)), 0);
+        EXPECT_FALSE(dialog.window().ended);
+        EXPECT_EQ(Standin().openFileCalls, 0);
+        EXPECT_EQ(std::memcmp(&before, &block, sizeof block), 0);
+        EXPECT_EQ(dialog.Send(WM_CTLCOLORDLG), 2);
+        EXPECT_EQ(dialog.Send(0x000F /* paint */), 0);
+    }
+}
+
+// The host's path need not be terminated: the field shows its 260 bytes.
+// A browsed path is written at once and survives Cancel; a cancelled
+// browser restores the field from the block.
+TEST_F(Dialogs, LlrPathIsShownBrowsedAndKept) {
+    const Dialog& d = kDialogs[2];
+    Block block = Defaults(d);
+    std::memset(block.llr.file, 'p', sizeof block.llr.file);
+    StandinDialog unterminated(d.procedure, d.items);
+    unterminated.Open(&block);
+    EXPECT_EQ(unterminated.Text(1043), std::string(260, 'p'));
+
+    block = Defaults(d);
+    StandinDialog dialog(d.procedure, d.items);
+    dialog.Open(&block);
+    EXPECT_EQ(dialog.Text(1043), "C:\\tpc\\qam16.txt");
+    dialog.Type(1043, "typed over");
+    EXPECT_EQ(dialog.Command(1034), 1);
+    EXPECT_STREQ(block.llr.file, "C:\\tpc\\qam16.txt");
+    EXPECT_EQ(dialog.Text(1043), "C:\\tpc\\qam16.txt");
+
+    Standin().openFileConfirms = true;
+    Standin().openFileChoice = "C:\\const\\psk8.txt";
+    EXPECT_EQ(dialog.Command(1034), 1);
+    EXPECT_EQ(Standin().openFileCalls, 2);
+    EXPECT_EQ(Standin().lastOpenFile.hwndOwner, dialog.handle());
+    EXPECT_EQ(Standin().lastOpenFile.lpstrFile, block.llr.file);
+    EXPECT_EQ(Standin().initialFileName, "C:\\tpc\\qam16.txt");
+    EXPECT_EQ(dialog.Text(1043), "C:\\const\\psk8.txt");
+    EXPECT_FALSE(dialog.window().ended);
+    dialog.Command(1033);
+    EXPECT_EQ(dialog.window().endResult, 0);
+    EXPECT_STREQ(block.llr.file, "C:\\const\\psk8.txt");
+}
+
+}  // namespace
