@@ -89,27 +89,6 @@ TEST_F(DialogFieldsInWindow, CentringMovesOnlyWhenBothRectanglesAreKnown) {
     }
 }
 
-TEST_F(DialogFieldsInWindow, FileBrowserRequest) {
-    StandinDialog owner(nullptr, {});
-    char file[260] = "C:\\old\\qam16.txt";
-    Standin().openFileConfirms = true;
-    Standin().openFileChoice = "C:\\constellations\\psk8.txt";
-    EXPECT_TRUE(BrowseConstellationFile(owner.handle(), file));
-    EXPECT_STREQ(file, "C:\\constellations\\psk8.txt");
-
-    const OPENFILENAMEA& request = Standin().lastOpenFile;
-    EXPECT_EQ(request.lStructSize, sizeof(OPENFILENAMEA));
-    EXPECT_EQ(request.hwndOwner, owner.handle());
-    static const char kFilter[] = "Text Files (*.TXT)\0*.txt\0All Files (*.*)\0*.*\0";
-    EXPECT_EQ(std::memcmp(request.lpstrFilter, kFilter, sizeof kFilter), 0);
-    EXPECT_EQ(request.nFilterIndex, 1u);
-    EXPECT_EQ(request.lpstrFile, file);
-    EXPECT_EQ(request.nMaxFile, 256u);
-    EXPECT_EQ(Standin().initialFileName, "C:\\old\\qam16.txt");
-    EXPECT_STREQ(request.lpstrDefExt, "txt");
-    EXPECT_EQ(request.Flags, OFN_HIDEREADONLY | OFN_CREATEPROMPT);
-}
-
 TEST_F(DialogFieldsInWindow, CancelledOrFailedBrowserKeepsThePath) {
     StandinDialog owner(nullptr, {});
     char file[260] = "keep.txt";

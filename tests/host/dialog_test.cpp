@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -82,51 +83,33 @@ const Dialog kDialogs[] = {
      }},
 };
 
-double Member(const Block& block, const Field& f) {
-    const char* at = reinterpret_cast<const char*>(&block) + f.offset;
-    if (f.real) {
-        double value;
-        std::memcpy(&value, at, sizeof value);
-        return value;
-    }
-    int32_t value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
+// A member of the block by its offset.
+template <class T>
+T& At(Block& block, size_t offset) {
+    return *reinterpret_cast<T*>(reinterpret_cast<char*>(&block) + offset);
 }
-
-std::vector<uint32_t> Flags(const Block& block, const Dialog& d) {
+double Member(Block& block, const Field& f) {
+    return f.real ? At<double>(block, f.offset) : At<int32_t>(block, f.offset);
+}
+std::vector<uint32_t> Flags(Block& block, const Dialog& d) {
     std::vector<uint32_t> values;
-    for (size_t offset : d.flags) {
-        uint32_t value;
-        std::memcpy(&value, reinterpret_cast<const char*>(&block) + offset, sizeof value);
-        values.push_back(value);
-    }
+    for (size_t offset : d.flags) values.push_back(At<uint32_t>(block, offset));
     return values;
 }
-
-void SetFlags(Block& block, const Dialog& d, const std::vector<uint32_t>& values) {
-    for (size_t i = 0; i < values.size(); ++i) {
-        std::memcpy(reinterpret_cast<char*>(&block) + d.flags[i], &values[i], sizeof values[i]);
-    }
-}
-
 std::vector<int> CheckedButtons(StandinDialog& dialog, const Dialog& d) {
     std::vector<int> checked;
-    for (int id : d.buttons) {
-        if (dialog.Checked(id)) checked.push_back(id);
-    }
+    std::copy_if(d.buttons.begin(), d.buttons.end(), std::back_inserter(checked),
+                 [&](int id) { return dialog.Checked(id); });
     return checked;
 }
+Block Defaults(const Dialog& d) {
+    Block block;
+    std::memset(&block, kSentinel, sizeof block);
+    d.defaults(block);
+    return block;
+}
 
-class Dialogs : public DialogTest {
-protected:
-    Block Defaults(const Dialog& d) {
-        Block block;
-        std::memset(&block, kSentinel, sizeof block);
-        d.defaults(block);
-        return block;
-    }
-};
+using Dialogs = DialogTest;
 
 TEST_F(Dialogs, OpenShowsTheBlockCentredAndFocused) {
     for (const Dialog& d : kDialogs) {
@@ -157,7 +140,7 @@ TEST_F(Dialogs, CheckMarksFollowTheFlags) {
     for (const auto& c : cases) {
         const Dialog& d = kDialogs[c.dialog];
         Block block = Defaults(d);
-        SetFlags(block, d, c.flags);
+        for (size_t i = 0; i < c.flags.size(); ++i) At<uint32_t>(block, d.flags[i]) = c.flags[i];
         StandinDialog dialog(d.procedure, d.items);
         dialog.Open(&block);
         EXPECT_EQ(CheckedButtons(dialog, d), c.checked) << d.name << " case " << (&c - cases);
@@ -179,8 +162,7 @@ TEST_F(Dialogs, OkReadsEveryFieldIntoItsOwnMember) {
         Block expected = before;
         for (const Field& f : d.fields) {
             EXPECT_EQ(Member(block, f), f.read) << f.id;
-            std::memcpy(reinterpret_cast<char*>(&expected) + f.offset,
-                        reinterpret_cast<const char*>(&block) + f.offset, f.real ? 8 : 4);
+            std::memcpy(&At<char>(expected, f.offset), &At<char>(block, f.offset), f.real ? 8 : 4);
         }
         EXPECT_EQ(std::memcmp(&expected, &block, sizeof block), 0) << "a byte beyond the fields changed";
     }
@@ -206,7 +188,7 @@ TEST_F(Dialogs, ButtonsWriteAtOnceAndCancelKeepsThem) {
         const Dialog& d = kDialogs[c.dialog];
         SCOPED_TRACE(d.name);
         Block block = Defaults(d);
-        SetFlags(block, d, c.start);
+        for (size_t i = 0; i < c.start.size(); ++i) At<uint32_t>(block, d.flags[i]) = c.start[i];
         StandinDialog dialog(d.procedure, d.items);
         dialog.Open(&block);
         dialog.Type(d.fields[0].id, "8");
@@ -250,8 +232,8 @@ TEST_F(Dialogs, UnboundIdsAndNotificationsChangeNothing) {
 }
 
 // The host's path need not be terminated: the field shows its 260 bytes.
-// A browsed path is written at once and survives Cancel; a cancelled
-// browser restores the field from the block.
+// A cancelled browser restores the field from the block; a browsed path is
+// written at once and survives Cancel.
 TEST_F(Dialogs, LlrPathIsShownBrowsedAndKept) {
     const Dialog& d = kDialogs[2];
     Block block = Defaults(d);
@@ -273,9 +255,17 @@ TEST_F(Dialogs, LlrPathIsShownBrowsedAndKept) {
     Standin().openFileChoice = "C:\\const\\psk8.txt";
     EXPECT_EQ(dialog.Command(1034), 1);
     EXPECT_EQ(Standin().openFileCalls, 2);
-    EXPECT_EQ(Standin().lastOpenFile.hwndOwner, dialog.handle());
-    EXPECT_EQ(Standin().lastOpenFile.lpstrFile, block.llr.file);
+    const OPENFILENAMEA& request = Standin().lastOpenFile;
+    EXPECT_EQ(request.lStructSize, sizeof(OPENFILENAMEA));
+    EXPECT_EQ(request.hwndOwner, dialog.handle());
+    static const char kFilter[] = "Text Files (*.TXT)\0*.txt\0All Files (*.*)\0*.*\0";
+    EXPECT_EQ(std::memcmp(request.lpstrFilter, kFilter, sizeof kFilter), 0);
+    EXPECT_EQ(request.nFilterIndex, 1u);
+    EXPECT_EQ(request.lpstrFile, block.llr.file);
+    EXPECT_EQ(request.nMaxFile, 256u);
     EXPECT_EQ(Standin().initialFileName, "C:\\tpc\\qam16.txt");
+    EXPECT_STREQ(request.lpstrDefExt, "txt");
+    EXPECT_EQ(request.Flags, OFN_HIDEREADONLY | OFN_CREATEPROMPT);
     EXPECT_EQ(dialog.Text(1043), "C:\\const\\psk8.txt");
     EXPECT_FALSE(dialog.window().ended);
     dialog.Command(1033);

@@ -2,6 +2,7 @@
 // decodes against the plain product decoder, and hostile samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -9,6 +10,7 @@
 
 #include "decoder/product_decoder.h"
 #include "decoder/quantizer.h"
+#include "encoder/product_encoder.h"
 #include "node_harness.h"
 
 namespace {
@@ -19,8 +21,8 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // The worked pacing example: the parity block, one sample per call at rate 1.
 TEST(DecoderNode, PacingOfBothOutputsCallByCall) {
     Node node(NodeKind::kDecoder);
-    Node::useSmallBlock(node.params.decoder);
-    node.params.decoder.iterations = 2;
+    Dims(node.decoder, 4, 3, 2, 1);
+    node.decoder.iterations = 2;
     ASSERT_EQ(node.init(), 0);
     // Block 1 decodes to 1 1 0 | 0 over row 1 = row 0; block 2 to all zeros.
     const double block1[] = {1, 1, -1, -1, 1, 1, -1, -1};
@@ -51,8 +53,8 @@ TEST(DecoderNode, PacingOfBothOutputsCallByCall) {
 
 TEST(DecoderNode, OffsetDropsEarlySamplesAndHoldsTheOutputs) {
     Node node(NodeKind::kDecoder);
-    Node::useSmallBlock(node.params.decoder);
-    node.params.decoder.delay = 10;  // bits at rate 1000: 0.01 s
+    Dims(node.decoder, 4, 3, 2, 1);
+    node.decoder.delay = 10;  // bits at rate 1000: 0.01 s
     node.useTiming(1000, 1000);
     ASSERT_EQ(node.init(), 0);
     // Samples before 0.01 s are dropped: the block is the 8 values from 0.01 s.
@@ -86,94 +88,81 @@ Decoded DecodeOneBlock(Node& node, const std::vector<double>& samples) {
 }
 
 // The node's outputs are the received block converted (soft values) or
-// quantised (amplitudes), then decoded by the plain product decoder; the
-// information bits are its sub-grid x < kx, y < ky, z < kz.
+// quantised (amplitudes), then decoded by the plain product decoder, in as
+// many passes; the information bits are its sub-grid x < kx, y < ky, z < kz.
 TEST(DecoderNode, DecodesLikeThePlainProductDecoder) {
-    const uint32_t seed = 20250301u;
     const struct {
         int32_t nx, kx, ny, ky, nz, kz;
     } shapes[] = {{16, 11, 8, 4, 1, 1}, {8, 4, 8, 4, 4, 3}, {8, 4, 16, 11, 2, 1}};
-    std::mt19937 rng(seed);
-    for (const auto& d : shapes) {
-        for (uint32_t bpsk : {0u, 1u}) {
-            for (uint32_t deinter : {0u, 1u}) {
-                SCOPED_TRACE(testing::Message() << d.nx << "/" << d.kx << " " << d.ny << "/" << d.ky << " "
-                                                << d.nz << "/" << d.kz << " bpsk " << bpsk << " deinter "
-                                                << deinter << " seed " << seed);
-                Node node(NodeKind::kDecoder);
-                DecoderParams& p = node.params.decoder;
-                p.nx = d.nx, p.kx = d.kx, p.ny = d.ny, p.ky = d.ky, p.nz = d.nz, p.kz = d.kz;
-                p.bpsk = bpsk;
-                p.deinter = deinter;
-                p.selectstp = deinter;
-                p.iterations = 6;
-                p.NUMX = 9, p.NUMY = 5, p.NUMZ = 3;
-                p.resolution = 4;
-                p.quantLimit = 1.2;
-                ASSERT_EQ(node.init(), 0) << node.errorText;
+    std::mt19937 rng(20250301u);
+    for (int c = 0; c < 12; ++c) {
+        const auto& d = shapes[c / 4];
+        const uint32_t bpsk = c / 2 % 2, deinter = c % 2, selectstp = bpsk == deinter;
+        SCOPED_TRACE(testing::Message() << d.nx << "/" << d.kx << " " << d.ny << "/" << d.ky << " " << d.nz
+                                        << "/" << d.kz << " bpsk " << bpsk << " deinter " << deinter);
+        Node node(NodeKind::kDecoder);
+        DecoderParams& p = node.decoder;
+        Dims(p, d.nx, d.kx, d.ny, d.ky, d.nz, d.kz);
+        p.bpsk = bpsk, p.deinter = deinter, p.selectstp = selectstp;
+        p.iterations = 6, p.NUMX = 9, p.NUMY = 5, p.NUMZ = 3, p.resolution = 4, p.quantLimit = 1.2;
+        ASSERT_EQ(node.init(), 0) << node.errorText;
 
-                const int32_t n = d.nx * d.ny * d.nz, plane = d.nx * d.ny;
-                std::normal_distribution<double> noise(0.0, bpsk != 0 ? 0.9 : 12.0);
-                std::vector<double> samples(static_cast<size_t>(n));
-                for (double& v : samples) v = (rng() % 2 != 0 ? 1 : -1) * (bpsk != 0 ? 1.0 : 10.0) + noise(rng);
-                const Decoded decoded = DecodeOneBlock(node, samples);
+        // A code block in emission order, with noise enough for some passes
+        // to correct and for the early stop to matter.
+        const int32_t n = d.nx * d.ny * d.nz, plane = d.nx * d.ny;
+        const size_t size = static_cast<size_t>(n);
+        std::vector<double> info(static_cast<size_t>(d.kx * d.ky * d.kz));
+        for (double& bit : info) bit = rng() % 2;
+        std::vector<int32_t> bits(size), grid(size), code(size), word(256), parity(16);
+        EncodeProductBlock(deinter, info.data(), bits.data(), grid.data(), code.data(), word.data(),
+                           parity.data(), d.nx, d.ny, d.nz, d.kx, d.ky, d.kz, n);
+        const double amplitude = bpsk != 0 ? 1.0 : 10.0;
+        std::normal_distribution<double> noise(0.0, 0.7 * amplitude);
+        std::vector<double> samples(size);
+        for (size_t i = 0; i < size; ++i) samples[i] = (2 * bits[i] - 1) * amplitude + noise(rng);
+        const Decoded decoded = DecodeOneBlock(node, samples);
+        const int32_t passes = DecoderPassCounter();
 
-                std::vector<double> received = samples;
-                std::vector<int32_t> channel(samples.size()), decisions(samples.size());
-                std::vector<int32_t> a(samples.size()), b(samples.size());
-                if (bpsk != 0) {
-                    QuantizeBlock(4, 1.2, deinter, received.data(), channel.data(), d.nx, d.ny, d.kz, n);
-                } else {
-                    ConvertSoftBlock(deinter, received.data(), channel.data(), d.nx, d.ny, d.kz, n);
-                }
-                DecodeProductBlockPlain(6, deinter, channel.data(), decisions.data(), d.nx, d.kx, d.ny,
-                                        d.ky, d.nz, d.kz, n, 9, 5, 3, plane, a.data(), b.data());
-                Decoded expected;
-                expected.block.assign(decisions.begin(), decisions.end());
-                for (int32_t z = 0; z < d.kz; ++z)
-                    for (int32_t y = 0; y < d.ky; ++y)
-                        for (int32_t x = 0; x < d.kx; ++x)
-                            expected.info.push_back(decisions[static_cast<size_t>(plane * z + d.nx * y + x)]);
-                EXPECT_EQ(decoded.block, expected.block);
-                ASSERT_GE(decoded.info.size(), expected.info.size());
-                EXPECT_EQ(std::vector<double>(decoded.info.begin(), decoded.info.begin() + expected.info.size()),
-                          expected.info);
-            }
-        }
+        std::vector<int32_t> channel(size), decisions(size), a(size), b(size);
+        if (bpsk != 0) QuantizeBlock(4, 1.2, deinter, samples.data(), channel.data(), d.nx, d.ny, d.kz, n);
+        else ConvertSoftBlock(deinter, samples.data(), channel.data(), d.nx, d.ny, d.kz, n);
+        DecodeProductBlockPlain(6, selectstp, channel.data(), decisions.data(), d.nx, d.kx, d.ny, d.ky, d.nz,
+                                d.kz, n, 9, 5, 3, plane, a.data(), b.data());
+        EXPECT_EQ(DecoderPassCounter(), passes);
+        EXPECT_EQ(decoded.block, std::vector<double>(decisions.begin(), decisions.end()));
+        std::vector<double> expectedInfo;
+        for (int32_t z = 0; z < d.kz; ++z)
+            for (int32_t y = 0; y < d.ky; ++y)
+                for (int32_t x = 0; x < d.kx; ++x)
+                    expectedInfo.push_back(decisions[static_cast<size_t>(plane * z + d.nx * y + x)]);
+        ASSERT_GE(decoded.info.size(), expectedInfo.size());
+        EXPECT_TRUE(std::equal(expectedInfo.begin(), expectedInfo.end(), decoded.info.begin()));
     }
 }
 
 // Each hostile value decodes exactly like its stand-in, in both input modes.
 TEST(DecoderNode, NanCountsAsZeroAndInfinitiesClip) {
     const struct {
-        const char* what;
         uint32_t bpsk;
         double spread, hostile, standIn;
-    } cases[] = {
-        {"amplitude NaN", 1, 2.0, kNan, 0.0},    {"amplitude -NaN", 1, 2.0, -kNan, 0.0},
-        {"amplitude +inf", 1, 2.0, kInf, 100.0}, {"amplitude -inf", 1, 2.0, -kInf, -100.0},
-        {"soft NaN", 0, 60.0, kNan, 0.0},        {"soft +inf", 0, 60.0, kInf, 1e12},
-        {"soft -inf", 0, 60.0, -kInf, -1e12},
-    };
+    } cases[] = {{1, 2.0, kNan, 0.0},  {1, 2.0, -kNan, 0.0},  {1, 2.0, kInf, 100.0}, {1, 2.0, -kInf, -100.0},
+                 {0, 60.0, kNan, 0.0}, {0, 60.0, kInf, 1e12}, {0, 60.0, -kInf, -1e12}};
     std::mt19937 rng(20250301u);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
         std::uniform_real_distribution<double> value(-c.spread, c.spread);
-        std::vector<double> hostile(64), standIn(64);
-        for (size_t i = 0; i < hostile.size(); ++i) {
-            hostile[i] = standIn[i] = value(rng);
-            if (i % 3 == 0) hostile[i] = c.hostile, standIn[i] = c.standIn;
-        }
-        std::vector<double> results[2];
+        std::vector<double> blocks[2] = {std::vector<double>(64), {}};
+        for (size_t i = 0; i < 64; ++i) blocks[0][i] = i % 3 == 0 ? c.hostile : value(rng);
+        blocks[1] = blocks[0];
+        for (size_t i = 0; i < 64; i += 3) blocks[1][i] = c.standIn;
+        std::vector<double> decoded[2];
         for (int k = 0; k < 2; ++k) {
             Node node(NodeKind::kDecoder);  // (8, 4) Hamming codes on X and Y
-            node.params.decoder.nx = node.params.decoder.ny = 8;
-            node.params.decoder.kx = node.params.decoder.ky = 4;
-            node.params.decoder.bpsk = c.bpsk;
+            Dims(node.decoder, 8, 4, 8, 4);
+            node.decoder.bpsk = c.bpsk;
             ASSERT_EQ(node.init(), 0);
-            results[k] = DecodeOneBlock(node, k == 0 ? hostile : standIn).block;
+            decoded[k] = DecodeOneBlock(node, blocks[k]).block;
         }
-        EXPECT_EQ(results[0], results[1]);
+        EXPECT_EQ(decoded[0], decoded[1]) << "bpsk " << c.bpsk << ", " << c.hostile;
     }
 }
 

@@ -2,7 +2,6 @@
 // which stamps; samples that are not numbers.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -16,7 +15,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // The parity block (N = 8, K = 3) at input rate 1; output period 3/8 s.
 struct SmallEncoder : Node {
     SmallEncoder() : Node(NodeKind::kEncoder) {
-        useSmallBlock(params.encoder);
+        Dims(params.encoder, 4, 3, 2, 1);
         params.encoder.threshold = 0.0;
         useTiming(1, 64);
     }
@@ -42,29 +41,9 @@ TEST(EncoderNode, WorkedExampleEncodesOnTheNextSample) {
     EXPECT_EQ(out, (std::vector<double>{0, 1, 1, 0, 0, 1, 1, 0}));
 }
 
-TEST(EncoderNode, TimeStampsFollowTheOutputGridAndStopAfterN) {
-    SmallEncoder node;
-    ASSERT_EQ(node.init(), 0);
-    const double period = 3.0 / 8;
-    // One bit is stored at t = 0, so the zero block is not restarted; no
-    // block is ever complete: it leaves once, then silence.
-    int emitted = 0;
-    for (int k = 0; k < 64 * 8; ++k) {
-        if (k == 0) node.runWith(0, 1.0);
-        else node.run(k / 64.0);
-        if (node.outputs[0].noSample == 0) {
-            EXPECT_DOUBLE_EQ(node.outputs[0].time, emitted * period);
-            // Sample n leaves once the stamp of sample n - 1 is reached.
-            EXPECT_NEAR(k / 64.0, std::max(emitted - 1, 0) * period, 1.0 / 64) << emitted;
-            ++emitted;
-        }
-    }
-    EXPECT_EQ(emitted, 8);
-}
-
 TEST(EncoderNode, OffsetShiftsTheGridAndDropsEarlySamples) {
     SmallEncoder node;
-    node.params.encoder.delay = 2.5;  // bits at rate 1: 2.5 s
+    node.encoder.delay = 2.5;  // bits at rate 1: 2.5 s
     ASSERT_EQ(node.init(), 0);
     // phase = frac(2.5 * 8/3) * 3/8 = 0.25: nothing leaves before it.
     node.run(0.2);
@@ -79,27 +58,33 @@ TEST(EncoderNode, OffsetShiftsTheGridAndDropsEarlySamples) {
     EXPECT_EQ(node.emitted(), 1.0);
 
     SmallEncoder early;
-    early.params.encoder.inBits = 0;
-    early.params.encoder.delay = -0.1;  // seconds: a negative phase
+    early.encoder.inBits = 0;
+    early.encoder.delay = -0.1;  // seconds: a negative phase
     ASSERT_EQ(early.init(), 0);
     early.run(0);
     EXPECT_DOUBLE_EQ(early.outputs[0].time, -0.1);
 }
 
 // nz = 2 with kz = 1 is a two-dimensional block: layer 1 is never encoded
-// and goes out as the zeros the buffer started with.
-TEST(EncoderNode, ZParityWithOneLayerEncodesLayerZeroOnly) {
+// and goes out as the zeros its buffer started with. With 36 calls to an
+// output period P, value n leaves once stamp n - 1 is reached, stamped n P;
+// after the last block's N values, silence.
+TEST(EncoderNode, ZParityWithOneLayerPacedOnTheOutputGrid) {
     SmallEncoder node;
-    node.params.encoder.nz = 2;
-    node.useTiming(1, 16.0 / 3);
+    node.encoder.nz = 2;
+    node.useTiming(1.0 / 3, 64);
     ASSERT_EQ(node.init(), 0);
+    const double period = 9.0 / 16, bits[] = {1, 0, 1, 1};
     std::vector<double> out;
-    const double bits[] = {1, 0, 1, 1};
-    for (int k = 0; out.size() < 32; ++k) {
-        const double t = k * 3.0 / 16;
-        if (k % 16 == 0 && k / 16 < 4) node.runWith(t, bits[k / 16] - 0.5);
+    for (int k = 0; k < 64 * 30; ++k) {
+        const double t = k / 64.0;
+        if (k % 192 == 0 && k / 192 < 4) node.runWith(t, bits[k / 192] - 0.5);
         else node.run(t);
-        if (node.outputs[0].noSample == 0) out.push_back(node.emitted());
+        if (node.outputs[0].noSample != 0) continue;
+        const double n = static_cast<double>(out.size());
+        EXPECT_DOUBLE_EQ(node.outputs[0].time, n * period);
+        EXPECT_GE(t, (n - 1) * period) << n;
+        out.push_back(node.outputs[0].value);
     }
     std::vector<double> expected(16, 0.0);  // the zero block before the first
     for (double b : {1, 0, 1, 0, 1, 0, 1, 0}) expected.push_back(b);
@@ -119,9 +104,8 @@ TEST(EncoderNode, SamplesThatAreNotNumbersNeverReachTheThreshold) {
         // The 2 x 2 block of one bit: every coded bit repeats it; the next
         // sample encodes it and its first coded bit leaves in that call.
         Node node(NodeKind::kEncoder);
-        node.params.encoder.nx = node.params.encoder.ny = 2;
-        node.params.encoder.kx = node.params.encoder.ky = 1;
-        node.params.encoder.threshold = c.threshold;
+        Dims(node.encoder, 2, 1, 2, 1);
+        node.encoder.threshold = c.threshold;
         node.useTiming(1, 4);
         ASSERT_EQ(node.init(), 0);
         node.runWith(0.0, c.sample);

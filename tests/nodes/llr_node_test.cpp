@@ -87,7 +87,8 @@ TEST(LlrNode, NanSamplesCountAsZeroAndInfinitiesReachTheEdge) {
         {kNan, 0.3, 0.0, 0.3}, {-0.6, -kNan, -0.6, 0.0}, {kNan, kNan, 0.0, 0.0},
         {kInf, 0.3, 1e9, 0.3}, {-kInf, kNan, -1e9, 0.0}, {kInf, -kInf, 1e9, -1e9},
     };
-    Node node(NodeKind::kLlr, "qpsk.txt", 4);
+    Node node(NodeKind::kLlr);
+    node.useConstellation("qpsk.txt", 4);
     node.useTiming(1000, 2000);
     ASSERT_EQ(node.init(), 0);
     int call = 0;

@@ -32,13 +32,14 @@ const char* const kInputRate = "Input sample rate must be a positive finite numb
 const char* const kOffset = "Offset (delay) must be finite, also when converted from bits to seconds";
 const char* const kNumbers = "Number of constellation points must be between 2 and 256";
 const char* const kPeak = "LLR table has no positive peak: check the constellation file and Es/No";
-
-void Dims(EncoderParams& p, int32_t nx, int32_t kx, int32_t ny, int32_t ky, int32_t nz, int32_t kz) {
-    p.nx = nx, p.kx = kx, p.ny = ny, p.ky = ky, p.nz = nz, p.kz = kz;
-}
-void Dims(DecoderParams& p, int32_t nx, int32_t kx, int32_t ny, int32_t ky, int32_t nz, int32_t kz) {
-    p.nx = nx, p.kx = kx, p.ny = ny, p.ky = ky, p.nz = nz, p.kz = kz;
-}
+const char* const kIterations = "Number of iterations exceeds 128";
+const char* const kWeightX = "NUMX must be an integer ranging from 1 to 16";
+const char* const kWeightY = "NUMY must be an integer ranging from 1 to 16";
+const char* const kWeightZ = "NUMZ must be an integer ranging from 1 to 16";
+const char* const kResolution = "Resolution must be a positive integer";
+const char* const kQuantLimit = "Quantization limit must be a positive number";
+const char* const kFile = "Error opening constellation file";
+const char* const kLlrLimit = "Quantization limit must be greater than 0.001";
 
 struct Refusal {
     NodeKind kind;
@@ -52,80 +53,73 @@ struct Refusal {
 // one checked first decides the code.
 const Refusal kRefusals[] = {
     {kEnc, "defaults", [](Node&) {}, 0, ""},
-    {kEnc, "size before sign", [](Node& n) { Dims(n.params.encoder, 300, 0, 64, 57, 1, 1); }, 1, kSize},
-    {kEnc, "k above 255", [](Node& n) { n.params.encoder.kz = 256; }, 1, kSize},
-    {kEnc, "k > n", [](Node& n) { Dims(n.params.encoder, 64, 57, 64, 57, 4, 5); }, 2, kOrder},
-    {kEnc, "k zero", [](Node& n) { n.params.encoder.kx = 0; }, 3, kSign},
-    {kEnc, "X log rule", [](Node& n) { n.params.encoder.kx = 60; }, 4, kLog},
-    {kEnc, "trunc(7.644) passes the log rule", [](Node& n) { Dims(n.params.encoder, 100, 93, 64, 57, 1, 1); }, 5, kLength},
-    {kEnc, "X parity", [](Node& n) { Dims(n.params.encoder, 12, 11, 64, 57, 1, 1); }, 0, ""},
-    {kEnc, "no X axis", [](Node& n) { Dims(n.params.encoder, 1, 1, 64, 57, 1, 1); }, 4, kLog},
-    {kEnc, "Y log rule", [](Node& n) { n.params.encoder.ky = 58; }, 4, kLog},
-    {kEnc, "Z log rule", [](Node& n) { Dims(n.params.encoder, 64, 57, 64, 57, 16, 10); }, 4, kLog},
-    {kEnc, "Z length", [](Node& n) { Dims(n.params.encoder, 64, 57, 64, 57, 48, 42); }, 5, kLength},
-    {kEnc, "Z of 256", [](Node& n) { Dims(n.params.encoder, 8, 4, 16, 11, 256, 247); n.system.systemRate = 1e9; }, 0, ""},
-    {kEnc, "X parity of 2", [](Node& n) { Dims(n.params.encoder, 2, 1, 256, 255, 8, 4); n.system.systemRate = 1e9; }, 0, ""},
-    {kEnc, "largest block", [](Node& n) { Dims(n.params.encoder, 256, 247, 256, 247, 256, 247);
+    {kEnc, "size before sign", [](Node& n) { Dims(n.encoder, 300, 0, 64, 57, 1, 1); }, 1, kSize},
+    {kEnc, "k above 255", [](Node& n) { n.encoder.kz = 256; }, 1, kSize},
+    {kEnc, "k > n", [](Node& n) { Dims(n.encoder, 64, 57, 64, 57, 4, 5); }, 2, kOrder},
+    {kEnc, "k zero", [](Node& n) { n.encoder.kx = 0; }, 3, kSign},
+    {kEnc, "X log rule", [](Node& n) { n.encoder.kx = 60; }, 4, kLog},
+    {kEnc, "100/93: trunc(7.644) passes log2", [](Node& n) { Dims(n.encoder, 100, 93, 64, 57); }, 5, kLength},
+    {kEnc, "X parity", [](Node& n) { Dims(n.encoder, 12, 11, 64, 57, 1, 1); }, 0, ""},
+    {kEnc, "no X axis", [](Node& n) { Dims(n.encoder, 1, 1, 64, 57, 1, 1); }, 4, kLog},
+    {kEnc, "Y log rule", [](Node& n) { n.encoder.ky = 58; }, 4, kLog},
+    {kEnc, "Z log rule", [](Node& n) { Dims(n.encoder, 64, 57, 64, 57, 16, 10); }, 4, kLog},
+    {kEnc, "Z length", [](Node& n) { Dims(n.encoder, 64, 57, 64, 57, 48, 42); }, 5, kLength},
+    {kEnc, "parity of 2", [](Node& n) { Dims(n.encoder, 2, 1, 256, 255, 8, 4); n.system.systemRate = 1e9; }, 0, ""},
+    {kEnc, "largest block", [](Node& n) { Dims(n.encoder, 256, 247, 256, 247, 256, 247);
         n.inputs[0].rate = 247.0 * 247 * 247; n.system.systemRate = 256.0 * 256 * 256; }, 0, ""},
     {kEnc, "rate above system rate", [](Node& n) { n.system.systemRate = 4095.9; }, 7, kRate},
     {kEnc, "rate within 1e-11 of it", [](Node& n) { n.system.systemRate = 4096 - 0.5e-11; }, 0, ""},
-    {kEnc, "negative offset", [](Node& n) { n.params.encoder.delay = -7.5; }, 0, ""},
+    {kEnc, "negative offset", [](Node& n) { n.encoder.delay = -7.5; }, 0, ""},
     {kEnc, "time step NaN", [](Node& n) { n.system.timeStep = kNan; }, 8, kStep},
     {kEnc, "system rate NaN", [](Node& n) { n.system.systemRate = kNan; }, 8, kSystemRate},
     {kEnc, "system rate infinite", [](Node& n) { n.system.systemRate = kInf; }, 8, kSystemRate},
     {kEnc, "input rate NaN", [](Node& n) { n.inputs[0].rate = kNan; }, 8, kInputRate},
     {kEnc, "input period overflows", [](Node& n) { n.inputs[0].rate = 1e-310; }, 8, kInputRate},
-    {kEnc, "offset NaN", [](Node& n) { n.params.encoder.delay = kNan; }, 8, kOffset},
-    {kEnc, "offset infinite", [](Node& n) { n.params.encoder.delay = -kInf; n.params.encoder.inBits = 0; }, 8, kOffset},
-    {kEnc, "offset overflows in seconds", [](Node& n) { n.params.encoder.delay = 1e300; n.inputs[0].rate = 1e-300; }, 8, kOffset},
+    {kEnc, "offset NaN", [](Node& n) { n.encoder.delay = kNan; }, 8, kOffset},
+    {kEnc, "offset infinite", [](Node& n) { n.encoder.delay = -kInf; n.encoder.inBits = 0; }, 8, kOffset},
+    {kEnc, "offset in s overflows", [](Node& n) { n.encoder.delay = 1e300; n.inputs[0].rate = 1e-300; }, 8, kOffset},
     {kEnc, "infinite input rate fails the rate check", [](Node& n) { n.inputs[0].rate = kInf; }, 7, kRate},
-    {kEnc, "rate check before time step", [](Node& n) { n.system.timeStep = kNan; n.system.systemRate = 100; }, 7, kRate},
 
     {kDec, "defaults", [](Node&) {}, 0, ""},
-    {kDec, "iterations", [](Node& n) { n.params.decoder.iterations = 129; n.params.decoder.NUMX = 0; }, 6, "Number of iterations exceeds 128"},
-    {kDec, "NUMX", [](Node& n) { n.params.decoder.NUMX = 0; n.params.decoder.NUMY = 17; }, 7, "NUMX must be an integer ranging from 1 to 16"},
-    {kDec, "NUMY", [](Node& n) { n.params.decoder.NUMY = 17; n.params.decoder.resolution = 0; }, 7, "NUMY must be an integer ranging from 1 to 16"},
-    {kDec, "NUMZ", [](Node& n) { n.params.decoder.NUMZ = -1; }, 7, "NUMZ must be an integer ranging from 1 to 16"},
-    {kDec, "resolution", [](Node& n) { n.params.decoder.resolution = 0; n.params.decoder.quantLimit = 0; }, 8, "Resolution must be a positive integer"},
-    {kDec, "quantLimit", [](Node& n) { n.params.decoder.quantLimit = 0; n.params.decoder.nx = 300; }, 8, "Quantization limit must be a positive number"},
-    {kDec, "quantLimit NaN", [](Node& n) { n.params.decoder.quantLimit = kNan; }, 8, "Quantization limit must be a positive number"},
-    {kDec, "size", [](Node& n) { Dims(n.params.decoder, 300, 0, 64, 57, 1, 1); }, 1, kSize},
-    {kDec, "k > n", [](Node& n) { n.params.decoder.ky = 65; }, 2, kOrder},
-    {kDec, "sign", [](Node& n) { n.params.decoder.kz = 0; }, 3, kSign},
-    {kDec, "X log rule", [](Node& n) { n.params.decoder.kx = 58; }, 4, kLog},
-    {kDec, "X length", [](Node& n) { Dims(n.params.decoder, 48, 42, 64, 57, 1, 1); }, 5, kLength},
-    {kDec, "X parity", [](Node& n) { Dims(n.params.decoder, 10, 9, 64, 57, 1, 1); }, 0, ""},
-    {kDec, "Z length", [](Node& n) { Dims(n.params.decoder, 64, 57, 64, 57, 24, 19); }, 5, kLength},
-    {kDec, "no iterations", [](Node& n) { n.params.decoder.iterations = -5; }, 0, ""},
+    {kDec, "iterations", [](Node& n) { n.decoder.iterations = 129; n.decoder.NUMX = 0; }, 6, kIterations},
+    {kDec, "NUMX", [](Node& n) { n.decoder.NUMX = 0; n.decoder.NUMY = 17; }, 7, kWeightX},
+    {kDec, "NUMY", [](Node& n) { n.decoder.NUMY = 17; n.decoder.resolution = 0; }, 7, kWeightY},
+    {kDec, "NUMZ", [](Node& n) { n.decoder.NUMZ = -1; }, 7, kWeightZ},
+    {kDec, "resolution", [](Node& n) { n.decoder.resolution = 0; n.decoder.quantLimit = 0; }, 8, kResolution},
+    {kDec, "quantLimit", [](Node& n) { n.decoder.quantLimit = 0; n.decoder.nx = 300; }, 8, kQuantLimit},
+    {kDec, "quantLimit NaN", [](Node& n) { n.decoder.quantLimit = kNan; }, 8, kQuantLimit},
+    {kDec, "size", [](Node& n) { Dims(n.decoder, 300, 0, 64, 57, 1, 1); }, 1, kSize},
+    {kDec, "k > n", [](Node& n) { n.decoder.ky = 65; }, 2, kOrder},
+    {kDec, "sign", [](Node& n) { n.decoder.kz = 0; }, 3, kSign},
+    {kDec, "X log rule", [](Node& n) { n.decoder.kx = 58; }, 4, kLog},
+    {kDec, "X length", [](Node& n) { Dims(n.decoder, 48, 42, 64, 57, 1, 1); }, 5, kLength},
+    {kDec, "X parity", [](Node& n) { Dims(n.decoder, 10, 9, 64, 57, 1, 1); }, 0, ""},
+    {kDec, "Z length", [](Node& n) { Dims(n.decoder, 64, 57, 64, 57, 24, 19); }, 5, kLength},
+    {kDec, "no iterations", [](Node& n) { n.decoder.iterations = -5; }, 0, ""},
     {kDec, "time step NaN", [](Node& n) { n.system.timeStep = kNan; }, 9, kStep},
-    {kDec, "time step zero", [](Node& n) { n.system.timeStep = 0; }, 9, kStep},
-    {kDec, "time step infinite", [](Node& n) { n.system.timeStep = kInf; }, 9, kStep},
     {kDec, "input rate infinite", [](Node& n) { n.inputs[0].rate = kInf; }, 9, kInputRate},
-    {kDec, "input rate negative", [](Node& n) { n.inputs[0].rate = -1; }, 9, kInputRate},
     // 6e-309 has a finite period; 3249/4096 of it does not.
     {kDec, "information period overflows", [](Node& n) { n.inputs[0].rate = 6e-309; }, 9, kInputRate},
-    {kDec, "offset NaN", [](Node& n) { n.params.decoder.delay = kNan; n.params.decoder.inBits = 0; }, 9, kOffset},
-    {kDec, "offset overflows in seconds", [](Node& n) { n.params.decoder.delay = 1e300; n.inputs[0].rate = 1e-300; }, 9, kOffset},
-    {kDec, "offset infinite in bits", [](Node& n) { n.params.decoder.delay = kInf; }, 9, kOffset},
-    {kDec, "resolution before timing", [](Node& n) { n.params.decoder.resolution = 0; n.inputs[0].rate = kNan; }, 8, "Resolution must be a positive integer"},
+    {kDec, "offset NaN", [](Node& n) { n.decoder.delay = kNan; n.decoder.inBits = 0; }, 9, kOffset},
+    {kDec, "offset in s overflows", [](Node& n) { n.decoder.delay = 1e300; n.inputs[0].rate = 1e-300; }, 9, kOffset},
+    {kDec, "offset infinite in bits", [](Node& n) { n.decoder.delay = kInf; }, 9, kOffset},
+    {kDec, "resolution first", [](Node& n) { n.decoder.resolution = 0; n.inputs[0].rate = kNan; }, 8, kResolution},
 
     {kLlr, "defaults", [](Node&) {}, 0, ""},
-    {kLlr, "points INT32_MIN", [](Node& n) { n.params.llr.numsym = INT32_MIN; }, 9, kNumbers},
-    {kLlr, "one point", [](Node& n) { n.params.llr.numsym = 1; }, 9, kNumbers},
-    {kLlr, "257 points", [](Node& n) { n.params.llr.numsym = 257; }, 9, kNumbers},
-    {kLlr, "points INT32_MAX", [](Node& n) { n.params.llr.numsym = INT32_MAX; }, 9, kNumbers},
-    {kLlr, "limit", [](Node& n) { n.params.llr.quantLimit = 0.0005; }, 9, "Quantization limit must be greater than 0.001"},
-    {kLlr, "missing file", [](Node& n) { n.useConstellation("no_such_file.txt", 4); n.system.timeStep = kNan; }, 8, "Error opening constellation file"},
-    {kLlr, "Es/No NaN", [](Node& n) { n.useConstellation("qpsk.txt", 4); n.params.llr.esno = kNan; }, 9, kPeak},
-    {kLlr, "Es/No infinite", [](Node& n) { n.useConstellation("qpsk.txt", 4); n.params.llr.esno = kInf; }, 9, kPeak},
-    {kLlr, "Es/No -infinite", [](Node& n) { n.useConstellation("qpsk.txt", 4); n.params.llr.esno = -kInf; }, 9, kPeak},
-    {kLlr, "Es/No zero", [](Node& n) { n.useConstellation("qpsk.txt", 4); n.params.llr.esno = 0; }, 9, kPeak},
+    {kLlr, "points INT32_MIN", [](Node& n) { n.llr.numsym = INT32_MIN; }, 9, kNumbers},
+    {kLlr, "one point", [](Node& n) { n.llr.numsym = 1; }, 9, kNumbers},
+    {kLlr, "257 points", [](Node& n) { n.llr.numsym = 257; }, 9, kNumbers},
+    {kLlr, "limit", [](Node& n) { n.llr.quantLimit = 0.0005; }, 9, kLlrLimit},
+    {kLlr, "file first", [](Node& n) { n.useConstellation("none.txt", 4); n.system.timeStep = kNan; }, 8, kFile},
+    {kLlr, "Es/No NaN", [](Node& n) { n.useConstellation("qpsk.txt", 4); n.llr.esno = kNan; }, 9, kPeak},
+    {kLlr, "Es/No infinite", [](Node& n) { n.useConstellation("qpsk.txt", 4); n.llr.esno = kInf; }, 9, kPeak},
+    {kLlr, "Es/No zero", [](Node& n) { n.useConstellation("qpsk.txt", 4); n.llr.esno = 0; }, 9, kPeak},
     {kLlr, "time step NaN", [](Node& n) { n.system.timeStep = kNan; }, 10, kStep},
     {kLlr, "time step negative", [](Node& n) { n.system.timeStep = -1; }, 10, kStep},
     {kLlr, "input rate zero", [](Node& n) { n.inputs[0].rate = 0; }, 10, kInputRate},
     {kLlr, "input rate NaN", [](Node& n) { n.inputs[0].rate = kNan; }, 10, kInputRate},
-    // Usable itself, but two values per symbol make an infinite rate.
-    {kLlr, "output rate overflows", [](Node& n) { n.useConstellation("qpsk.txt", 4); n.inputs[0].rate = 1e308; }, 10, kInputRate},
+    // Usable itself, but three values per symbol make an infinite rate.
+    {kLlr, "output rate overflows", [](Node& n) { n.inputs[0].rate = 1e308; }, 10, kInputRate},
 };
 
 TEST(NodeContract, InitRefusalsInTheirOrder) {
@@ -184,9 +178,7 @@ TEST(NodeContract, OutputPortsFollowTheInput) {
         Node node(c.kind);
         node.useTiming(c.inputRate, c.systemRate);
         node.inputs[0].time = 0.25;
-        node.inputs[0].portInfo[0] = 11;
-        node.inputs[0].portInfo[1] = 22;
-        node.inputs[0].portInfo[2] = 33;
+        for (uint32_t i = 0; i < 3; ++i) node.inputs[0].portInfo[i] = 11 * (i + 1);
         ASSERT_EQ(node.init(), 0) << node.errorText;
         for (size_t p = 0; p < c.rates.size(); ++p) {
             const PortRecord& out = node.outputs[p];
@@ -203,12 +195,9 @@ std::vector<double> Drive(Node& node, int calls, int stride) {
     std::vector<double> trace;
     for (int k = 0; k < calls; ++k) {
         const double t = k * node.system.timeStep;
-        const double value = ((k * 7) % 5 - 2) * 0.6;
-        if (k % stride == 0) {
-            node.runWith(t, value, -value / 2);
-        } else {
-            node.run(t);
-        }
+        const double value = ((k / stride * 3) % 5 - 2) * 0.6;  // bits 0 1 0 1 0 ...
+        if (k % stride == 0) node.runWith(t, value, -value / 2);
+        else node.run(t);
         for (size_t p = 0; p < node.outputs.size(); ++p) trace.push_back(node.emitted(p));
     }
     return trace;
@@ -223,16 +212,16 @@ TEST(NodeContract, InitWithoutFinalRestartsAndLeavesNothingBehind) {
         NodeKind kind;
         double inputRate, systemRate;
         void (*refuse)(Node&);
-    } cases[] = {{kEnc, 1, 8, [](Node& n) { n.params.encoder.nx = 300; }},
-                 {kDec, 1, 1, [](Node& n) { n.params.decoder.NUMX = 0; }},
-                 {kLlr, 1000, 3000, [](Node& n) { n.params.llr.numsym = 0; }}};
+    } cases[] = {{kEnc, 1, 8, [](Node& n) { n.encoder.nx = 300; }},
+                 {kDec, 1, 1, [](Node& n) { n.decoder.NUMX = 0; }},
+                 {kLlr, 1000, 3000, [](Node& n) { n.llr.numsym = 0; }}};
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.kind));
         const int stride = static_cast<int>(c.systemRate / c.inputRate);
         auto setUp = [&](Node& node) {
             node.useTiming(c.inputRate, c.systemRate);
-            if (c.kind == kEnc) Node::useSmallBlock(node.params.encoder);
-            if (c.kind == kDec) Node::useSmallBlock(node.params.decoder);
+            if (c.kind == kEnc) Dims(node.encoder, 4, 3, 2, 1);
+            if (c.kind == kDec) Dims(node.decoder, 4, 3, 2, 1);
         };
         Node fresh(c.kind);
         setUp(fresh);
@@ -247,18 +236,14 @@ TEST(NodeContract, InitWithoutFinalRestartsAndLeavesNothingBehind) {
         ASSERT_EQ(node.init(), 0);
         const int64_t perRun = LiveAllocationCount() - before;
         void* const state = node.instance.state;
-        for (int run = 0; run < 3; ++run) {
-            Drive(node, 20 + run, stride);
+        for (int run = 0; run < 2; ++run) {
+            Drive(node, 9, stride);  // blocks left part-filled
             node.system.isFinalCall = 1;
             ASSERT_EQ(node.init(), 0);
             EXPECT_EQ(node.instance.state, state);
             EXPECT_EQ(LiveAllocationCount() - before, perRun);
         }
-        const std::vector<double> trace = Drive(node, 60, stride);
-        for (size_t i = 0; i < trace.size(); ++i) {
-            ASSERT_TRUE(trace[i] == expected[i] || (trace[i] != trace[i] && expected[i] != expected[i]))
-                << "output " << i << ": " << trace[i] << " after restart, " << expected[i] << " fresh";
-        }
+        EXPECT_EQ(Drive(node, 60, stride), expected);
         c.refuse(node);
         EXPECT_NE(node.init(), 0);
         EXPECT_EQ(node.finish(), 0);
