@@ -71,21 +71,20 @@ TEST(DialogCentring, OriginArithmetic) {
     }
 }
 
+// The move keeps the size and does not repaint; with either rectangle
+// unavailable the dialog stays where it is.
 TEST_F(DialogFieldsInWindow, CentringMovesOnlyWhenBothRectanglesAreKnown) {
     StandinDialog dialog(nullptr, {});
-    dialog.window().rect = RECT{5, 7, 306, 208};  // 301 x 201
+    StandinWindow& window = dialog.window();
+    window.rect = RECT{5, 7, 306, 208};  // 301 x 201
     CentreOnDesktop(dialog.handle());
-    const RECT& rect = dialog.window().rect;
-    EXPECT_EQ(dialog.window().moveCount, 1);
-    EXPECT_FALSE(dialog.window().lastMoveRepainted);
-    EXPECT_TRUE(rect.left == 361 && rect.top == 283 && rect.right == 662 && rect.bottom == 484)
-        << rect.left << ',' << rect.top << ',' << rect.right << ',' << rect.bottom;
-    // Either rectangle unavailable: no move.
+    EXPECT_TRUE(window.rect.left == 361 && window.rect.top == 283 && window.rect.right == 662 &&
+                window.rect.bottom == 484 && window.moveCount == 1 && !window.lastMoveRepainted);
     for (bool dialogKnown : {false, true}) {
-        dialog.window().rectAvailable = dialogKnown;
+        window.rectAvailable = dialogKnown;
         Standin().window.rectAvailable = !dialogKnown;
         CentreOnDesktop(dialog.handle());
-        EXPECT_EQ(dialog.window().moveCount, 1) << dialogKnown;
+        EXPECT_EQ(window.moveCount, 1) << dialogKnown;
     }
 }
 

@@ -24,7 +24,7 @@ TEST(LlrNode, ValuesLeaveBitZeroFirstOnePerCall) {
     EXPECT_EQ(node.emitted(), 0.0);
     // Point 5 of the file (gray(6)), received exactly: bits 1, 0, 1 with
     // full confidence, odd values, stamped n / output rate.
-    const double angle = 2 * M_PI * 6 / 8;
+    const double angle = std::acos(-1.0) * 6 / 4;
     std::vector<double> values;
     for (int k = 1; k < 4; ++k) {
         if (k == 1) node.runWith(kPeriod, std::cos(angle), std::sin(angle));
@@ -49,7 +49,7 @@ TEST(LlrNode, NewSymbolDropsWhatWasNotEmitted) {
     node.runWith(0, 1.0, 0.0);  // label 0
     EXPECT_LT(node.emitted(), 0);
     node.run(kPeriod);  // bit 1 of label 0
-    node.runWith(2 * kPeriod, M_SQRT1_2, M_SQRT1_2);  // label 1 replaces it
+    node.runWith(2 * kPeriod, std::sqrt(0.5), std::sqrt(0.5));  // label 1 replaces it
     EXPECT_GT(node.emitted(), 0);  // its bit 0, not label 0's bit 2
     // The next value leaves once the last stamp (2P) is reached; a call
     // before the new stamp (3P) emits nothing.

@@ -97,6 +97,7 @@ const Refusal kRefusals[] = {
     {kDec, "Z length", [](Node& n) { Dims(n.decoder, 64, 57, 64, 57, 24, 19); }, 5, kLength},
     {kDec, "no iterations", [](Node& n) { n.decoder.iterations = -5; }, 0, ""},
     {kDec, "time step NaN", [](Node& n) { n.system.timeStep = kNan; }, 9, kStep},
+    {kDec, "time step zero", [](Node& n) { n.system.timeStep = 0; }, 9, kStep},
     {kDec, "input rate infinite", [](Node& n) { n.inputs[0].rate = kInf; }, 9, kInputRate},
     // 6e-309 has a finite period; 3249/4096 of it does not.
     {kDec, "information period overflows", [](Node& n) { n.inputs[0].rate = 6e-309; }, 9, kInputRate},
