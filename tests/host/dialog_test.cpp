@@ -1,18 +1,154 @@
-// The three dialog procedures through the windowing stand-in, driven from
-// one table of their fields and buttons: what they show, what OK reads into
-// which member, what the buttons write at once and Cancel keeps.
+// The dialog procedures and their shared field, centring and browser code,
+// driven through a stand-in of the few windowing calls they make. The three
+// dialogs run from one table of their fields and buttons: what they show,
+// what OK reads into which member, what the buttons write at once and what
+// Cancel keeps. Windows builds compile the real dialogs instead, which the
+// wine program drives.
+#if !defined(_WIN32)
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <cfloat>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "dialog_standin_fixture.h"
+#include "host/dialogs/dialog_common.h"
 #include "host/dialogs/dialog_procedures.h"
+#include "host/dialogs/win32_api.h"
 #include "host/parameter_blocks.h"
 
 namespace {
+
+using DialogProcedure = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
+
+class StandinDialog {
+public:
+    StandinDialog(DialogProcedure procedure, const std::vector<int>& ids) : procedure_(procedure) {
+        for (int id : ids) window_.AddItems({id});
+        window_.rect = RECT{0, 0, 400, 300};
+    }
+
+    HWND handle() { return &window_; }
+    StandinWindow& window() { return window_; }
+
+    INT_PTR Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        return procedure_(&window_, message, wParam, lParam);
+    }
+    INT_PTR Open(void* block) { return Send(WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(block)); }
+    // A click, a key or a menu command: notification code 0.
+    INT_PTR Command(int id) { return Send(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0)); }
+
+    std::string Text(int id) const {
+        StandinWindow* item = window_.Item(id);
+        return item ? item->text : "<no item " + std::to_string(id) + ">";
+    }
+    void Type(int id, const std::string& text) { SetDlgItemTextA(&window_, id, text.c_str()); }
+    bool Checked(int id) { return IsDlgButtonChecked(&window_, id) == BST_CHECKED; }
+
+private:
+    DialogProcedure procedure_;
+    StandinWindow window_;
+};
+
+// Every test starts on a fresh 1024 x 768 stand-in desktop.
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Standin() = StandinDesktop{};
+        Standin().window.rect = RECT{0, 0, 1024, 768};
+    }
+};
+
+TEST(DialogFields, IntegerTextParsesLikeTheCLibrary) {
+    const std::pair<const char*, int32_t> cases[] = {
+        {"", 0},           {"abc", 0},          {"  42", 42},           {"\t\n 5", 5},
+        {"+7", 7},         {"-13x", -13},       {"- 5", 0},             {"12a34", 12},
+        {"007", 7},        {"1.9", 1},          {"0x10", 0},            {"123456789", 123456789},
+        {"-2147483648", INT32_MIN},             {"99999999999", INT32_MAX},
+    };
+    for (const auto& [text, value] : cases) EXPECT_EQ(ParseFieldInteger(text), value) << '"' << text << '"';
+}
+
+TEST(DialogFields, RealTextParsesAsADecimalNumberOnly) {
+    const std::pair<const char*, double> cases[] = {
+        {"", 0.0},      {"abc", 0.0},    {"1.5", 1.5},     {" -2.25e1", -22.5}, {".5", 0.5},
+        {"5.", 5.0},    {"1e", 1.0},     {"1e+", 1.0},     {"2E-1x", 0.2},      {"1,5", 1.0},
+        {"-.e5", 0.0},  {".", 0.0},      {"+", 0.0},       {"inf", 0.0},        {"nan", 0.0},
+        {"0x1p3", 0.0}, {"12345.678", 12345.678},
+    };
+    for (const auto& [text, value] : cases) EXPECT_EQ(ParseFieldReal(text), value) << '"' << text << '"';
+}
+
+TEST_F(DialogTest, LongFormattedValuesAreShownWhole) {
+    StandinDialog dialog(nullptr, {1000});
+    for (double value : {1e300, -DBL_MAX, DBL_MAX, 123456789012.0}) {
+        ShowReal(dialog.handle(), 1000, "%5.3f", value);
+        std::string text = dialog.Text(1000);
+        EXPECT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
+        EXPECT_EQ(text.substr(text.size() - 4), ".000") << text;
+    }
+    ShowReal(dialog.handle(), 1000, "%5.3f", -DBL_MAX);
+    EXPECT_EQ(dialog.Text(1000).size(), 314u);  // sign, 309 digits, point, 3 decimals
+    ShowInteger(dialog.handle(), 1000, INT32_MIN);
+    EXPECT_EQ(dialog.Text(1000), "-2147483648");
+}
+
+TEST(DialogCentring, OriginArithmetic) {
+    struct Case {
+        RECT dialog, desktop;
+        int32_t x, y;
+    } cases[] = {
+        {{0, 0, 400, 300}, {0, 0, 1024, 768}, 312, 234},
+        {{10, 20, 111, 221}, {0, 0, 1000, 700}, 449, 249},   // odd sizes round down
+        {{0, 0, 501, 301}, {0, 0, 100, 100}, -200, -100},    // truncation toward zero
+        {{50, 60, 0, 0}, {0, 0, 1023, 767}, 536, 413},       // negative width and height
+        {{100, 100, 300, 300}, {-1280, 0, 1280, 1024}, 540, 412},  // only right and bottom count
+        {{0, 0, 0, 0}, {0, 0, 0, 0}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        DialogOrigin origin = CentredOrigin(c.dialog, c.desktop);
+        EXPECT_EQ(origin.x, c.x) << c.dialog.left << ',' << c.dialog.right << " on " << c.desktop.right;
+        EXPECT_EQ(origin.y, c.y) << c.dialog.top << ',' << c.dialog.bottom << " on " << c.desktop.bottom;
+    }
+}
+
+// The move keeps the size and does not repaint; with either rectangle
+// unavailable the dialog stays where it is.
+TEST_F(DialogTest, CentringMovesOnlyWhenBothRectanglesAreKnown) {
+    StandinDialog dialog(nullptr, {});
+    StandinWindow& window = dialog.window();
+    window.rect = RECT{5, 7, 306, 208};  // 301 x 201
+    CentreOnDesktop(dialog.handle());
+    EXPECT_TRUE(window.rect.left == 361 && window.rect.top == 283 && window.rect.right == 662 &&
+                window.rect.bottom == 484 && window.moveCount == 1 && !window.lastMoveRepainted);
+    for (bool dialogKnown : {false, true}) {
+        window.rectAvailable = dialogKnown;
+        Standin().window.rectAvailable = !dialogKnown;
+        CentreOnDesktop(dialog.handle());
+        EXPECT_EQ(window.moveCount, 1) << dialogKnown;
+    }
+}
+
+TEST_F(DialogTest, CancelledOrFailedBrowserKeepsThePath) {
+    StandinDialog owner(nullptr, {});
+    char file[260] = "keep.txt";
+    EXPECT_FALSE(BrowseConstellationFile(owner.handle(), file));
+    EXPECT_STREQ(file, "keep.txt");
+    // A choice that does not fit the declared 256 characters fails too.
+    Standin().openFileConfirms = true;
+    Standin().openFileChoice = std::string(256, 'a');
+    EXPECT_FALSE(BrowseConstellationFile(owner.handle(), file));
+    EXPECT_STREQ(file, "keep.txt");
+    Standin().openFileChoice = std::string(255, 'b');
+    EXPECT_TRUE(BrowseConstellationFile(owner.handle(), file));
+    EXPECT_EQ(std::string(file), std::string(255, 'b'));
+    EXPECT_EQ(Standin().openFileCalls, 3);
+}
 
 constexpr uint8_t kSentinel = 0x5A;
 
@@ -274,3 +410,4 @@ TEST_F(Dialogs, LlrPathIsShownBrowsedAndKept) {
 }
 
 }  // namespace
+#endif  // !_WIN32

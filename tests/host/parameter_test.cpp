@@ -35,11 +35,14 @@ TEST(Parameter, BlockSizesUnknownRequestsAndNoDialog) {
         std::vector<uint8_t> block(300, kSentinel);
         EXPECT_EQ(Ask(node, 5, block.data()), 0);
         EXPECT_EQ(Ask(node, -2, block.data()), 0);
+#if !defined(_WIN32)  // there the real dialog would show
         EXPECT_EQ(Ask(node, 1, block.data()), -1);
+#endif
         for (uint8_t byte : block) ASSERT_EQ(byte, kSentinel);
     }
 }
 
+#if !defined(_WIN32)  // there the real dialog would show (the wine program's part)
 // Compares field values listed in the same order, naming the first that differs.
 void ExpectFields(const char* block, std::initializer_list<double> got,
                   std::initializer_list<double> want) {
@@ -81,6 +84,8 @@ TEST(Parameter, DefaultsTouchOnlyTheirFields) {
     EXPECT_STREQ(llr.file, "constellation.txt");
     EXPECT_EQ(static_cast<uint8_t>(llr.file[259]), kSentinel);
 }
+
+#endif
 
 std::string Describe(int32_t node, void* block) {
     std::vector<char> text(2048, 'Z');
