@@ -18,6 +18,9 @@ void FailAllocationsAfter(int64_t successes);
 // Number of successful allocations on this thread since the last reset.
 int64_t AllocationCount();
 void ResetAllocationCount();
+// Allocations on this thread not yet released (successes minus releases of
+// non-null pointers): a node that ends where it began leaked nothing.
+int64_t LiveAllocationCount();
 
 // Allocates `count` zeroed elements into `buffer`; false on failure.
 template <class T>

@@ -7,6 +7,7 @@
 
 namespace {
 
+// The host's arrays, filled with a pattern that is not ours.
 struct HostArrays {
     NodeDescriptor nodes[3];
     const char* inputNames[3][4];
@@ -14,7 +15,7 @@ struct HostArrays {
     LibraryDescriptor library;
 
     HostArrays() {
-        std::memset(this, 0xA5, sizeof *this);  // the host's bytes are not ours
+        std::memset(this, 0xA5, sizeof *this);
         for (int i = 0; i < 3; ++i) {
             nodes[i].inputNames = inputNames[i];
             nodes[i].outputNames = outputNames[i];
@@ -28,15 +29,21 @@ TEST(Descriptor, NamesPortsAndTexts) {
     USERCODE(&host.library);
     EXPECT_EQ(host.library.interfaceLevel, 19u);
     ASSERT_EQ(host.library.nodeCount, 3u);
-
-    struct Expected {
-        const char* name;
-        const char* shortName;
-        const char* icon;
+    const struct {
+        const char *name, *shortName, *icon;
         uint32_t inputs, outputs;
-    } expected[] = {{"TPCENCODE", "ENC", "TPCENCODE2.wmf", 1, 1},
-                    {"TPCDECODE", "DEC", "TPCDECODE.wmf", 1, 2},
-                    {"LLRcalculator", "LLR", "LLR.wmf", 2, 1}};
+        const char* description;
+    } expected[] = {
+        {"TPCENCODE", "ENC", "TPCENCODE2.wmf", 1, 1,
+         "Performs the Turbo Product Code Encoding of an input data stream.Each dimensions code has word "
+         "length n, with k information bits.  These variables must satisfy the following relationship : "
+         "log2(n)+1 = n-k,unless a parity code is used in which n-k=1"},
+        {"TPCDECODE", "DEC", "TPCDECODE.wmf", 1, 2,
+         "Performs the Turbo Product Code decoding of an input encoded bit streamCode performance and "
+         "throughput can adjusted by selecting various numbersof axis iterations,helical interleaving, or "
+         "quantization levels."},
+        {"LLRcalculator", "LLR", "LLR.wmf", 2, 1,
+         "Calculates the Log Likelihood Ratio (LLR) of each bit of a recieved symbol"}};
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(expected[i].name);
         const NodeDescriptor& node = host.nodes[i];
@@ -46,19 +53,8 @@ TEST(Descriptor, NamesPortsAndTexts) {
         EXPECT_STREQ(node.iconFile, expected[i].icon);
         EXPECT_EQ(node.inputCount, expected[i].inputs);
         EXPECT_EQ(node.outputCount, expected[i].outputs);
+        EXPECT_STREQ(node.description, expected[i].description);
     }
-    EXPECT_STREQ(host.nodes[0].description,
-                 "Performs the Turbo Product Code Encoding of an input data stream.Each "
-                 "dimensions code has word length n, with k information bits.  These variables "
-                 "must satisfy the following relationship : log2(n)+1 = n-k,unless a parity "
-                 "code is used in which n-k=1");
-    EXPECT_STREQ(host.nodes[1].description,
-                 "Performs the Turbo Product Code decoding of an input encoded bit streamCode "
-                 "performance and throughput can adjusted by selecting various numbersof axis "
-                 "iterations,helical interleaving, or quantization levels.");
-    EXPECT_STREQ(host.nodes[2].description,
-                 "Calculates the Log Likelihood Ratio (LLR) of each bit of a recieved symbol");
-
     EXPECT_STREQ(host.outputNames[1][0], "decoded block");
     EXPECT_STREQ(host.outputNames[1][1], "information");
     EXPECT_STREQ(host.inputNames[2][0], "Iinput");
@@ -72,8 +68,8 @@ TEST(Descriptor, LeavesHostBytesAloneAndRepeatsItself) {
     USERCODE(&first.library);
     const char* untouched;
     std::memset(&untouched, 0xA5, sizeof untouched);
-    for (const char* name : {first.inputNames[0][0], first.outputNames[0][0],
-                             first.inputNames[1][0], first.outputNames[2][0]}) {
+    for (const char* name : {first.inputNames[0][0], first.outputNames[0][0], first.inputNames[1][0],
+                             first.outputNames[2][0]}) {
         EXPECT_EQ(name, untouched);
     }
     EXPECT_EQ(first.nodes[0].reserved0, 0xA5A5A5A5u);

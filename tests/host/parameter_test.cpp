@@ -1,4 +1,5 @@
-// PARAMETER: sizes, defaults written byte-exactly, descriptions, dialogs.
+// PARAMETER: sizes, defaults written byte-exactly, descriptions, dialogs
+// (which cannot show here).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -21,7 +22,9 @@ int32_t Ask(int32_t node, int32_t action, void* block = nullptr, char* text = nu
     return PARAMETER(node, &request);
 }
 
-TEST(Parameter, BlockSizesAndUnknownRequests) {
+// Unknown nodes and actions answer 0; without windowing the dialog fails
+// (-1). Neither touches the block.
+TEST(Parameter, BlockSizesUnknownRequestsAndNoDialog) {
     EXPECT_EQ(Ask(0, 0), 56);
     EXPECT_EQ(Ask(1, 0), 88);
     EXPECT_EQ(Ask(2, 0), 288);
@@ -32,10 +35,14 @@ TEST(Parameter, BlockSizesAndUnknownRequests) {
         std::vector<uint8_t> block(300, kSentinel);
         EXPECT_EQ(Ask(node, 5, block.data()), 0);
         EXPECT_EQ(Ask(node, -2, block.data()), 0);
+#if !defined(_WIN32)  // there the real dialog would show
+        EXPECT_EQ(Ask(node, 1, block.data()), -1);
+#endif
         for (uint8_t byte : block) ASSERT_EQ(byte, kSentinel);
     }
 }
 
+#if !defined(_WIN32)  // there the real dialog would show (the wine program's part)
 // Compares field values listed in the same order, naming the first that differs.
 void ExpectFields(const char* block, std::initializer_list<double> got,
                   std::initializer_list<double> want) {
@@ -78,13 +85,7 @@ TEST(Parameter, DefaultsTouchOnlyTheirFields) {
     EXPECT_EQ(static_cast<uint8_t>(llr.file[259]), kSentinel);
 }
 
-TEST(Parameter, DialogWithoutWindowingFailsAndChangesNothing) {
-    for (int32_t node = 0; node < 3; ++node) {
-        std::vector<uint8_t> block(300, kSentinel);
-        EXPECT_EQ(Ask(node, 1, block.data()), -1);
-        for (uint8_t byte : block) ASSERT_EQ(byte, kSentinel);
-    }
-}
+#endif
 
 std::string Describe(int32_t node, void* block) {
     std::vector<char> text(2048, 'Z');

@@ -1,0 +1,104 @@
+// One node called directly, the way the host calls it: the tests play the
+// host, call by call. Each kind starts from its defaults and a timing it
+// accepts (the LLR calculator on the 8PSK example file).
+#pragma once
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/entry_points.h"
+#include "host/parameter_blocks.h"
+
+enum class NodeKind { kEncoder, kDecoder, kLlr };
+
+// Code dimensions of an encoder or decoder block. The parity block
+// (4, 3, 2, 1) has N = 8, K = 3, and its row 1 repeats row 0.
+template <class Params>
+void Dims(Params& p, int32_t nx, int32_t kx, int32_t ny, int32_t ky, int32_t nz = 1, int32_t kz = 1) {
+    p.nx = nx, p.kx = kx, p.ny = ny, p.ky = ky, p.nz = nz, p.kz = kz;
+}
+
+struct Node {
+    explicit Node(NodeKind kind)
+        : inputs(kind == NodeKind::kLlr ? 2 : 1), outputs(kind == NodeKind::kDecoder ? 2 : 1) {
+        std::memset(&params, 0, sizeof params);
+        system.errorText = errorText;
+        for (PortRecord& p : inputs) inputPointers.push_back(&p);
+        instance.inputs = inputPointers.data();
+        instance.outputs = outputs.data();
+        instance.params = &params;
+        if (kind == NodeKind::kEncoder) {
+            entry = TPCENCODE;
+            WriteEncoderDefaults(params.encoder);
+            useTiming(3249, 4096);
+        } else if (kind == NodeKind::kDecoder) {
+            entry = TPCDECODE;
+            WriteDecoderDefaults(params.decoder);
+            useTiming(1, 1);
+        } else {
+            entry = LLRcalculator;
+            WriteLlrDefaults(params.llr);
+            useConstellation("8psk.txt", 8);
+            useTiming(1000, 3000);
+        }
+    }
+    ~Node() { finish(); }
+
+    // Input rate, and a system rate whose step is the time grid of the calls.
+    void useTiming(double inputRate, double systemRate) {
+        inputs[0].rate = inputRate;
+        system.systemRate = systemRate;
+        system.timeStep = 1 / systemRate;
+    }
+    void useConstellation(const char* file, int32_t points) {
+        params.llr.numsym = points;
+        const std::string path = std::string(TPC_SOURCE_DIR) + "/examples/constellations/" + file;
+        std::strcpy(params.llr.file, path.c_str());
+    }
+
+    // A test may set isFinalCall first: with both flags it is an init call.
+    int32_t init() {
+        system.isInitCall = 1;
+        const int32_t status = entry(&system, &instance);
+        system.isInitCall = system.isFinalCall = 0;
+        return status;
+    }
+    // One run call at time t; a sample arrives on input 0 (and q on input 1)
+    // unless `value` is null.
+    int32_t run(double t, const double* value = nullptr, double q = 0) {
+        system.currentTime = t;
+        for (PortRecord& p : inputs) p.noSample = value != nullptr ? 0 : 1;
+        if (value != nullptr) inputs[0].value = *value;
+        if (inputs.size() > 1) inputs[1].value = q;
+        return entry(&system, &instance);
+    }
+    int32_t runWith(double t, double value, double q = 0) { return run(t, &value, q); }
+    int32_t finish() {
+        system.isFinalCall = 1;
+        const int32_t status = entry(&system, &instance);
+        system.isFinalCall = 0;
+        return status;
+    }
+    // What output `port` emitted in the last call, kSilent when nothing.
+    static constexpr double kSilent = -1e300;
+    double emitted(size_t port = 0) const {
+        return outputs[port].noSample == 0 ? outputs[port].value : kSilent;
+    }
+
+    int32_t (*entry)(SystemRecord*, NodeInstance*) = nullptr;
+    union {
+        EncoderParams encoder;
+        DecoderParams decoder;
+        LlrParams llr;
+    } params;
+    EncoderParams& encoder = params.encoder;
+    DecoderParams& decoder = params.decoder;
+    LlrParams& llr = params.llr;
+    SystemRecord system{};
+    NodeInstance instance{};
+    std::vector<PortRecord> inputs;
+    std::vector<PortRecord*> inputPointers;
+    std::vector<PortRecord> outputs;
+    char errorText[512] = {};
+};
