@@ -31,10 +31,12 @@ expect_exit 2 refused-code --nx 64 --kx 60 --quiet  # the node's own message, on
 
 # BER near 0.4 at -5 dB, none at 10 dB: the sweep ends there, 12 dB never runs.
 expect_exit 0 min-ber "${small[@]}" --ebn0 -5,10,12 --max-blocks 64 --min-ber 0.01
-[ "$(rows "$work/min-ber.out")" = 2 ] || fail "min-ber: expected rows for -5 and 10 dB only: $(cat "$work/min-ber.out")"
+[ "$(rows "$work/min-ber.out")" = 2 ] ||
+    fail "min-ber: expected rows for -5 and 10 dB only: $(cat "$work/min-ber.out")"
 
-# A sweep that would run for hours, interrupted once its table header is out
-# (the handler is set just after).
+# A sweep that would run for hours, interrupted once its table is under way.
+# The handler is set just after the header, and SIGINT is ignored until then
+# in a background job: send it until the program ends.
 "$tpcsim" "${small[@]}" --ebn0 0 --errors 1000000000 --max-blocks 1000000000 --out "$work/stopped" \
     > "$work/stopped.out" 2> "$work/stopped.err" &
 pid=$!
@@ -42,8 +44,11 @@ for _ in $(seq 300); do
     grep -q 'Eb/N0' "$work/stopped.out" && break
     sleep 0.1
 done
-sleep 0.3
-kill -INT "$pid"
+for _ in $(seq 150); do
+    kill -INT "$pid" 2> /dev/null || break
+    sleep 0.2
+done
+kill -KILL "$pid" 2> /dev/null
 wait "$pid"
 got=$?
 [ "$got" = 130 ] || fail "SIGINT: exit $got, expected 130"

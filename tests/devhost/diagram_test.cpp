@@ -105,7 +105,8 @@ TEST(Diagram, SourcePacingAndSinkRecording) {
         for (size_t n = 0; n < samples.size(); ++n) {
             EXPECT_DOUBLE_EQ(samples[n].time, n / 3.0);
             EXPECT_GE(samples[n].atTime + 1e-12, samples[n].time) << systemRate << " Hz, sample " << n;
-            EXPECT_LT(samples[n].atTime, samples[n].time + 1 / systemRate - 1e-12) << systemRate << " Hz, sample " << n;
+            EXPECT_LT(samples[n].atTime, samples[n].time + 1 / systemRate - 1e-12)
+                << systemRate << " Hz, sample " << n;
         }
     }
 }

@@ -195,11 +195,11 @@ TEST(Results, PlotReadsTheCsvColumnsOfItsCurves) {
     const std::regex curve("'results.csv' using ([^ ]+)"), number("[0-9]+");
     for (auto it = std::sregex_iterator(script.begin(), script.end(), curve); it != std::sregex_iterator(); ++it) {
         plotted.emplace_back();
-        for (const std::string& spec : Split((*it)[1], ':')) {
+        for (const std::string& field : Split((*it)[1], ':')) {
             std::smatch column;
-            ASSERT_TRUE(std::regex_search(spec, column, number)) << spec;
+            ASSERT_TRUE(std::regex_search(field, column, number)) << field;
             const size_t index = std::stoul(column[0]);
-            ASSERT_TRUE(index >= 1 && index <= header.size()) << spec;
+            ASSERT_TRUE(index >= 1 && index <= header.size()) << field;
             plotted.back().push_back(header[index - 1]);
         }
     }
