@@ -1,14 +1,17 @@
 // Option parsing and validation: every bad value ends in a message and exit
-// code 2 (never an exception), and the config file mechanics.
+// code 2 (never an exception), config files, and the result files that a
+// later run and the plot read back.
 #include <fstream>
+#include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "sim/config_file.h"
 #include "sim/link_setup.h"
 #include "sim/options.h"
+#include "sim/results.h"
 
 namespace tpcsim {
 namespace {
@@ -72,8 +75,7 @@ TEST(Options, EachBadValueGetsItsOwnMessage) {
     }
 }
 
-TEST(Options, ExitCodesAndTheEmbeddedDefault) {
-    EXPECT_EQ(Parse({"--nx", "abc"}).exitCode, 2);
+TEST(Options, HelpAndTheEmbeddedDefault) {
     const ParseOutcome help = Parse({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.message.find("--selective-stop"), std::string::npos);
@@ -82,53 +84,26 @@ TEST(Options, ExitCodesAndTheEmbeddedDefault) {
     EXPECT_EQ(none.options.out, "results");
     EXPECT_EQ(ValidateOptions(none.options), "");
     EXPECT_EQ(Parse({"--quiet"}).options.out, "");  // any argument drops the implicit output
+    EXPECT_EQ(JoinCommandLine({"tpcsim", "--ebn0", "1:2:0.5", "--out", "my dir", "it's"}),
+              "tpcsim --ebn0 1:2:0.5 --out 'my dir' 'it'\\''s'");
 }
 
-TEST(Options, EveryNodeParameterReachesItsBlock) {
-    const ParseOutcome outcome =
-        Parse({"--code", "16,11x16,11x8,4", "--kz", "7", "--threshold", "0.25", "--interleave",
-               "--encoder-offset", "3", "--iterations", "9", "--weights", "5,6,7",
-               "--selective-stop", "--resolution", "4", "--quant-limit", "1.1", "--offset", "2",
-               "--constellation", "examples/constellations/16qam.txt", "--points", "16",
-               "--llr-esno", "4.5", "--llr-limit", "1.25", "--llr-resolution", "6"});
-    ASSERT_EQ(outcome.exitCode, -1) << outcome.message;
-    const devhost::LinkConfig c = MakeLinkConfig(outcome.options, devhost::LinkConfig{}, 1.5);
-    // --kz refines --code; interleave reaches both nodes.
-    const std::vector<double> got = {
-        double(c.encoder.nx), double(c.decoder.ky), double(c.encoder.nz), double(c.decoder.kz),
-        c.encoder.threshold, double(c.encoder.interleave), double(c.decoder.deinter), c.encoder.delay,
-        double(c.decoder.iterations), double(c.decoder.NUMX), double(c.decoder.NUMY), double(c.decoder.NUMZ),
-        double(c.decoder.selectstp), double(c.decoder.resolution), c.decoder.quantLimit, c.decoder.delay,
-        double(c.llr.numsym), double(c.llrEsNoFromChannel), c.llr.esno, c.llr.quantLimit, double(c.llr.res),
-        c.ebN0Db};
-    EXPECT_EQ(got, (std::vector<double>{16, 11, 8, 7, 0.25, 1, 1, 3, 9, 5, 6, 7, 1, 4, 1.1, 2, 16, 0, 4.5,
-                                        1.25, 6, 1.5}));
-    EXPECT_EQ(c.constellation, "examples/constellations/16qam.txt");
-}
-
-TEST(Options, SweepText) {
-    const std::vector<std::pair<std::string, std::vector<double>>> cases = {
-        {"1:2:0.5", {1, 1.5, 2}}, {"2:1:-0.5", {2, 1.5, 1}}, {"3", {3}}, {"1,4,2.5", {1, 4, 2.5}},
-        {"0:0.3:0.1", {0, 0.1, 0.2, 0.3}},  // the stop is kept despite rounding
-        {"2:3.4:0.1", {2, 2.1, 2.2, 2.3, 2.4, 2.5, 2.6, 2.7, 2.8, 2.9, 3, 3.1, 3.2, 3.3, 3.4}}};
-    for (const auto& [text, expected] : cases) {
-        const std::vector<double> points = ParseSweep(text);
-        ASSERT_EQ(points.size(), expected.size()) << text;
-        for (size_t i = 0; i < points.size(); ++i) EXPECT_NEAR(points[i], expected[i], 1e-12) << text;
+// Points in Eb/N0; an Es/N0 sweep is converted with the rate and the bits per
+// symbol: rate 1/4 BPSK is 6.02 dB apart, rate 1/4 16QAM not at all.
+TEST(Options, SweepPoints) {
+    const std::string qam = "examples/constellations/16qam.txt";
+    const std::vector<std::pair<std::vector<std::string>, std::vector<double>>> cases = {
+        {{"--ebn0", "1:2:0.5"}, {1, 1.5, 2}}, {{"--ebn0", "2:1:-0.5"}, {2, 1.5, 1}}, {{"--ebn0", "3"}, {3}},
+        {{"--ebn0", "1,4,2.5"}, {1, 4, 2.5}},
+        {{"--ebn0", "0:0.3:0.1"}, {0, 0.1, 0.2, 0.3}},  // the stop is kept despite rounding
+        {{"--ebn0", "2:3.4:0.1"}, {2, 2.1, 2.2, 2.3, 2.4, 2.5, 2.6, 2.7, 2.8, 2.9, 3, 3.1, 3.2, 3.3, 3.4}},
+        {{"--code", "8,4x8,4", "--esn0", "0,3"}, {6.0206, 9.0206}},
+        {{"--code", "8,4x8,4", "--esn0", "0", "--constellation", qam, "--points", "16"}, {0}}};
+    for (const auto& [args, expected] : cases) {
+        const std::vector<double> points = SweepEbN0(Parse(args).options);
+        ASSERT_EQ(points.size(), expected.size()) << args[1];
+        for (size_t i = 0; i < points.size(); ++i) EXPECT_NEAR(points[i], expected[i], 1e-4) << args[1];
     }
-}
-
-TEST(Options, EsN0SweepIsConvertedWithRateAndBitsPerSymbol) {
-    // Rate 1/4, one bit per symbol: Eb/N0 = Es/N0 + 6.02 dB; with 4 bits per
-    // symbol the two are equal.
-    const std::vector<double> bpsk = SweepEbN0(Parse({"--code", "8,4x8,4", "--esn0", "0,3"}).options);
-    ASSERT_EQ(bpsk.size(), 2u);
-    EXPECT_NEAR(bpsk[0], 6.0206, 1e-4);
-    EXPECT_NEAR(bpsk[1], 9.0206, 1e-4);
-    const std::vector<double> qam = SweepEbN0(Parse({"--code", "8,4x8,4", "--esn0", "0", "--constellation",
-                                                     "examples/constellations/16qam.txt", "--points", "16"})
-                                                  .options);
-    EXPECT_NEAR(qam.at(0), 0.0, 1e-12);
 }
 
 std::string WriteTemp(const std::string& name, const std::string& text) {
@@ -138,26 +113,15 @@ std::string WriteTemp(const std::string& name, const std::string& text) {
 }
 
 TEST(Options, ConfigFilesAndTheCommandLineWins) {
-    const std::string json = WriteTemp("tpcsim_config.json",
-                                       R"({"nx": 32, "kx": 26, "weights": [4, 5, 6],
-                                           "selective-stop": true, "ebn0": "1:2:0.5", "seed": 77})");
-    const std::string lines = WriteTemp("tpcsim_config.txt",
-                                        "# comment\nnx = 32\nkx=26   # trailing\nseed = \"77\"\n"
-                                        "selective-stop = true\nweights = 4,5,6\nebn0 = 1:2:0.5\n");
-    for (const std::string& path : {json, lines}) {
-        ParseOutcome outcome = Parse({"--config", path});
-        ASSERT_EQ(outcome.exitCode, -1) << path << ": " << outcome.message;
-        const SimOptions& o = outcome.options;
-        EXPECT_TRUE(o.nx == 32 && o.kx == 26 && o.weights[2] == 6 && o.selectiveStop) << path;
-        EXPECT_EQ(o.seed, 77u) << path;
-        EXPECT_EQ(o.sweep, "1:2:0.5") << path;
-        EXPECT_EQ(o.configFile, path);
-
-        outcome = Parse({"--config", path, "--nx", "16", "--seed", "5"});
-        ASSERT_EQ(outcome.exitCode, -1) << outcome.message;
-        const SimOptions& wins = outcome.options;
-        EXPECT_TRUE(wins.nx == 16 && wins.seed == 5u && wins.kx == 26) << path;
-    }
+    const std::string path = WriteTemp("tpcsim_config.txt", "# comment\nnx = 32\nkx=26   # trailing\n"
+                                                             "seed = \"77\"\nselective-stop = true\n");
+    ParseOutcome outcome = Parse({"--config", path});
+    ASSERT_EQ(outcome.exitCode, -1) << outcome.message;
+    EXPECT_TRUE(outcome.options.nx == 32 && outcome.options.kx == 26 && outcome.options.selectiveStop);
+    EXPECT_EQ(outcome.options.seed, 77u);
+    EXPECT_EQ(outcome.options.configFile, path);
+    outcome = Parse({"--config", path, "--nx", "16", "--seed", "5"});
+    EXPECT_TRUE(outcome.options.nx == 16 && outcome.options.seed == 5u && outcome.options.kx == 26);
     using NameAndText = std::pair<const char*, const char*>;
     for (const auto& [name, text] : {NameAndText{"unknown.txt", "nx = 32\ncolour = blue\n"},
                                      NameAndText{"broken.json", "{\"nx\": 32,"},
@@ -166,19 +130,81 @@ TEST(Options, ConfigFilesAndTheCommandLineWins) {
     }
 }
 
-TEST(Options, ResultsJsonConfigurationIsReadBack) {
-    const auto items = ReadConfigText(R"({"program": "tpcsim", "points": [],
-        "configuration": {"nx": 8, "interleave": false, "quant-limit": 1.25, "weights": [7, 7, 7]}})");
-    ASSERT_EQ(items.size(), 4u);
-    EXPECT_EQ(items[0], (std::pair<std::string, std::string>{"nx", "8"}));
-    EXPECT_EQ(items[1].second, "false");
-    EXPECT_EQ(items[2].second, "1.25");
-    EXPECT_EQ(items[3].second, "7,7,7");
+// Every setting goes through results.json and back in with --config, then to
+// its node parameter: a key written under another name, or a value dropped or
+// put in the wrong field, shows here.
+TEST(Results, JsonReadBackWithConfigReachesEveryNodeParameter) {
+    const ParseOutcome given =
+        Parse({"--code", "16,11x16,11x8,4", "--kz", "7", "--threshold", "0.25", "--interleave",
+               "--encoder-offset", "3", "--iterations", "9", "--weights", "5,6,7", "--selective-stop",
+               "--resolution", "4", "--quant-limit", "1.1", "--offset", "2", "--constellation",
+               "examples/constellations/16qam.txt", "--points", "16", "--llr-esno", "4.5", "--llr-limit",
+               "1.25", "--llr-resolution", "6", "--esn0", "1:2:0.5", "--errors", "33", "--max-blocks", "444",
+               "--min-ber", "1e-5", "--seed", "77", "--batch", "9"});
+    ASSERT_EQ(given.exitCode, -1) << given.message;
+    RunRecord run;
+    run.options = given.options;
+    const ParseOutcome back = Parse({"--config", WriteTemp("tpcsim_results.json", FormatJson(run))});
+    ASSERT_EQ(back.exitCode, -1) << back.message;
+    const SimOptions& o = back.options;
+    const devhost::LinkConfig c = MakeLinkConfig(o, devhost::LinkConfig{}, 1.5);
+    // --kz refines --code; interleave reaches both nodes.
+    const std::vector<double> got = {
+        double(c.encoder.nx), double(c.decoder.ky), double(c.encoder.nz), double(c.decoder.kz),
+        c.encoder.threshold, double(c.encoder.interleave), double(c.decoder.deinter), c.encoder.delay,
+        double(c.decoder.iterations), double(c.decoder.NUMX), double(c.decoder.NUMY), double(c.decoder.NUMZ),
+        double(c.decoder.selectstp), double(c.decoder.resolution), c.decoder.quantLimit, c.decoder.delay,
+        double(c.llr.numsym), double(c.llrEsNoFromChannel), c.llr.esno, c.llr.quantLimit, double(c.llr.res),
+        c.ebN0Db, double(o.sweepIsEsN0), double(o.errors), double(o.maxBlocks), o.minBer, double(o.seed),
+        double(o.batch)};
+    EXPECT_EQ(got, (std::vector<double>{16, 11, 8, 7, 0.25, 1, 1, 3, 9, 5, 6, 7, 1, 4, 1.1, 2, 16, 0, 4.5,
+                                        1.25, 6, 1.5, 1, 33, 444, 1e-5, 77, 9}));
+    EXPECT_EQ(c.constellation, "examples/constellations/16qam.txt");
+    EXPECT_EQ(o.sweep, "1:2:0.5");
 }
 
-TEST(Options, CommandLineIsQuotedForTheShell) {
-    EXPECT_EQ(JoinCommandLine({"tpcsim", "--ebn0", "1:2:0.5", "--out", "my dir", "it's"}),
-              "tpcsim --ebn0 1:2:0.5 --out 'my dir' 'it'\\''s'");
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == separator) parts.emplace_back();
+        else parts.back().push_back(c);
+    }
+    return parts;
+}
+
+// The plot reads results.csv by column number: x is Eb/N0, then the BER with
+// its interval, and the FER. 30 wrong bits of 1000 in 4 of 10 blocks.
+TEST(Results, PlotReadsTheCsvColumnsOfItsCurves) {
+    RunRecord run;
+    run.points.resize(1);
+    run.points[0].ebN0Db = 2;
+    run.points[0].counts = {10, 1000, 30, 4};  // blocks, bits, bit errors, block errors
+    const std::vector<std::string> lines = Split(FormatCsv(run), '\n');
+    ASSERT_EQ(lines.size(), 3u);
+    const std::vector<std::string> header = Split(lines[0], ','), row = Split(lines[1], ',');
+    ASSERT_EQ(header.size(), row.size());
+    std::map<std::string, double> value;
+    for (size_t i = 0; i < header.size(); ++i) value[header[i]] = std::stod(row[i]);
+    EXPECT_EQ(value["ebn0_db"], 2.0);
+    EXPECT_EQ(value["ber"], 0.03);
+    EXPECT_EQ(value["fer"], 0.4);
+    EXPECT_TRUE(value["ber_low95"] < 0.03 && 0.03 < value["ber_high95"]);
+
+    std::vector<std::vector<std::string>> plotted;  // the CSV columns of each curve
+    const std::string script = GnuplotScript(run);
+    const std::regex curve("'results.csv' using ([^ ]+)"), number("[0-9]+");
+    for (auto it = std::sregex_iterator(script.begin(), script.end(), curve); it != std::sregex_iterator(); ++it) {
+        plotted.emplace_back();
+        for (const std::string& field : Split((*it)[1], ':')) {
+            std::smatch column;
+            ASSERT_TRUE(std::regex_search(field, column, number)) << field;
+            const size_t index = std::stoul(column[0]);
+            ASSERT_TRUE(index >= 1 && index <= header.size()) << field;
+            plotted.back().push_back(header[index - 1]);
+        }
+    }
+    EXPECT_EQ(plotted, (std::vector<std::vector<std::string>>{{"ebn0_db", "ber", "ber_low95", "ber_high95"},
+                                                              {"ebn0_db", "fer"}}));
 }
 
 }  // namespace
