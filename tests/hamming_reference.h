@@ -1,9 +1,7 @@
-// Test oracle for the component codes, written from their definition and
-// sharing nothing with the library. The extended Hamming code of length
-// n = 2^m holds in positions 0 ... n-2 the coefficients of x^(n-2) ... x^0 of
-// a multiple of g(x), information first, and in position n-1 the overall
-// parity. The soft decoder reference examines the codewords the decoder is
-// meant to examine, found by plain search, and scores them from scratch.
+// Test oracle for the component codes, from their definition, sharing nothing with the library.
+// The extended Hamming code of length n = 2^m holds in positions 0 ... n-2 the coefficients of
+// x^(n-2) ... x^0 of a multiple of g(x), information first, and in n-1 the overall parity. The
+// soft decoder examines the codewords the decoder should, found by plain search, scored afresh.
 #pragma once
 
 #include <algorithm>
@@ -15,18 +13,13 @@ namespace reference {
 
 inline constexpr int32_t kHammingLengths[] = {8, 16, 32, 64, 128, 256};
 
-inline int32_t OrderOf(int32_t n) {
-    int32_t m = 0;
-    while ((1 << m) < n) ++m;
-    return m;
-}
-
+inline int32_t OrderOf(int32_t n) { return n <= 8 ? 3 : 1 + OrderOf(n / 2); }
 inline int32_t InformationLength(int32_t n) { return n - OrderOf(n) - 1; }
 
 // g(x) with bit k the coefficient of x^k: x^3+x+1, x^4+x+1, x^5+x^2+1,
 // x^6+x+1, x^7+x^3+1, x^8+x^4+x^3+x^2+1.
 inline uint32_t Generator(int32_t m) {
-    constexpr uint32_t kGenerators[] = {0xB, 0x13, 0x25, 0x43, 0x89, 0x11D};
+    static constexpr uint32_t kGenerators[] = {0xB, 0x13, 0x25, 0x43, 0x89, 0x11D};
     return kGenerators[m - 3];
 }
 
@@ -54,11 +47,7 @@ inline std::vector<int32_t> Encode(int32_t n, const std::vector<int32_t>& info) 
     return word;
 }
 
-struct SoftWord {
-    std::vector<uint8_t> hard;
-    std::vector<int32_t> soft;
-    uint8_t kept = 2, corrected = 2;
-};
+struct SoftWord { std::vector<uint8_t> hard; std::vector<int32_t> soft; uint8_t kept = 2, corrected = 2; };
 
 // The best of the algebraic decision D and every codeword that inverts the
 // two least reliable positions p1, p2 of D (signed by agreement with the
@@ -66,8 +55,7 @@ struct SoftWord {
 // ties go to D, then to the competitor whose smaller position, counted
 // cyclically from p1, comes first. Each returned reliability is the smallest
 // metric gap to an examined codeword with the other bit there.
-inline SoftWord DecodeHamming(int32_t n, const std::vector<uint8_t>& hard,
-                              const std::vector<int32_t>& soft) {
+inline SoftWord DecodeHamming(int32_t n, const std::vector<uint8_t>& hard, const std::vector<int32_t>& soft) {
     // unit[i] = x^(n-2-i) mod g(x), the remainder of a single 1 at i.
     const int32_t m = OrderOf(n);
     std::vector<uint32_t> unit(n, 0);
@@ -85,8 +73,7 @@ inline SoftWord DecodeHamming(int32_t n, const std::vector<uint8_t>& hard,
     std::vector<int32_t> signedSoft(n), order(n);
     for (int32_t i = 0; i < n; ++i) signedSoft[i] = d[i] == hard[i] ? soft[i] : -soft[i];
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int32_t x, int32_t y) { return signedSoft[x] < signedSoft[y]; });
+    std::stable_sort(order.begin(), order.end(), [&](int32_t x, int32_t y) { return signedSoft[x] < signedSoft[y]; });
     int32_t p1 = order[0], p2 = order[1];
     if (p1 == n - 1) std::swap(p1, p2);
 
@@ -103,16 +90,12 @@ inline SoftWord DecodeHamming(int32_t n, const std::vector<uint8_t>& hard,
     });
     flips.insert(flips.begin(), std::vector<int32_t>{});
 
-    std::vector<int32_t> metric;
     int32_t metricOfD = 0;
     for (int32_t i = 0; i < n; ++i) metricOfD += d[i] != hard[i] ? soft[i] : 0;
-    for (const auto& f : flips) {
-        int32_t sum = metricOfD;
-        for (int32_t p : f) sum += signedSoft[p];
-        metric.push_back(sum);
-    }
+    std::vector<int32_t> metric(flips.size(), metricOfD);
     size_t winner = 0;
-    for (size_t c = 1; c < flips.size(); ++c) {
+    for (size_t c = 0; c < flips.size(); ++c) {
+        for (int32_t p : flips[c]) metric[c] += signedSoft[p];
         if (metric[c] < metric[winner]) winner = c;
     }
 
@@ -130,8 +113,7 @@ inline SoftWord DecodeHamming(int32_t n, const std::vector<uint8_t>& hard,
             }
         }
     }
-    out.kept = winner == 0 ? 1 : 0;
-    out.corrected = syndrome == 0 && winner == 0 ? 0 : 1;
+    out.kept = winner == 0 ? 1 : 0, out.corrected = syndrome == 0 && winner == 0 ? 0 : 1;
     return out;
 }
 

@@ -1,14 +1,12 @@
-// Iterative product decoder. The plain decoder, called directly, against a
-// reference written line by line from the description of the two schedules;
-// every fast path this CPU can run against the plain decoder, every buffer
-// and the pass counter compared; literal pass counts; round trips.
+// Iterative product decoder: the plain decoder against a reference written line by line from
+// the two schedules; every fast path this CPU runs against the plain decoder, every buffer and
+// the pass counter compared; the fast row inputs; literal pass counts; round trips.
 #include "decoder/product_decoder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <iterator>
 #include <limits>
 #include <ostream>
@@ -16,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "decoder/fast_product_decoder.h"
 #include "decoder/parity_decoder.h"
 #include "decoder/product_decoder_dispatch.h"
 #include "decoder/word_steps.h"
@@ -29,12 +26,9 @@ namespace {
 struct Geometry {
     int32_t nx, ny, nz, kx, ky, kz;
     int32_t maxIterations;  // keeps the large blocks quick under sanitizers and emulation
-
     int32_t N() const { return nx * ny * nz; }
-    int32_t K() const { return kx * ky * kz; }
     int32_t Plane() const { return nx * ny; }
     bool ThreeD() const { return kz >= 2; }
-    int32_t Index(int32_t x, int32_t y, int32_t z) const { return nx * ny * z + nx * y + x; }
 };
 
 std::ostream& operator<<(std::ostream& out, const Geometry& g) {
@@ -45,158 +39,105 @@ std::ostream& operator<<(std::ostream& out, const Geometry& g) {
 // k would name the 256 Hamming code), mixed axes, a 2D block inside a 3D
 // buffer, and line counts that leave part of a group of 8 or 16 lanes empty.
 const Geometry kGeometries[] = {
-    {8, 8, 1, 4, 4, 1, 20},     {16, 16, 1, 11, 11, 1, 20},  {32, 32, 1, 26, 26, 1, 12},
-    {64, 64, 1, 57, 57, 1, 9},  {128, 16, 1, 120, 11, 1, 9}, {16, 128, 1, 11, 120, 1, 9},
-    {256, 8, 1, 247, 4, 1, 6},  {8, 256, 1, 4, 247, 1, 6},   {2, 2, 1, 1, 1, 1, 20},
-    {7, 5, 1, 6, 4, 1, 20},     {248, 3, 1, 247, 2, 1, 8},   {3, 256, 1, 2, 255, 1, 8},
-    {17, 64, 1, 16, 57, 1, 9},  {64, 24, 1, 57, 23, 1, 9},   {8, 40, 1, 4, 39, 1, 12},
-    {16, 16, 4, 11, 11, 1, 12}, {8, 8, 8, 4, 4, 4, 12},      {16, 16, 16, 11, 11, 11, 7},
-    {8, 16, 32, 4, 11, 26, 7},  {5, 8, 3, 4, 4, 2, 12},      {16, 4, 256, 11, 3, 255, 5},
-    {32, 3, 8, 26, 2, 4, 8},    {2, 256, 2, 1, 247, 1, 5},   {4, 4, 256, 3, 3, 247, 4},
+    {8, 8, 1, 4, 4, 1, 20},    {16, 16, 1, 11, 11, 1, 20}, {32, 32, 1, 26, 26, 1, 12}, {64, 64, 1, 57, 57, 1, 9},
+    {128, 16, 1, 120, 11, 1, 9}, {16, 128, 1, 11, 120, 1, 9}, {256, 8, 1, 247, 4, 1, 6}, {8, 256, 1, 4, 247, 1, 6},
+    {2, 2, 1, 1, 1, 1, 20},    {7, 5, 1, 6, 4, 1, 20},     {248, 3, 1, 247, 2, 1, 8},  {3, 256, 1, 2, 255, 1, 8},
+    {17, 64, 1, 16, 57, 1, 9}, {64, 24, 1, 57, 23, 1, 9},  {8, 40, 1, 4, 39, 1, 12},   {16, 16, 4, 11, 11, 1, 12},
+    {8, 8, 8, 4, 4, 4, 12},    {16, 16, 16, 11, 11, 11, 7}, {8, 16, 32, 4, 11, 26, 7}, {5, 8, 3, 4, 4, 2, 12},
+    {16, 4, 256, 11, 3, 255, 5}, {32, 3, 8, 26, 2, 4, 8},  {2, 256, 2, 1, 247, 1, 5},  {4, 4, 256, 3, 3, 247, 4},
 };
 
-enum ChannelKind {
-    kNoisyCodeword,  // a code block sent through noise: decoding converges
-    kUniform,        // values over the clipping edges
-    kTies,           // -2 ... 2: many equal reliabilities and pair scores
-    kExtreme,        // INT32_MIN, INT32_MAX, 0 and clip-edge values
-    kCleanCodeword,  // +-31 on a code block: feedback saturates at SoftLimit
-};
+// A noisy code block converges; uniform values cross the clipping edges;
+// -2 ... 2 make many equal reliabilities and pair scores; the extremes of
+// int32_t meet the clip; a clean block at +-31 saturates the feedback.
+enum ChannelKind { kNoisyCodeword, kUniform, kTies, kExtreme, kCleanCodeword };
 const char* const kKindNames[] = {"noisy codeword", "uniform", "ties", "extreme", "clean codeword"};
 
 std::vector<int32_t> EncodeRandom(const Geometry& g, std::mt19937& rng) {
-    std::vector<double> info(g.K());
+    std::vector<double> info(g.kx * g.ky * g.kz);
     for (double& bit : info) bit = static_cast<double>(rng() & 1u);
     std::vector<int32_t> out(g.N()), grid(g.N()), block(g.N(), 0), word(256), parity(16);
-    EncodeProductBlock(0, info.data(), out.data(), grid.data(), block.data(), word.data(),
-                       parity.data(), g.nx, g.ny, g.nz, g.kx, g.ky, g.kz, g.N());
+    EncodeProductBlock(0, info.data(), out.data(), grid.data(), block.data(), word.data(), parity.data(), g.nx,
+                       g.ny, g.nz, g.kx, g.ky, g.kz, g.N());
     return block;
 }
 
-// Code blocks are sent as +-16 plus Gaussian noise of the given deviation.
-std::vector<int32_t> MakeChannel(const Geometry& g, ChannelKind kind, std::mt19937& rng,
-                                 const std::vector<int32_t>& block = {}, double sigma = 14.0) {
-    std::vector<int32_t> channel(g.N());
-    if (kind == kNoisyCodeword || kind == kCleanCodeword) {
-        const std::vector<int32_t> sent = block.empty() ? EncodeRandom(g, rng) : block;
-        std::normal_distribution<double> noise(0.0, sigma);
-        for (int32_t e = 0; e < g.N(); ++e) {
-            const int32_t level = sent[e] ? 16 : -16;
-            channel[e] = kind == kCleanCodeword ? 2 * level - level / 16
-                                                : level + static_cast<int32_t>(noise(rng));
-        }
-    } else if (kind == kExtreme) {
-        const int32_t pool[] = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
-                                0, 31, -31, 32, -32, 1, -1};
-        for (int32_t& v : channel) v = pool[rng() % std::size(pool)];
-    } else {
-        const int32_t span = kind == kTies ? 2 : 45;
-        std::uniform_int_distribution<int32_t> value(-span, span);
-        for (int32_t& v : channel) v = value(rng);
+// Everything a decode reads and writes. Code blocks are sent as +-16 plus noise; decisions
+// and stores start as junk every decoder must treat alike (stores zeroed, others kept).
+struct Buffers { std::vector<int32_t> channel, decisions, a, b; int32_t passCounter = 0; };
+
+Buffers MakeBuffers(const Geometry& g, ChannelKind kind, std::mt19937& rng, std::vector<int32_t> sent = {},
+                    double sigma = 14.0) {
+    const int32_t pool[] = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), 0, 31, -31,
+                            32, -32, 1, -1};
+    std::uniform_int_distribution<int32_t> value(kind == kTies ? -2 : -45, kind == kTies ? 2 : 45), junk(-30000, 30000);
+    std::normal_distribution<double> noise(0.0, sigma);
+    if ((kind == kNoisyCodeword || kind == kCleanCodeword) && sent.empty()) sent = EncodeRandom(g, rng);
+    Buffers run{std::vector<int32_t>(g.N()), std::vector<int32_t>(g.N()), std::vector<int32_t>(g.N()),
+                std::vector<int32_t>(g.N())};
+    for (int32_t e = 0; e < g.N(); ++e) {
+        const int32_t level = sent.empty() ? 0 : sent[e] ? 16 : -16;
+        run.channel[e] = kind == kCleanCodeword   ? 2 * level - level / 16
+                         : kind == kNoisyCodeword ? level + static_cast<int32_t>(noise(rng))
+                         : kind == kExtreme       ? pool[rng() % std::size(pool)]
+                                                  : value(rng);
+        run.decisions[e] = junk(rng) & 7, run.a[e] = junk(rng), run.b[e] = junk(rng);
     }
-    return channel;
+    return run;
 }
 
-// Everything a decode reads and writes, prefilled with junk that every
-// decoder must treat alike (stores zeroed, decisions of undecoded elements kept).
-struct Buffers {
-    std::vector<int32_t> channel, decisions, a, b;
-    int32_t passCounter = 0;
-};
-
-Buffers MakeBuffers(const Geometry& g, std::vector<int32_t> channel, std::mt19937& rng) {
-    std::uniform_int_distribution<int32_t> junk(-30000, 30000);
-    Buffers buffers{std::move(channel), std::vector<int32_t>(g.N()), std::vector<int32_t>(g.N()),
-                    std::vector<int32_t>(g.N()), 0};
-    for (int32_t& v : buffers.decisions) v = junk(rng) & 7;
-    for (int32_t& v : buffers.a) v = junk(rng);
-    for (int32_t& v : buffers.b) v = junk(rng);
-    return buffers;
-}
-
-struct Call {
-    int32_t iterations;
-    uint32_t selectstp;
-    int32_t weight[3];  // X, Y, Z in sixteenths
-};
-
-std::ostream& operator<<(std::ostream& out, const Call& c) {
-    return out << "iterations " << c.iterations << " selectstp " << c.selectstp << " weights "
-               << c.weight[0] << "," << c.weight[1] << "," << c.weight[2];
-}
+struct Call { int32_t iterations; uint32_t selectstp; int32_t weight[3]; };  // weights X, Y, Z in sixteenths
 
 void RunDecode(ProductDecoderFunction decode, const Geometry& g, const Call& c, Buffers& buffers) {
     SetDecoderPassCounter(-12345);
-    decode(c.iterations, c.selectstp, buffers.channel.data(), buffers.decisions.data(), g.nx,
-           g.kx, g.ny, g.ky, g.nz, g.kz, g.N(), c.weight[0], c.weight[1], c.weight[2], g.Plane(),
-           buffers.a.data(), buffers.b.data());
+    decode(c.iterations, c.selectstp, buffers.channel.data(), buffers.decisions.data(), g.nx, g.kx, g.ny, g.ky,
+           g.nz, g.kz, g.N(), c.weight[0], c.weight[1], c.weight[2], g.Plane(), buffers.a.data(), buffers.b.data());
     buffers.passCounter = DecoderPassCounter();
 }
 
-// ---- reference ----
-
-// Decodes the line through `elements`: row input channel + (A [+ B]) *
-// weight / 16 truncated toward zero and limited to +-SoftLimit, the component
-// decision, and (signed output - row input) into `target`. Returns whether
-// the component decoder corrected anything.
-uint8_t ReferenceLine(int32_t n, int32_t k, int32_t weight, const std::vector<int32_t>& elements,
-                      Buffers& run, bool threeD, std::vector<int32_t>& target) {
-    std::vector<int32_t> input(n), reliability(n);
-    std::vector<uint8_t> bit(n);
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t e = elements[i];
-        const int64_t f = (int64_t{run.a[e]} + (threeD ? run.b[e] : 0)) * weight;
-        const int64_t r = run.channel[e] + (f >= 0 ? f / 16 : -(-f / 16));
-        input[i] = static_cast<int32_t>(std::clamp<int64_t>(r, -SoftLimit, SoftLimit));
-        bit[i] = input[i] > 0;
-        reliability[i] = std::abs(input[i]);
-    }
-    uint8_t corrected = 0;
-    if (n - k == 1) {  // its own test compares it with every parity codeword
-        uint8_t kept = 0;
-        DecodeParityWord(n, bit.data(), reliability.data(), &kept, &corrected);
-    } else {
-        const reference::SoftWord word = reference::DecodeHamming(n, bit, reliability);
-        bit = word.hard;
-        reliability = word.soft;
-        corrected = word.corrected;
-    }
-    for (int32_t i = 0; i < n; ++i) {
-        target[elements[i]] = (bit[i] ? reliability[i] : -reliability[i]) - input[i];
-        run.decisions[elements[i]] = bit[i];
-    }
-    return corrected;
-}
-
-// The element lists of every line of one axis, in pass order: X rows z, y;
-// Y columns z, x; Z lines y, x.
-std::vector<std::vector<int32_t>> LinesOf(const Geometry& g, int axis, int32_t planes) {
-    const int32_t length[3] = {g.nx, g.ny, g.nz};
-    std::vector<std::vector<int32_t>> lines;
-    for (int32_t z = 0; z < (axis == 2 ? 1 : planes); ++z)
-        for (int32_t y = 0; y < (axis == 1 ? 1 : g.ny); ++y)
-            for (int32_t x = 0; x < (axis == 0 ? 1 : g.nx); ++x) {
-                lines.emplace_back();
-                for (int32_t t = 0; t < length[axis]; ++t)
-                    lines.back().push_back(
-                        g.Index(x + (axis == 0) * t, y + (axis == 1) * t, z + (axis == 2) * t));
-            }
-    return lines;
-}
-
-// 2D: X Y X Y ... on the first plane, one store A (its first plane zeroed).
-// 3D: X Y Z X ... with A and B zeroed, each pass reading A + B and writing
-// the older of the two. The counter starts at 1 and counts passes.
+// Each line: row input channel + (A [+ B]) * weight / 16 truncated toward
+// zero and limited to +-SoftLimit, the component decision, and (signed
+// output - row input) into the pass's store; lines of an axis in order of the
+// other coordinates, the outer one first. 2D: X Y X Y ... on the first plane,
+// one store A (its first plane zeroed). 3D: X Y Z X ... with A and B zeroed,
+// each pass reading A + B and writing the older of the two. The counter
+// starts at 1 and counts passes.
 void ReferenceDecode(const Geometry& g, const Call& c, Buffers& run) {
     for (int32_t& v : run.channel) v = std::clamp(v, -31, 31);
-    const int32_t axes[3][2] = {{g.nx, g.kx}, {g.ny, g.ky}, {g.nz, g.kz}};
+    const int32_t length[3] = {g.nx, g.ny, g.nz}, info[3] = {g.kx, g.ky, g.kz}, planes = g.ThreeD() ? g.nz : 1;
     const bool stop = c.selectstp != 0;
     int32_t counter = 1;
     auto pass = [&](int axis, std::vector<int32_t>& target) {
-        uint8_t activity = 0;
-        for (const auto& line : LinesOf(g, axis, g.ThreeD() ? g.nz : 1))
-            activity |= ReferenceLine(axes[axis][0], axes[axis][1], c.weight[axis], line, run,
-                                      g.ThreeD(), target);
+        const int32_t n = length[axis];
+        std::vector<int32_t> line(n), input(n), reliability(n);
+        std::vector<uint8_t> bit(n);
+        uint8_t activity = 0, corrected = 0, kept = 0;
+        for (int32_t z = 0; z < (axis == 2 ? 1 : planes); ++z) {
+            for (int32_t y = 0; y < (axis == 1 ? 1 : g.ny); ++y) {
+                for (int32_t x = 0; x < (axis == 0 ? 1 : g.nx); ++x) {
+                    for (int32_t i = 0; i < n; ++i) {
+                        const int32_t e = line[i] = g.Plane() * (z + (axis == 2) * i) + g.nx * (y + (axis == 1) * i) +
+                                                    x + (axis == 0) * i;
+                        const int64_t f = (int64_t{run.a[e]} + (g.ThreeD() ? run.b[e] : 0)) * c.weight[axis];
+                        const int64_t r = run.channel[e] + (f >= 0 ? f / 16 : -(-f / 16));
+                        input[i] = static_cast<int32_t>(std::clamp<int64_t>(r, -SoftLimit, SoftLimit));
+                        bit[i] = input[i] > 0;
+                        reliability[i] = std::abs(input[i]);
+                    }
+                    if (n - info[axis] == 1) {  // its own test compares it with every parity codeword
+                        DecodeParityWord(n, bit.data(), reliability.data(), &kept, &corrected);
+                    } else {
+                        const reference::SoftWord word = reference::DecodeHamming(n, bit, reliability);
+                        bit = word.hard, reliability = word.soft, corrected = word.corrected;
+                    }
+                    activity |= corrected;
+                    for (int32_t i = 0; i < n; ++i) {
+                        target[line[i]] = (bit[i] ? reliability[i] : -reliability[i]) - input[i];
+                        run.decisions[line[i]] = bit[i];
+                    }
+                }
+            }
+        }
         ++counter;
         return activity;
     };
@@ -222,27 +163,22 @@ void ReferenceDecode(const Geometry& g, const Call& c, Buffers& run) {
     run.passCounter = counter;
 }
 
-// ---- comparisons ----
-
 // Reports the first differing index of each buffer, not whole buffers.
 void ExpectSameResult(const Buffers& expected, const Buffers& actual) {
-    const auto mismatch = [](const std::vector<int32_t>& x, const std::vector<int32_t>& y) {
-        return std::mismatch(x.begin(), x.end(), y.begin()).first - x.begin();
-    };
-    const auto size = static_cast<std::ptrdiff_t>(expected.channel.size());
-    EXPECT_EQ(mismatch(expected.decisions, actual.decisions), size) << "decisions";
-    EXPECT_EQ(mismatch(expected.channel, actual.channel), size) << "channel";
-    EXPECT_EQ(mismatch(expected.a, actual.a), size) << "store A";
-    EXPECT_EQ(mismatch(expected.b, actual.b), size) << "store B";
+    const char* names[] = {"decisions", "channel", "store A", "store B"};
+    const std::vector<int32_t>* x[] = {&expected.decisions, &expected.channel, &expected.a, &expected.b};
+    const std::vector<int32_t>* y[] = {&actual.decisions, &actual.channel, &actual.a, &actual.b};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(*x[i] == *y[i]) << names[i] << " differ first at "
+                                    << std::mismatch(x[i]->begin(), x[i]->end(), y[i]->begin()).first - x[i]->begin();
     EXPECT_EQ(expected.passCounter, actual.passCounter) << "pass counter";
 }
 
 std::vector<ProductDecoderPath> FastPathsOfThisCpu() {
     std::vector<ProductDecoderPath> paths;
-    for (ProductDecoderPath path : {ProductDecoderPath::kPortable, ProductDecoderPath::kSse2,
-                                    ProductDecoderPath::kAvx2}) {
+    for (ProductDecoderPath path :
+         {ProductDecoderPath::kPortable, ProductDecoderPath::kSse2, ProductDecoderPath::kAvx2})
         if (ProductDecoderOf(path) != nullptr) paths.push_back(path);
-    }
     return paths;
 }
 
@@ -260,35 +196,31 @@ std::vector<Call> CallsFor(const Geometry& g, uint32_t seed) {
             {noPass[pick() % 3], stop, {weight(pick), weight(pick), weight(pick)}}};
 }
 
-// Runs `decode` and the expected decoder on one fresh random case; false on
-// a mismatch, so that the callers stop and a fault reports once.
+// One fresh random case; false on a mismatch, so that the callers stop and a fault reports once.
 template <typename Expected>
-bool CompareOnce(ProductDecoderFunction decode, const char* name, Expected expectedDecode,
-                 const Geometry& g, ChannelKind kind, const Call& call, uint32_t seed) {
+bool CompareOnce(ProductDecoderFunction decode, const char* name, Expected expectedDecode, const Geometry& g,
+                 ChannelKind kind, const Call& call, uint32_t seed) {
     std::mt19937 rng(seed);
-    const Buffers input = MakeBuffers(g, MakeChannel(g, kind, rng), rng);
+    const Buffers input = MakeBuffers(g, kind, rng);
     Buffers expected = input, actual = input;
     expectedDecode(g, call, expected);
     RunDecode(decode, g, call, actual);
-    SCOPED_TRACE(testing::Message() << name << " " << g << " " << kKindNames[kind] << " " << call
-                                    << " seed " << seed);
+    SCOPED_TRACE(testing::Message() << name << " " << g << " " << kKindNames[kind] << " iterations " << call.iterations
+                                    << " selectstp " << call.selectstp << " weights " << call.weight[0] << ","
+                                    << call.weight[1] << "," << call.weight[2] << " seed " << seed);
     ExpectSameResult(expected, actual);
     return !testing::Test::HasFailure();
 }
 
-const ChannelKind kKinds[] = {kNoisyCodeword, kUniform, kTies, kExtreme, kCleanCodeword};
-
-// Every geometry class with every channel kind and the calls of CallsFor:
-// all four natively, one in turn under emulation. False on a mismatch.
+// Every geometry and channel kind with all calls of CallsFor natively, one in turn emulated.
 template <typename Expected>
 bool Sweep(ProductDecoderFunction decode, const char* name, Expected expected, uint32_t seed) {
     int32_t turn = 0;
     for (const Geometry& g : kGeometries) {
-        for (ChannelKind kind : kKinds) {
+        for (ChannelKind kind : {kNoisyCodeword, kUniform, kTies, kExtreme, kCleanCodeword}) {
             const std::vector<Call> calls = CallsFor(g, seed);
-            for (int32_t i = 0; i < RandomTrials(4); ++i, ++seed) {
+            for (int32_t i = 0; i < RandomTrials(4); ++i, ++seed)
                 if (!CompareOnce(decode, name, expected, g, kind, calls[(turn + i) % 4], seed)) return false;
-            }
             ++turn;
         }
     }
@@ -299,15 +231,14 @@ TEST(ProductDecoder, PlainEqualsReferenceOnEveryGeometryClass) {
     Sweep(&DecodeProductBlockPlain, "plain", ReferenceDecode, TestSeed(106u));
 }
 
-// Every fast path, forced through the dispatcher, against the plain decoder
-// on every geometry class, then on many small blocks: the cheapest way to
-// meet rare tie patterns.
+// Every fast path, forced through the dispatcher, against the plain decoder on every geometry
+// class, then on many small blocks: the cheapest way to meet rare tie patterns.
 TEST(FastProductDecoder, EqualsPlain) {
     const auto plain = [](const Geometry& g, const Call& c, Buffers& b) {
         RunDecode(&DecodeProductBlockPlain, g, c, b);
     };
-    const Geometry small[] = {{8, 8, 1, 4, 4, 1, 6}, {16, 8, 1, 11, 4, 1, 6},
-                              {8, 8, 2, 4, 4, 1, 6}, {4, 8, 8, 3, 4, 4, 6}};
+    const Geometry small[] = {{8, 8, 1, 4, 4, 1, 6}, {16, 8, 1, 11, 4, 1, 6}, {8, 8, 2, 4, 4, 1, 6},
+                              {4, 8, 8, 3, 4, 4, 6}};
     const ProductDecoderPath before = ProductDecoderPathInUse();
     for (ProductDecoderPath path : FastPathsOfThisCpu()) {
         ASSERT_TRUE(SetProductDecoderPath(path));
@@ -318,8 +249,7 @@ TEST(FastProductDecoder, EqualsPlain) {
         for (int32_t trial = 0; same && trial < RandomTrials(150); ++trial) {
             for (const Geometry& g : small) {
                 const Call call = CallsFor(g, seed)[trial % 2];
-                same = same && CompareOnce(&DecodeProductBlock, name, plain, g, kKinds[trial % 3],
-                                           call, seed++);
+                same = same && CompareOnce(&DecodeProductBlock, name, plain, g, ChannelKind(trial % 3), call, seed++);
             }
         }
     }
@@ -327,39 +257,29 @@ TEST(FastProductDecoder, EqualsPlain) {
 }
 
 // The weighted feedback of every path's lanes against RowInput, for every
-// weight: every store value a two-dimensional pass can read (|E| <= 20450),
-// and in three dimensions sums A + B up to 40900, beyond 16 bits, which full
-// blocks rarely reach.
+// weight and every store value a pass can read (|E| <= 20450), alone (2D) and
+// in sums A + B up to 40900 (3D), beyond 16 bits, which full blocks rarely reach.
 TEST(FastRowInputs, EqualPlainRowInputOverTheWholeStoreRange) {
     constexpr int32_t kStoreLimit = 20450;
     const int16_t channels[16] = {-31, 31, 0, -1, 1, 30, -30, 31, -31, 0, 5, -5, 31, -31, 2, -2};
-    const int16_t edges[] = {0,     1,     15,    16,    17,    255,   256,    4089,  4090,
-                             4091,  8180,  16360, 16383, 16384, 20000, 20449,  20450, -1,
-                             -15,   -16,   -17,   -4090, -8180, -16360, -16384, -20449, -20450};
+    const int16_t edges[] = {0, 1, 15, 16, 17, 255, 256, 4089, 4090, 4091, 8180, 16360, 16383, 16384, 20000, 20449,
+                             20450, -1, -15, -16, -17, -4090, -8180, -16360, -16384, -20449, -20450};
     for (ProductDecoderPath path : FastPathsOfThisCpu()) {
         const RowInputsFunction rowInputs = RowInputsOf(path);
         ASSERT_NE(rowInputs, nullptr) << ProductDecoderPathName(path);
         int16_t a[16], b[16], out[16];
         for (int16_t weight = 1; weight <= 16; ++weight) {
-            SCOPED_TRACE(testing::Message() << ProductDecoderPathName(path) << " weight " << weight);
-            for (int32_t first = -kStoreLimit; first <= kStoreLimit; first += 16) {
-                for (int32_t l = 0; l < 16; ++l)
+            for (int32_t first = -kStoreLimit, turn = 0; first <= kStoreLimit; first += 16, ++turn) {
+                for (int32_t l = 0; l < 16; ++l) {
                     a[l] = static_cast<int16_t>(std::min(first + l, kStoreLimit));
-                rowInputs(channels, a, nullptr, weight, out);
-                for (int32_t l = 0; l < 16; ++l)
-                    ASSERT_EQ(out[l], RowInput(channels[l], a[l], weight))
-                        << "2D E " << a[l] << " lane " << l;
-            }
-            for (int16_t edgeA : edges) {
-                for (size_t j = 0; j < std::size(edges); j += 16) {
-                    for (int32_t l = 0; l < 16; ++l) {
-                        a[l] = edgeA;
-                        b[l] = edges[(j + static_cast<size_t>(l)) % std::size(edges)];
-                    }
-                    rowInputs(channels, a, b, weight, out);
+                    b[l] = edges[(turn + l) % std::size(edges)];
+                }
+                for (const int16_t* second : {static_cast<const int16_t*>(nullptr), static_cast<const int16_t*>(b)}) {
+                    rowInputs(channels, a, second, weight, out);
                     for (int32_t l = 0; l < 16; ++l)
-                        ASSERT_EQ(out[l], RowInput(channels[l], a[l] + b[l], weight))
-                            << "3D A " << a[l] << " B " << b[l] << " lane " << l;
+                        ASSERT_EQ(out[l], RowInput(channels[l], a[l] + (second ? b[l] : 0), weight))
+                            << ProductDecoderPathName(path) << " weight " << weight << " A " << a[l] << " B "
+                            << (second ? b[l] : 0) << " lane " << l;
                 }
             }
         }
@@ -378,14 +298,12 @@ TEST(ProductDecoder, PassCounts) {
     };
     std::mt19937 rng(TestSeed(101u));
     for (const auto& c : cases) {
-        Buffers run = MakeBuffers(c.g, MakeChannel(c.g, kCleanCodeword, rng), rng);
+        Buffers run = MakeBuffers(c.g, kCleanCodeword, rng);
         RunDecode(&DecodeProductBlockPlain, c.g, Call{c.iterations, c.stop, {7, 7, 7}}, run);
-        EXPECT_EQ(run.passCounter, c.expectedCounter)
-            << c.g << " iterations " << c.iterations << " stop " << c.stop;
+        EXPECT_EQ(run.passCounter, c.expectedCounter) << c.g << " iterations " << c.iterations << " stop " << c.stop;
     }
-    // The counter is per thread: a decode elsewhere leaves this thread's alone.
     const int32_t counter = DecoderPassCounter();
-    Buffers other = MakeBuffers(g2, MakeChannel(g2, kCleanCodeword, rng), rng);
+    Buffers other = MakeBuffers(g2, kCleanCodeword, rng);
     std::thread([&] { RunDecode(&DecodeProductBlockPlain, g2, Call{5, 0, {7, 7, 7}}, other); }).join();
     EXPECT_EQ(other.passCounter, 7);
     EXPECT_EQ(DecoderPassCounter(), counter);
@@ -397,12 +315,11 @@ TEST(ProductDecoder, RoundTripsThroughTheEncoder) {
     int32_t channelErrors = 0;
     for (const Geometry& g : kGeometries) {
         const std::vector<int32_t> block = EncodeRandom(g, rng);
-        Buffers run = MakeBuffers(g, MakeChannel(g, kNoisyCodeword, rng, block, 5.5), rng);
+        Buffers run = MakeBuffers(g, kNoisyCodeword, rng, block, 5.5);
         for (int32_t e = 0; e < g.N(); ++e) channelErrors += (run.channel[e] > 0) != (block[e] == 1);
         RunDecode(&DecodeProductBlockPlain, g, Call{16, 0, {7, 7, 7}}, run);
         const int32_t decoded = g.ThreeD() ? g.N() : g.Plane();
-        EXPECT_TRUE(std::equal(block.begin(), block.begin() + decoded, run.decisions.begin()))
-            << g << " seed " << seed;
+        EXPECT_TRUE(std::equal(block.begin(), block.begin() + decoded, run.decisions.begin())) << g << " seed " << seed;
     }
     EXPECT_GT(channelErrors, 20) << "the noise should have flipped some hard decisions";
 }

@@ -1,94 +1,68 @@
-// BPSK quantiser and soft-value conversion: worked quantiser values, level
-// saturation, defined results for NaN and huge inputs, and the helical
-// placement of received values.
+// BPSK quantiser and soft-value conversion: worked values, level saturation,
+// defined results for NaN and huge inputs, and the helical placement.
 #include "decoder/quantizer.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
 
 namespace {
 
-constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
-constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-const double kInf = std::numeric_limits<double>::infinity();
-
-// Quantises each value on its own, in block order (no deinterleave).
-int32_t QuantizeOne(int32_t resolution, double quantLimit, double value) {
-    int32_t channel = -12345;
-    QuantizeBlock(resolution, quantLimit, 0, &value, &channel, 1, 1, 1, 1);
-    return channel;
-}
+constexpr int32_t kMax = std::numeric_limits<int32_t>::max(), kMin = std::numeric_limits<int32_t>::min();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN(), kInf = std::numeric_limits<double>::infinity();
 
 TEST(Quantizer, BpskValues) {
-    struct Case {
-        int32_t resolution;
-        double quantLimit, value;
-        int32_t expected;
-    };
-    const Case cases[] = {
+    const struct { int32_t resolution; double quantLimit, value; int32_t expected; } cases[] = {
         // 5 bits at limit 1.0: levels 16, scale 16, output -16 ... 15.
-        {5, 1.0, 0.99, 15},   {5, 1.0, 1.0, 15},    {5, 1.0, 1.5, 15},   {5, 1.0, -1.0, -16},
-        {5, 1.0, -1.5, -16},  {5, 1.0, 0.03, 0},    {5, 1.0, -0.03, -1}, {5, 1.0, 0.0, 0},
-        {5, 1.0, 0.5, 8},     {5, 1.0, -0.5, -8},   {5, 1.0, kInf, 15},  {5, 1.0, -kInf, -16},
-        // The default limit 1.4: scale 16 / 1.4.
-        {5, 1.4, 1.0, 11},    {5, 1.4, -1.0, -12},
-        // 1 bit: levels 1, only 0 and -1.
-        {1, 1.0, 0.7, 0},     {1, 1.0, 5.0, 0},     {1, 1.0, -0.2, -1},  {1, 1.0, -5.0, -1},
+        {5, 1.0, 0.99, 15}, {5, 1.0, 1.0, 15}, {5, 1.0, 1.5, 15}, {5, 1.0, -1.0, -16}, {5, 1.0, -1.5, -16},
+        {5, 1.0, 0.03, 0}, {5, 1.0, -0.03, -1}, {5, 1.0, 0.0, 0}, {5, 1.0, 0.5, 8}, {5, 1.0, -0.5, -8},
+        {5, 1.0, kInf, 15}, {5, 1.0, -kInf, -16}, {5, 1.0, kNaN, 0},
+        {5, 1.4, 1.0, 11}, {5, 1.4, -1.0, -12},  // the default limit: scale 16 / 1.4
+        {1, 1.0, 0.7, 0}, {1, 1.0, 5.0, 0}, {1, 1.0, -0.2, -1}, {1, 1.0, -5.0, -1},  // 1 bit: levels 1
         // Levels 2^(resolution-1), saturating at 2^30 from resolution 31 on.
-        {6, 1.0, 9.0, 31},    {6, 1.0, -9.0, -32},  {8, 2.0, 9.0, 127},  {8, 2.0, -9.0, -128},
-        {30, 1.0, 0.5, 1 << 28},  {31, 1.0, 0.5, 1 << 29},  {31, 1.0, -0.5, -(1 << 29)},
-        {32, 1.0, 0.5, 1 << 29},  {100, 1.0, -0.5, -(1 << 29)}, {kMax, 1.0, -0.5, -(1 << 29)},
-        // An infinite limit passes the node's check (it is > 0): scale 0.
-        {kMax, kInf, 0.7, 0},     {5, kInf, -0.7, 0},
+        {6, 1.0, 9.0, 31}, {6, 1.0, -9.0, -32}, {8, 2.0, 9.0, 127}, {8, 2.0, -9.0, -128},
+        {30, 1.0, 0.5, 1 << 28}, {31, 1.0, 0.5, 1 << 29}, {31, 1.0, -0.5, -(1 << 29)},
+        {32, 1.0, 0.5, 1 << 29}, {100, 1.0, -0.5, -(1 << 29)}, {kMax, 1.0, -0.5, -(1 << 29)},
+        {kMax, kInf, 0.7, 0}, {5, kInf, -0.7, 0},  // an infinite limit passes the node's check: scale 0
         // A limit below the clipping margin pulls beyond the opposite limit;
         // the product then exceeds int32_t and saturates instead of overflowing.
         {31, 1e-9, 5.0, kMax},
-        {5, 1.0, kNaN, 0},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(QuantizeOne(c.resolution, c.quantLimit, c.value), c.expected)
-            << "resolution " << c.resolution << " limit " << c.quantLimit << " value " << c.value;
+    for (const auto& c : cases) {
+        double value = c.value;
+        int32_t channel = -12345;
+        QuantizeBlock(c.resolution, c.quantLimit, 0, &value, &channel, 1, 1, 1, 1);
+        EXPECT_EQ(channel, c.expected) << c.resolution << " bits, limit " << c.quantLimit << ", value " << c.value;
     }
 }
 
 TEST(Quantizer, ClippedAmplitudesAreWrittenBack) {
     std::vector<double> received = {1.5, 1.0, -1.0, -7.0, 0.25, 0.999999};
-    const std::vector<double> expected = {1.0 - 0.000001, 1.0 - 0.000001, -1.0 + 0.000001,
-                                          -1.0 + 0.000001, 0.25, 0.999999};
     std::vector<int32_t> channel(received.size());
     QuantizeBlock(5, 1.0, 0, received.data(), channel.data(), 6, 1, 1, 6);
-    EXPECT_EQ(received, expected);
+    EXPECT_EQ(received, std::vector<double>({1.0 - 1e-6, 1.0 - 1e-6, -1.0 + 1e-6, -1.0 + 1e-6, 0.25, 0.999999}));
 }
 
 TEST(Quantizer, ConvertSoftValuesTruncatesTowardZero) {
-    const std::vector<double> received = {2.9, -2.9, 0.99, -0.99, 139.0,  -141.0,
-                                          1e12, -1e12, kInf, -kInf, kNaN, 2147483647.5};
-    const std::vector<int32_t> expected = {2, -2, 0, 0, 139, -141, kMax, kMin, kMax, kMin, 0, kMax};
+    const std::vector<double> received = {2.9,  -2.9,  0.99, -0.99, 139.0, -141.0,
+                                          1e12, -1e12, kInf, -kInf, kNaN,  2147483647.5};
     std::vector<int32_t> channel(received.size(), -99);
     ConvertSoftBlock(0, received.data(), channel.data(), 12, 1, 1, 12);
-    EXPECT_EQ(channel, expected);
+    EXPECT_EQ(channel, std::vector<int32_t>({2, -2, 0, 0, 139, -141, kMax, kMin, kMax, kMin, 0, kMax}));
 }
 
 // Received value i lands at (i * s) mod N in both input modes: worked
 // positions of values 0 ... 11 in an 8 x 8 block (s = 9) and in a 4 x 4 x 4
 // block with kz = 2 (s = 21).
 TEST(Quantizer, HelicalPlacement) {
-    const struct {
-        int32_t nx, kz;
-        std::vector<int32_t> positions;
-    } cases[] = {
-        {8, 1, {0, 9, 18, 27, 36, 45, 54, 63, 8, 17, 26, 35}},
-        {4, 2, {0, 21, 42, 63, 20, 41, 62, 19, 40, 61, 18, 39}},
+    const struct { int32_t nx, kz; std::vector<int32_t> positions; } cases[] = {
+        {8, 1, {0, 9, 18, 27, 36, 45, 54, 63, 8, 17, 26, 35}}, {4, 2, {0, 21, 42, 63, 20, 41, 62, 19, 40, 61, 18, 39}},
     };
     for (const auto& c : cases) {
-        std::vector<double> received(64), amplitudes(64, -0.5);
-        for (int32_t i = 0; i < 64; ++i) received[i] = i;
-        for (int32_t i = 0; i < 12; ++i) amplitudes[i] = 0.5;
+        std::vector<double> received(64), amplitudes(64);
+        for (int32_t i = 0; i < 64; ++i) received[i] = i, amplitudes[i] = i < 12 ? 0.5 : -0.5;
         std::vector<int32_t> channel(64, -1), quantized(64, -1);
         ConvertSoftBlock(1, received.data(), channel.data(), c.nx, c.nx, c.kz, 64);
         QuantizeBlock(5, 1.0, 1, amplitudes.data(), quantized.data(), c.nx, c.nx, c.kz, 64);
