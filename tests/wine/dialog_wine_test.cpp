@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "host/records.h"
 
@@ -33,46 +34,39 @@ void Check(bool ok, const std::string& what) {
 
 // ---- helpers the driver thread uses on the dialog ------------------------
 
-HWND WaitForVisibleWindow(const char* caption, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-        HWND window = FindWindowA(nullptr, caption);
-        if (window && IsWindowVisible(window)) return window;
-        Sleep(50);
+// Asks `found` every 50 ms until it answers a window, for at most timeoutMs.
+template <class Find>
+HWND PollFor(Find found, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50, Sleep(50)) {
+        if (HWND window = found()) return window;
     }
     return nullptr;
+}
+
+HWND WaitForVisibleWindow(const char* caption, DWORD timeoutMs) {
+    return PollFor([&] {
+        HWND window = FindWindowA(nullptr, caption);
+        return window && IsWindowVisible(window) ? window : nullptr;
+    }, timeoutMs);
 }
 
 // The file browser: a visible top-level window owned by the dialog.
-struct OwnedSearch {
-    HWND owner;
-    HWND found;
-};
-
-BOOL CALLBACK FindOwned(HWND window, LPARAM parameter) {
-    auto& search = *reinterpret_cast<OwnedSearch*>(parameter);
-    if (GetWindow(window, GW_OWNER) == search.owner && IsWindowVisible(window)) {
-        search.found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND WaitForOwnedPopup(HWND owner, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
-        OwnedSearch search{owner, nullptr};
-        EnumWindows(FindOwned, reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
-        Sleep(100);
-    }
-    return nullptr;
+    return PollFor([&] {
+        std::pair<HWND, HWND> search{owner, nullptr};
+        EnumWindows([](HWND window, LPARAM parameter) -> BOOL {
+            auto& [wanted, found] = *reinterpret_cast<std::pair<HWND, HWND>*>(parameter);
+            if (GetWindow(window, GW_OWNER) != wanted || !IsWindowVisible(window)) return TRUE;
+            found = window;
+            return FALSE;
+        }, reinterpret_cast<LPARAM>(&search));
+        return search.second;
+    }, timeoutMs);
 }
 
 bool WaitUntilGone(HWND window, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-        if (!IsWindow(window) || !IsWindowVisible(window)) return true;
-        Sleep(50);
-    }
-    return false;
+    return PollFor([&] { return !IsWindow(window) || !IsWindowVisible(window) ? window : nullptr; },
+                   timeoutMs) != nullptr;
 }
 
 std::string FieldText(HWND dialog, int id) {
