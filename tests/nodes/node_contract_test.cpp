@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -14,8 +13,6 @@
 
 namespace {
 
-constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr NodeKind kEnc = NodeKind::kEncoder, kDec = NodeKind::kDecoder, kLlr = NodeKind::kLlr;
 
 const char* const kSize = "Code Dimension greater than 256 or Information dimension greater than 255";
@@ -41,17 +38,11 @@ const char* const kQuantLimit = "Quantization limit must be a positive number";
 const char* const kFile = "Error opening constellation file";
 const char* const kLlrLimit = "Quantization limit must be greater than 0.001";
 
-struct Refusal {
-    NodeKind kind;
-    const char* what;
-    void (*edit)(Node&);
-    int32_t code;
-    const char* text;
-};
-
 // Each case changes what its name says; where two values are wrong, the
 // one checked first decides the code.
-const Refusal kRefusals[] = {
+const struct Refusal {
+    NodeKind kind; const char* what; void (*edit)(Node&); int32_t code; const char* text;
+} kRefusals[] = {
     {kEnc, "defaults", [](Node&) {}, 0, ""},
     {kEnc, "size before sign", [](Node& n) { Dims(n.encoder, 300, 0, 64, 57, 1, 1); }, 1, kSize},
     {kEnc, "k above 255", [](Node& n) { n.encoder.kz = 256; }, 1, kSize},
@@ -69,7 +60,6 @@ const Refusal kRefusals[] = {
         n.inputs[0].rate = 247.0 * 247 * 247; n.system.systemRate = 256.0 * 256 * 256; }, 0, ""},
     {kEnc, "rate above system rate", [](Node& n) { n.system.systemRate = 4095.9; }, 7, kRate},
     {kEnc, "rate within 1e-11 of it", [](Node& n) { n.system.systemRate = 4096 - 0.5e-11; }, 0, ""},
-    {kEnc, "negative offset", [](Node& n) { n.encoder.delay = -7.5; }, 0, ""},
     {kEnc, "time step NaN", [](Node& n) { n.system.timeStep = kNan; }, 8, kStep},
     {kEnc, "system rate NaN", [](Node& n) { n.system.systemRate = kNan; }, 8, kSystemRate},
     {kEnc, "system rate infinite", [](Node& n) { n.system.systemRate = kInf; }, 8, kSystemRate},
@@ -77,9 +67,8 @@ const Refusal kRefusals[] = {
     {kEnc, "input period overflows", [](Node& n) { n.inputs[0].rate = 1e-310; }, 8, kInputRate},
     {kEnc, "offset NaN", [](Node& n) { n.encoder.delay = kNan; }, 8, kOffset},
     {kEnc, "offset infinite", [](Node& n) { n.encoder.delay = -kInf; n.encoder.inBits = 0; }, 8, kOffset},
-    {kEnc, "offset in s overflows", [](Node& n) { n.encoder.delay = 1e300; n.inputs[0].rate = 1e-300; }, 8, kOffset},
+    {kEnc, "offset overflows", [](Node& n) { n.encoder.delay = 1e300, n.inputs[0].rate = 1e-300; }, 8, kOffset},
     {kEnc, "infinite input rate fails the rate check", [](Node& n) { n.inputs[0].rate = kInf; }, 7, kRate},
-
     {kDec, "defaults", [](Node&) {}, 0, ""},
     {kDec, "iterations", [](Node& n) { n.decoder.iterations = 129; n.decoder.NUMX = 0; }, 6, kIterations},
     {kDec, "NUMX", [](Node& n) { n.decoder.NUMX = 0; n.decoder.NUMY = 17; }, 7, kWeightX},
@@ -90,22 +79,14 @@ const Refusal kRefusals[] = {
     {kDec, "quantLimit NaN", [](Node& n) { n.decoder.quantLimit = kNan; }, 8, kQuantLimit},
     {kDec, "size", [](Node& n) { Dims(n.decoder, 300, 0, 64, 57, 1, 1); }, 1, kSize},
     {kDec, "k > n", [](Node& n) { n.decoder.ky = 65; }, 2, kOrder},
-    {kDec, "sign", [](Node& n) { n.decoder.kz = 0; }, 3, kSign},
-    {kDec, "X log rule", [](Node& n) { n.decoder.kx = 58; }, 4, kLog},
-    {kDec, "X length", [](Node& n) { Dims(n.decoder, 48, 42, 64, 57, 1, 1); }, 5, kLength},
-    {kDec, "X parity", [](Node& n) { Dims(n.decoder, 10, 9, 64, 57, 1, 1); }, 0, ""},
     {kDec, "Z length", [](Node& n) { Dims(n.decoder, 64, 57, 64, 57, 24, 19); }, 5, kLength},
     {kDec, "no iterations", [](Node& n) { n.decoder.iterations = -5; }, 0, ""},
-    {kDec, "time step NaN", [](Node& n) { n.system.timeStep = kNan; }, 9, kStep},
     {kDec, "time step zero", [](Node& n) { n.system.timeStep = 0; }, 9, kStep},
     {kDec, "input rate infinite", [](Node& n) { n.inputs[0].rate = kInf; }, 9, kInputRate},
     // 6e-309 has a finite period; 3249/4096 of it does not.
     {kDec, "information period overflows", [](Node& n) { n.inputs[0].rate = 6e-309; }, 9, kInputRate},
-    {kDec, "offset NaN", [](Node& n) { n.decoder.delay = kNan; n.decoder.inBits = 0; }, 9, kOffset},
-    {kDec, "offset in s overflows", [](Node& n) { n.decoder.delay = 1e300; n.inputs[0].rate = 1e-300; }, 9, kOffset},
     {kDec, "offset infinite in bits", [](Node& n) { n.decoder.delay = kInf; }, 9, kOffset},
     {kDec, "resolution first", [](Node& n) { n.decoder.resolution = 0; n.inputs[0].rate = kNan; }, 8, kResolution},
-
     {kLlr, "defaults", [](Node&) {}, 0, ""},
     {kLlr, "points INT32_MIN", [](Node& n) { n.llr.numsym = INT32_MIN; }, 9, kNumbers},
     {kLlr, "one point", [](Node& n) { n.llr.numsym = 1; }, 9, kNumbers},
@@ -113,12 +94,8 @@ const Refusal kRefusals[] = {
     {kLlr, "limit", [](Node& n) { n.llr.quantLimit = 0.0005; }, 9, kLlrLimit},
     {kLlr, "file first", [](Node& n) { n.useConstellation("none.txt", 4); n.system.timeStep = kNan; }, 8, kFile},
     {kLlr, "Es/No NaN", [](Node& n) { n.useConstellation("qpsk.txt", 4); n.llr.esno = kNan; }, 9, kPeak},
-    {kLlr, "Es/No infinite", [](Node& n) { n.useConstellation("qpsk.txt", 4); n.llr.esno = kInf; }, 9, kPeak},
     {kLlr, "Es/No zero", [](Node& n) { n.useConstellation("qpsk.txt", 4); n.llr.esno = 0; }, 9, kPeak},
-    {kLlr, "time step NaN", [](Node& n) { n.system.timeStep = kNan; }, 10, kStep},
-    {kLlr, "time step negative", [](Node& n) { n.system.timeStep = -1; }, 10, kStep},
     {kLlr, "input rate zero", [](Node& n) { n.inputs[0].rate = 0; }, 10, kInputRate},
-    {kLlr, "input rate NaN", [](Node& n) { n.inputs[0].rate = kNan; }, 10, kInputRate},
     // Usable itself, but three values per symbol make an infinite rate.
     {kLlr, "output rate overflows", [](Node& n) { n.inputs[0].rate = 1e308; }, 10, kInputRate},
 };
@@ -130,22 +107,16 @@ TEST(NodeContract, InitRefusalsInTheirOrder) {
         c.edit(node);
         EXPECT_EQ(node.init(), c.code);
         EXPECT_EQ(std::string(node.errorText), c.text);
-        EXPECT_EQ(node.finish(), 0);
-        EXPECT_EQ(node.instance.state, nullptr);
+        EXPECT_TRUE(node.finish() == 0 && node.instance.state == nullptr);
     }
 }
 
-struct Budget {
-    NodeKind kind;
-    int32_t failureCode;
-    int64_t allocations;  // the state record and its buffers
-};
-const Budget kBudgets[] = {{kEnc, 6, 7}, {kDec, 1, 7}, {kLlr, 1, 8}};
-
-// Allocation n fails, for every n: the first with the state's own message;
-// the final call frees whatever was allocated.
+// Allocation n fails, for every n of the state record and its buffers: the
+// first with the state's own message; the final call frees what was allocated.
 TEST(NodeContract, EveryAllocationFailureIsRefusedAndFreed) {
-    for (const Budget& b : kBudgets) {
+    const struct { NodeKind kind; int32_t failureCode; int64_t allocations; } budgets[] = {
+        {kEnc, 6, 7}, {kDec, 1, 7}, {kLlr, 1, 8}};
+    for (const auto& b : budgets) {
         for (int64_t allowed = 0; allowed <= b.allocations; ++allowed) {
             SCOPED_TRACE(testing::Message() << "node " << static_cast<int>(b.kind) << ", " << allowed);
             Node node(b.kind);
@@ -154,85 +125,62 @@ TEST(NodeContract, EveryAllocationFailureIsRefusedAndFreed) {
             const int32_t status = node.init();
             FailAllocationsAfter(-1);
             EXPECT_EQ(LiveAllocationCount() - before, allowed);
-            if (allowed == b.allocations) {
-                EXPECT_EQ(status, 0);
-            } else {
-                EXPECT_EQ(status, b.failureCode);
-                EXPECT_STREQ(node.errorText, allowed == 0 ? "Memory (mem_) allocation error"
-                                                          : "Memory allocation error");
-                EXPECT_EQ(node.instance.state != nullptr, allowed > 0);
-            }
-            EXPECT_EQ(node.finish(), 0);
-            EXPECT_EQ(node.instance.state, nullptr);
-            EXPECT_EQ(LiveAllocationCount(), before);
-        }
-    }
-}
-
-TEST(NodeContract, OutputPortsFollowTheInput) {
-    const struct {
-        NodeKind kind;
-        double inputRate, systemRate;
-        std::vector<double> rates;
-    } cases[] = {{kEnc, 3249, 4096, {4096}}, {kDec, 4096, 1, {4096, 3249}}, {kLlr, 1000, 3000, {3000}}};
-    for (const auto& c : cases) {
-        Node node(c.kind);
-        node.useTiming(c.inputRate, c.systemRate);
-        node.inputs[0].time = 0.25;
-        for (uint32_t i = 0; i < 3; ++i) node.inputs[0].portInfo[i] = 11 * (i + 1);
-        ASSERT_EQ(node.init(), 0) << node.errorText;
-        for (size_t p = 0; p < c.rates.size(); ++p) {
-            const PortRecord& out = node.outputs[p];
-            EXPECT_EQ(out.rate, c.rates[p]);
-            EXPECT_EQ(out.time, 0.25);
-            EXPECT_TRUE(out.portInfo[0] == 11 && out.portInfo[1] == 22 && out.portInfo[2] == 33);
+            EXPECT_EQ(status, allowed == b.allocations ? 0 : b.failureCode);
+            EXPECT_STREQ(node.errorText, allowed == b.allocations ? ""
+                                         : allowed == 0         ? "Memory (mem_) allocation error"
+                                                                : "Memory allocation error");
+            EXPECT_EQ(node.instance.state != nullptr, allowed > 0);
+            EXPECT_TRUE(node.finish() == 0 && node.instance.state == nullptr && LiveAllocationCount() == before);
         }
     }
 }
 
 // Every output of `calls` run calls on the system grid from t = 0, a sample
-// arriving every `stride` calls.
+// (bits 0 1 0 1 0 ...) arriving every `stride` calls.
 std::vector<double> Drive(Node& node, int calls, int stride) {
     std::vector<double> trace;
     for (int k = 0; k < calls; ++k) {
-        const double t = k * node.system.timeStep;
-        const double value = ((k / stride * 3) % 5 - 2) * 0.6;  // bits 0 1 0 1 0 ...
-        if (k % stride == 0) node.runWith(t, value, -value / 2);
-        else node.run(t);
+        const double value = ((k / stride * 3) % 5 - 2) * 0.6;
+        if (k % stride == 0) node.run(k * node.system.timeStep, value, -value / 2);
+        else node.run(k * node.system.timeStep);
         for (size_t p = 0; p < node.outputs.size(); ++p) trace.push_back(node.emitted(p));
     }
     return trace;
 }
 
-// An init call on a record whose run had no final call (the init and final
-// flags both set, as a host may) reuses the record, frees its buffers before
-// allocating again and starts the run afresh; a refused init keeps the last
-// buffers for the final call to free.
+// Init sets up the output ports from input 0. An init call on a record whose
+// run had no final call (the init and final flags both set, as a host may)
+// reuses the record, frees its buffers before allocating again and starts the
+// run afresh; a refused init keeps the last buffers for the final call to free.
 TEST(NodeContract, InitWithoutFinalRestartsAndLeavesNothingBehind) {
     const struct {
         NodeKind kind;
         double inputRate, systemRate;
         void (*refuse)(Node&);
-    } cases[] = {{kEnc, 1, 8, [](Node& n) { n.encoder.nx = 300; }},
-                 {kDec, 1, 1, [](Node& n) { n.decoder.NUMX = 0; }},
-                 {kLlr, 1000, 3000, [](Node& n) { n.llr.numsym = 0; }}};
+        std::vector<double> rates;
+    } cases[] = {{kEnc, 1, 8, [](Node& n) { n.encoder.nx = 300; }, {8.0 / 3}},
+                 {kDec, 1, 1, [](Node& n) { n.decoder.NUMX = 0; }, {1, 3.0 / 8}},
+                 {kLlr, 1000, 3000, [](Node& n) { n.llr.numsym = 0; }, {3000}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.kind));
         const int stride = static_cast<int>(c.systemRate / c.inputRate);
-        auto setUp = [&](Node& node) {
-            node.useTiming(c.inputRate, c.systemRate);
-            if (c.kind == kEnc) Dims(node.encoder, 4, 3, 2, 1);
-            if (c.kind == kDec) Dims(node.decoder, 4, 3, 2, 1);
-        };
-        Node fresh(c.kind);
-        setUp(fresh);
+        Node fresh(c.kind), node(c.kind);
+        for (Node* n : {&fresh, &node}) {
+            n->useTiming(c.inputRate, c.systemRate);
+            n->inputs[0].time = 0.25;
+            for (uint32_t i = 0; i < 3; ++i) n->inputs[0].portInfo[i] = 11 * (i + 1);
+            if (c.kind == kEnc) Dims(n->encoder, 4, 3, 2, 1);
+            if (c.kind == kDec) Dims(n->decoder, 4, 3, 2, 1);
+        }
         ASSERT_EQ(fresh.init(), 0);
+        for (size_t p = 0; p < c.rates.size(); ++p) {
+            const PortRecord& out = fresh.outputs[p];
+            EXPECT_TRUE(out.rate == c.rates[p] && out.time == 0.25 && out.portInfo[0] == 11 &&
+                        out.portInfo[1] == 22 && out.portInfo[2] == 33) << "port " << p;
+        }
         const std::vector<double> expected = Drive(fresh, 60, stride);
 
-        Node node(c.kind);
-        setUp(node);
         EXPECT_EQ(node.finish(), 0);  // nothing to free yet
-        EXPECT_EQ(node.instance.state, nullptr);
         const int64_t before = LiveAllocationCount();
         ASSERT_EQ(node.init(), 0);
         const int64_t perRun = LiveAllocationCount() - before;
@@ -241,14 +189,12 @@ TEST(NodeContract, InitWithoutFinalRestartsAndLeavesNothingBehind) {
             Drive(node, 9, stride);  // blocks left part-filled
             node.system.isFinalCall = 1;
             ASSERT_EQ(node.init(), 0);
-            EXPECT_EQ(node.instance.state, state);
-            EXPECT_EQ(LiveAllocationCount() - before, perRun);
+            ASSERT_TRUE(node.instance.state == state && LiveAllocationCount() - before == perRun);
         }
         EXPECT_EQ(Drive(node, 60, stride), expected);
         c.refuse(node);
         EXPECT_NE(node.init(), 0);
-        EXPECT_EQ(node.finish(), 0);
-        EXPECT_EQ(LiveAllocationCount(), before);
+        EXPECT_TRUE(node.finish() == 0 && LiveAllocationCount() == before);
     }
 }
 

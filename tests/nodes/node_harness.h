@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,9 +13,9 @@
 #include "host/parameter_blocks.h"
 
 enum class NodeKind { kEncoder, kDecoder, kLlr };
+constexpr double kNan = std::numeric_limits<double>::quiet_NaN(), kInf = std::numeric_limits<double>::infinity();
 
-// Code dimensions of an encoder or decoder block. The parity block
-// (4, 3, 2, 1) has N = 8, K = 3, and its row 1 repeats row 0.
+// The parity block (4, 3, 2, 1) has N = 8, K = 3, and its row 1 repeats row 0.
 template <class Params>
 void Dims(Params& p, int32_t nx, int32_t kx, int32_t ny, int32_t ky, int32_t nz = 1, int32_t kz = 1) {
     p.nx = nx, p.kx = kx, p.ny = ny, p.ky = ky, p.nz = nz, p.kz = kz;
@@ -25,66 +27,49 @@ struct Node {
         std::memset(&params, 0, sizeof params);
         system.errorText = errorText;
         for (PortRecord& p : inputs) inputPointers.push_back(&p);
-        instance.inputs = inputPointers.data();
-        instance.outputs = outputs.data();
-        instance.params = &params;
+        instance = {0, inputPointers.data(), 0, outputs.data(), 0, &params, 0, nullptr};
         if (kind == NodeKind::kEncoder) {
-            entry = TPCENCODE;
-            WriteEncoderDefaults(params.encoder);
-            useTiming(3249, 4096);
+            entry = TPCENCODE, WriteEncoderDefaults(encoder), useTiming(3249, 4096);
         } else if (kind == NodeKind::kDecoder) {
-            entry = TPCDECODE;
-            WriteDecoderDefaults(params.decoder);
-            useTiming(1, 1);
+            entry = TPCDECODE, WriteDecoderDefaults(decoder), useTiming(1, 1);
         } else {
-            entry = LLRcalculator;
-            WriteLlrDefaults(params.llr);
-            useConstellation("8psk.txt", 8);
-            useTiming(1000, 3000);
+            entry = LLRcalculator, WriteLlrDefaults(llr), useConstellation("8psk.txt", 8), useTiming(1000, 3000);
         }
     }
     ~Node() { finish(); }
 
     // Input rate, and a system rate whose step is the time grid of the calls.
     void useTiming(double inputRate, double systemRate) {
-        inputs[0].rate = inputRate;
-        system.systemRate = systemRate;
-        system.timeStep = 1 / systemRate;
+        inputs[0].rate = inputRate, system.systemRate = systemRate, system.timeStep = 1 / systemRate;
     }
     void useConstellation(const char* file, int32_t points) {
-        params.llr.numsym = points;
-        const std::string path = std::string(TPC_SOURCE_DIR) + "/examples/constellations/" + file;
-        std::strcpy(params.llr.file, path.c_str());
+        llr.numsym = points;
+        std::strcpy(llr.file, (std::string(TPC_SOURCE_DIR) + "/examples/constellations/" + file).c_str());
     }
 
-    // A test may set isFinalCall first: with both flags it is an init call.
-    int32_t init() {
+    int32_t init() {  // a test may set isFinalCall first: with both flags it is an init call
         system.isInitCall = 1;
         const int32_t status = entry(&system, &instance);
         system.isInitCall = system.isFinalCall = 0;
         return status;
     }
     // One run call at time t; a sample arrives on input 0 (and q on input 1)
-    // unless `value` is null.
-    int32_t run(double t, const double* value = nullptr, double q = 0) {
+    // when there is a value.
+    int32_t run(double t, std::optional<double> value = {}, double q = 0) {
         system.currentTime = t;
-        for (PortRecord& p : inputs) p.noSample = value != nullptr ? 0 : 1;
-        if (value != nullptr) inputs[0].value = *value;
+        for (PortRecord& p : inputs) p.noSample = value ? 0 : 1;
+        inputs[0].value = value.value_or(0);
         if (inputs.size() > 1) inputs[1].value = q;
         return entry(&system, &instance);
     }
-    int32_t runWith(double t, double value, double q = 0) { return run(t, &value, q); }
     int32_t finish() {
         system.isFinalCall = 1;
         const int32_t status = entry(&system, &instance);
         system.isFinalCall = 0;
         return status;
     }
-    // What output `port` emitted in the last call, kSilent when nothing.
-    static constexpr double kSilent = -1e300;
-    double emitted(size_t port = 0) const {
-        return outputs[port].noSample == 0 ? outputs[port].value : kSilent;
-    }
+    static constexpr double kSilent = -1e300;  // what a port emits when it has no sample
+    double emitted(size_t port = 0) const { return outputs[port].noSample == 0 ? outputs[port].value : kSilent; }
 
     int32_t (*entry)(SystemRecord*, NodeInstance*) = nullptr;
     union {
@@ -97,8 +82,7 @@ struct Node {
     LlrParams& llr = params.llr;
     SystemRecord system{};
     NodeInstance instance{};
-    std::vector<PortRecord> inputs;
+    std::vector<PortRecord> inputs, outputs;
     std::vector<PortRecord*> inputPointers;
-    std::vector<PortRecord> outputs;
     char errorText[512] = {};
 };
