@@ -111,8 +111,7 @@ void SaveWindowPicture(HWND window, const char* name) {
     Sleep(700);
     RECT rect;
     GetWindowRect(window, &rect);
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
+    const LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
     // The window's own DC covers its frame and caption too.
     HDC screen = GetWindowDC(window);
     HDC memory = CreateCompatibleDC(screen);
@@ -121,31 +120,23 @@ void SaveWindowPicture(HWND window, const char* name) {
     BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
     SelectObject(memory, old);
 
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    info.biSizeImage = rowBytes * static_cast<DWORD>(height);
+    const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB, rowBytes * static_cast<DWORD>(height),
+                          0, 0, 0, 0};
     std::string pixels(info.biSizeImage, '\0');
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), &pixels[0],
-              reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), &pixels[0], reinterpret_cast<BITMAPINFO*>(&info),
+              DIB_RGB_COLORS);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(window, screen);
 
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    std::string path = std::string(gScreenshotFolder) + "\\" + name + ".bmp";
+    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
+    const BITMAPFILEHEADER file{0x4D42, offset + info.biSizeImage, 0, 0, offset};
+    const std::string path = std::string(gScreenshotFolder) + "\\" + name + ".bmp";
     FILE* out = std::fopen(path.c_str(), "wb");
-    bool written = out && std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                   std::fwrite(&info, sizeof info, 1, out) == 1 &&
-                   std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
+    const bool written = out && std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                         std::fwrite(&info, sizeof info, 1, out) == 1 &&
+                         std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
     if (out) std::fclose(out);
     Check(written, std::string("picture of the ") + name + " written to " + path);
 }
@@ -243,6 +234,10 @@ void DecoderDefaultsSteps(HWND dialog) {
     Click(dialog, 1041);
     CheckMarks(dialog, "decoder after clicking Higher order Mod", {{1041, true}, {1040, false}});
     Click(dialog, 1012);
+    Click(dialog, 1013);
+    Click(dialog, 1015);
+    CheckMarks(dialog, "decoder after clicking Deinterleave, Selective Stop and Seconds",
+               {{1012, true}, {1013, true}, {1015, true}, {1016, false}});
     Type(dialog, 1011, "12");
     PressEscape(dialog);
 }
@@ -250,6 +245,9 @@ void DecoderDefaultsSteps(HWND dialog) {
 void DecoderBothFlagsSteps(HWND dialog) {
     CheckMarks(dialog, "decoder with both flags of each pair",
                {{1015, true}, {1016, false}, {1040, false}, {1041, true}});
+    Click(dialog, 1040);
+    Click(dialog, 1016);
+    CheckMarks(dialog, "decoder after clicking BPSK and Bits", {{1040, true}, {1041, false}, {1016, true}, {1015, false}});
     Type(dialog, 1000, "16");
     Type(dialog, 1010, "2.5");
     Type(dialog, 1006, " -3");
@@ -262,7 +260,8 @@ void TestDecoderDialog(ParameterEntry parameter) {
     int32_t result = RunDialog(parameter, 1, -1, &block, {kDecoderCaption, DecoderDefaultsSteps, 2});
     Check(result == 0, "decoder: Escape closes with 0 (got " + std::to_string(result) + ")");
     Check(block.higherOrderMod == 1 && block.bpsk == 0, "decoder: modulation selection kept");
-    Check(block.deinter == 1, "decoder: deinterleave toggled");
+    Check(block.deinter == 1 && block.selectstp == 1, "decoder: deinterleave and selective stop toggled");
+    Check(block.inSeconds == 1 && block.inBits == 0, "decoder: Seconds selected at once");
     Check(block.iterations == 64, "decoder: typed iterations discarded");
     Check(block.reserved0[0] == 0xEE, "decoder: unwritten bytes kept");
 
@@ -274,6 +273,8 @@ void TestDecoderDialog(ParameterEntry parameter) {
     Check(result == 1, "decoder: Enter is OK and returns 1 (got " + std::to_string(result) + ")");
     Check(block.nx == 16 && block.quantLimit == 2.5 && block.NUMX == -3, "decoder: fields read on OK");
     Check(block.iterations == 64 && block.kx == 57, "decoder: other fields read back unchanged");
+    Check(block.bpsk == 1 && block.higherOrderMod == 0 && block.inBits == 1 && block.inSeconds == 0,
+          "decoder: BPSK and Bits selected at once");
 }
 
 // ---- the LLR calculator dialog -------------------------------------------
