@@ -32,13 +32,10 @@ constexpr Code kCodes[] = {
     {16, 11, 8, 7, 1, 1},
 };
 
-struct Setup {
-    int32_t node;
-    void* params;
-    int32_t (*entry)(SystemRecord*, NodeInstance*);
-    double inputRate;
-    double systemRate;
-};
+template <class Params>
+void SetCode(Params& params, const Code& c) {
+    params.nx = c.nx, params.kx = c.kx, params.ny = c.ny, params.ky = c.ky, params.nz = c.nz, params.kz = c.kz;
+}
 
 }  // namespace
 
@@ -55,25 +52,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     EncoderParams encoder{};
     DecoderParams decoder{};
     LlrParams llr{};
-    Setup setup{};
+    void* params = &encoder;
+    auto entry = TPCENCODE;
+    double systemRate = 8000;
     if (node == 0) {
         WriteEncoderDefaults(encoder);
-        encoder.nx = code.nx, encoder.kx = code.kx, encoder.ny = code.ny;
-        encoder.ky = code.ky, encoder.nz = code.nz, encoder.kz = code.kz;
+        SetCode(encoder, code);
         encoder.interleave = (config >> 2) & 1;
         encoder.threshold = threshold;
-        setup = {0, &encoder, TPCENCODE, 1000, 8000};
     } else if (node == 1) {
         WriteDecoderDefaults(decoder);
-        decoder.nx = code.nx, decoder.kx = code.kx, decoder.ny = code.ny;
-        decoder.ky = code.ky, decoder.nz = code.nz, decoder.kz = code.kz;
+        SetCode(decoder, code);
         decoder.deinter = (config >> 2) & 1;
         decoder.selectstp = (config >> 3) & 1;
         decoder.bpsk = (config >> 4) & 1;
         decoder.resolution = resolution == 0 ? 1 : resolution;
         decoder.iterations = iterations % 32;
         if (quantLimit > 0) decoder.quantLimit = quantLimit;  // others are refused
-        setup = {1, &decoder, TPCDECODE, 1000, 1000};
+        params = &decoder, entry = TPCDECODE, systemRate = 1000;
     } else {
         WriteLlrDefaults(llr);
         static const int32_t kPoints[] = {2, 4, 8, 16};
@@ -81,15 +77,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         llr.numsym = kPoints[choice];
         const std::string path = ExampleConstellation(choice);
         std::memcpy(llr.file, path.data(), path.size());
-        setup = {2, &llr, LLRcalculator, 1000, 4000};
+        params = &llr, entry = LLRcalculator, systemRate = 4000;
     }
 
-    FuzzHost host(setup.params);
-    host.system.systemRate = setup.systemRate;
-    host.system.timeStep = 1 / setup.systemRate;
-    host.inputs[0].rate = setup.inputRate;
-    host.inputs[1].rate = setup.inputRate;
-    if (host.call(setup.entry, 1, 0) != 0) std::abort();  // every setup here is usable
+    FuzzHost host(params);
+    host.system.systemRate = systemRate;
+    host.system.timeStep = 1 / systemRate;
+    host.inputs[0].rate = host.inputs[1].rate = 1000;
+    if (host.call(entry, 1, 0) != 0) std::abort();  // every setup here is usable
 
     double now = 0;
     for (int call = 0; call < kMaxRunCalls && in.remaining() > 0; ++call) {
@@ -99,19 +94,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         host.inputs[0].noSample = control & 1;
         host.inputs[1].noSample = control & 1;
         host.inputs[0].value = in.take<double>();
-        if (setup.node == 2) host.inputs[1].value = in.take<double>();
-        if (host.call(setup.entry, 0, 0) != 0) std::abort();
+        if (node == 2) host.inputs[1].value = in.take<double>();
+        if (host.call(entry, 0, 0) != 0) std::abort();
         // Outputs carry bits (0 or 1) or odd integers in -141 ... 139, or 0.0
         // past the ten stored values of a symbol.
-        for (int p = 0; p < (setup.node == 1 ? 2 : 1); ++p) {
+        for (int p = 0; p < (node == 1 ? 2 : 1); ++p) {
             const PortRecord& out = host.outputs[p];
             if (out.noSample != 0) continue;
             const double v = out.value;
             const bool bit = v == 0.0 || v == 1.0;
             const bool llrValue = v >= -141 && v <= 139 && v == static_cast<int32_t>(v);
-            if (setup.node == 2 ? !llrValue : !bit) std::abort();
+            if (node == 2 ? !llrValue : !bit) std::abort();
         }
     }
-    host.call(setup.entry, 0, 1);
+    host.call(entry, 0, 1);
     return 0;
 }
