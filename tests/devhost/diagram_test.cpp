@@ -1,8 +1,6 @@
-// The development host's own machinery: wiring, tick timing, and the meter at
-// the end of a link. (Init order and what travels before it are the links'.)
+// The development host's own machinery: tick timing and the meter at the end
+// of a link. (The links through the library exercise the rest.)
 #include <gtest/gtest.h>
-
-#include <stdexcept>
 
 #include "devhost/channel_blocks.h"
 #include "devhost/diagram.h"
@@ -11,7 +9,7 @@
 namespace devhost {
 namespace {
 
-TEST(Diagram, WiringAndSourcePacing) {
+TEST(Diagram, SourcePacingAndSinkRecording) {
     // A source at 3 samples per second: sample n is stamped n / 3 and arrives
     // in the first tick at or after that time. On a 10 Hz clock most stamps
     // fall between ticks; on a 9 Hz clock every third tick carries a sample
@@ -20,12 +18,7 @@ TEST(Diagram, WiringAndSourcePacing) {
         Diagram d;
         auto& source = d.add<RandomBitSource>(3.0, 1);
         auto& sink = d.add<Sink>();
-        Sink stranger;
-        EXPECT_THROW(d.connect(source, 1, sink, 0), std::invalid_argument);
-        EXPECT_THROW(d.connect(source, 0, sink, 1), std::invalid_argument);
-        EXPECT_THROW(d.connect(source, 0, stranger, 0), std::invalid_argument);
         d.connect(source, 0, sink, 0);
-        EXPECT_THROW(d.connect(source, 0, sink, 0), std::invalid_argument);  // already wired
         ASSERT_TRUE(d.run(systemRate, static_cast<int64_t>(3 * systemRate) + 1).ok);  // to 3 s
         const auto& samples = sink.samples();
         ASSERT_EQ(samples.size(), 10u) << systemRate << " Hz";
