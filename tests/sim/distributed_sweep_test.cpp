@@ -107,10 +107,10 @@ std::vector<Result> OnRanks(int ranks, const std::function<Result(RankGroup&)>& 
 }
 
 TEST(SweepEngine, CountsEqualOneUnitAtATimeForAnyRanksAndThreads) {
-    // Error counts met early and late, a block count that is not a multiple
-    // of the batch, one unit in all.
+    // Error counts met early and late, and met exactly (one block per unit),
+    // a block count that is not a multiple of the batch, one unit in all.
     const std::pair<StopRule, int64_t> rules[] = {  // rule, batch
-        {{40, 0}, 8}, {{300, 5000}, 8}, {{1000000, 997}, 16}, {{1000000, 3}, 8}, {{1, 0}, 4}};
+        {{40, 0}, 8}, {{300, 5000}, 8}, {{5, 0}, 1}, {{1000000, 997}, 16}, {{1000000, 3}, 8}};
     for (const auto& [rule, batch] : rules) {
         for (uint64_t point : {0u, 5u}) {
             PointJob job{424242, point, batch, rule};
