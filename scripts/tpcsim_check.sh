@@ -56,9 +56,16 @@ done
 kill -KILL "$pid" 2> /dev/null
 wait "$pid"
 got=$?
-[ "$got" = 130 ] || fail "SIGINT: exit $got, expected 130"
-grep -q '"interrupted": true' "$work/stopped/results.json" ||
-    fail "SIGINT: results.json not marked interrupted"
+if [ "${#runner[@]}" -gt 0 ] && grep -q '^qemu: uncaught target signal 6' "$work/stopped.err"; then
+    # qemu-i386 7.2 fails a 32-bit guest's futex wait that a handled signal
+    # interrupts (a plain program that waits on a condition variable aborts
+    # the same way), so this check needs a kernel that runs 32-bit code.
+    echo "tpcsim_check: SIGINT not checked: the emulator aborted the program on the signal"
+else
+    [ "$got" = 130 ] || fail "SIGINT: exit $got, expected 130: $(cat "$work/stopped.err")"
+    grep -q '"interrupted": true' "$work/stopped/results.json" ||
+        fail "SIGINT: results.json not marked interrupted"
+fi
 
 echo "tpcsim_check: $failures failed"
 [ "$failures" -eq 0 ]
