@@ -47,7 +47,8 @@ compare() {  # reference name, name
     headers=$(grep -c '^# tpcsim' "$work/$name.out" || true)
     rows=$(grep -vc '^#\|Eb/N0' "$work/$name.out" || true)
     if [ "$headers" != 1 ] || [ "$rows" != "$(($(counts "$work/$ref" | wc -l) - 1))" ]; then
-        echo "mpi_check: FAIL $name: expected one header and one row per point on stdout (rank 0 only):"
+        echo "mpi_check: FAIL $name: expected one header and one row per point on stdout" \
+            "(rank 0 only):"
         cat "$work/$name.out"
         failures=$((failures + 1))
         return
@@ -69,7 +70,8 @@ done
 
 # The stop rules must have done their work: some point ended on errors
 # before max-blocks, and every point of the fixed rule ran exactly 1003 blocks.
-if ! counts "$work/errors-1x1" | awk -F, 'NR > 1 && $3 < 4000 && $9 >= 25 { found = 1 } END { exit !found }'; then
+ended_on_errors='NR > 1 && $3 < 4000 && $9 >= 25 { found = 1 } END { exit !found }'
+if ! counts "$work/errors-1x1" | awk -F, "$ended_on_errors"; then
     echo "mpi_check: FAIL no point ended on the error count; the check would not test that rule"
     failures=$((failures + 1))
 fi

@@ -2,10 +2,14 @@
 # tpcsim as a process: exit codes 0 (a sweep), 2 (a bad option, a code the
 # nodes refuse), 130 (SIGINT during a sweep), and --min-ber ending a sweep
 # after the first point below it. Small codes keep it to a few seconds.
-# Usage: scripts/tpcsim_check.sh path/to/tpcsim
+# Usage: scripts/tpcsim_check.sh path/to/tpcsim [runner and its options...]
+# The runner (e.g. qemu-i386 for a 32-bit build on a 64-bit-only kernel)
+# prefixes every tpcsim call; qemu-user forwards SIGINT to the program.
 set -uo pipefail
 
-tpcsim=${1:?usage: tpcsim_check.sh path/to/tpcsim}
+tpcsim=${1:?usage: tpcsim_check.sh path/to/tpcsim [runner...]}
+shift
+runner=("$@")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 small=(--code 8,4x8,4 --iterations 4 --batch 4 --seed 7 --quiet)
@@ -16,7 +20,7 @@ rows() { grep -vc '^#\|Eb/N0' "$1"; }  # table rows on stdout
 
 expect_exit() {  # code, name, then tpcsim options
     local code=$1 name=$2; shift 2
-    timeout 60 "$tpcsim" "$@" > "$work/$name.out" 2> "$work/$name.err"
+    timeout 60 "${runner[@]}" "$tpcsim" "$@" > "$work/$name.out" 2> "$work/$name.err"
     local got=$?
     [ "$got" = "$code" ] || fail "$name: exit $got, expected $code: $(cat "$work/$name.err")"
 }
@@ -24,7 +28,8 @@ expect_exit() {  # code, name, then tpcsim options
 expect_exit 0 sweep "${small[@]}" --ebn0 0,2 --max-blocks 8 --min-ber 0
 [ "$(rows "$work/sweep.out")" = 2 ] || fail "sweep: expected two rows: $(cat "$work/sweep.out")"
 expect_exit 2 bad-option --code 8,4x8,4 --iterations 129 --quiet
-grep -q -- '--iterations must be between 0 and 128' "$work/bad-option.err" || fail "bad-option: no message"
+grep -q -- '--iterations must be between 0 and 128' "$work/bad-option.err" ||
+    fail "bad-option: no message"
 expect_exit 2 refused-code --nx 64 --kx 60 --quiet  # the node's own message, once
 [ "$(grep -c 'Code dimensions must satisfy log2(n) + 1 = n - k' "$work/refused-code.err")" = 1 ] ||
     fail "refused-code: not the node's message: $(cat "$work/refused-code.err")"
@@ -37,8 +42,8 @@ expect_exit 0 min-ber "${small[@]}" --ebn0 -5,10,12 --max-blocks 64 --min-ber 0.
 # A sweep that would run for hours, interrupted once its table is under way.
 # The handler is set just after the header, and SIGINT is ignored until then
 # in a background job: send it until the program ends.
-"$tpcsim" "${small[@]}" --ebn0 0 --errors 1000000000 --max-blocks 1000000000 --out "$work/stopped" \
-    > "$work/stopped.out" 2> "$work/stopped.err" &
+"${runner[@]}" "$tpcsim" "${small[@]}" --ebn0 0 --errors 1000000000 --max-blocks 1000000000 \
+    --out "$work/stopped" > "$work/stopped.out" 2> "$work/stopped.err" &
 pid=$!
 for _ in $(seq 300); do
     grep -q 'Eb/N0' "$work/stopped.out" && break
@@ -51,8 +56,16 @@ done
 kill -KILL "$pid" 2> /dev/null
 wait "$pid"
 got=$?
-[ "$got" = 130 ] || fail "SIGINT: exit $got, expected 130"
-grep -q '"interrupted": true' "$work/stopped/results.json" || fail "SIGINT: results.json not marked interrupted"
+if [ "${#runner[@]}" -gt 0 ] && grep -q '^qemu: uncaught target signal 6' "$work/stopped.err"; then
+    # qemu-i386 7.2 fails a 32-bit guest's futex wait that a handled signal
+    # interrupts (a plain program that waits on a condition variable aborts
+    # the same way), so this check needs a kernel that runs 32-bit code.
+    echo "tpcsim_check: SIGINT not checked: the emulator aborted the program on the signal"
+else
+    [ "$got" = 130 ] || fail "SIGINT: exit $got, expected 130: $(cat "$work/stopped.err")"
+    grep -q '"interrupted": true' "$work/stopped/results.json" ||
+        fail "SIGINT: results.json not marked interrupted"
+fi
 
 echo "tpcsim_check: $failures failed"
 [ "$failures" -eq 0 ]

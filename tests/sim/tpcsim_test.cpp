@@ -1,0 +1,263 @@
+// tpcsim in one process: every bad option ends in its own message and exit
+// code 2 (never an exception), sweep points, the result files that a later
+// run and the plot read back, and whole links set up from the options and run
+// through the library's real entry points.
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "sim/link_setup.h"
+#include "sim/options.h"
+#include "sim/results.h"
+
+namespace tpcsim {
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+    return parts;
+}
+
+// Options written as on a command line, split at spaces.
+ParseOutcome Parse(const std::string& args) {
+    std::vector<std::string> argv = Split(args, ' ');
+    argv.insert(argv.begin(), "tpcsim");
+    return ParseOptions(argv);
+}
+
+const std::string k16Qam = "--constellation examples/constellations/16qam.txt";
+
+std::string WriteTemp(const std::string& name, const std::string& text) {
+    const std::string path = testing::TempDir() + "tpcsim_" + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+TEST(Options, EachBadValueGetsItsOwnMessage) {
+    const std::string q = k16Qam, q16 = q + " --points 16";
+    const std::string help = "Run with --help";  // what the parser's own errors end with
+    const std::pair<std::string, std::string> cases[] = {
+        {"--nx abc", help}, {"--ebn0 1 --esn0 2", help}, {"--config /nonexistent/c.json", help},
+        {"--nx 0", "--nx must be between 1 and 256"}, {"--ky 257", "--ky must be between 1"},
+        {"--code 64,57", "--code: expected n,k x n,k"},
+        {"--code 64,57x64", "--code: each axis is n,k (got \"64\")"},
+        {"--code 64,5.5x64,57", "--code: \"5.5\" is not an integer"},
+        {"--threshold inf", "--threshold must be a finite number"},
+        {"--encoder-offset -1", "--encoder-offset must be between 0 and"},
+        {"--iterations 129", "--iterations must be between 0 and 128"},
+        {"--weights 7,7", "--weights: give X,Y,Z or one weight"},
+        {"--weights 7,17,7", "each of --weights must be between 1 and 16"},
+        {"--resolution 32", "--resolution must be between 1 and 31"},
+        {"--quant-limit nan", "--quant-limit must be a positive number"},
+        {"--offset -1", "--offset must be between 0 and"},
+        {"--points 16", "--points and --llr-esno need --constellation"},
+        {q, "--points (2 ... 256) is required with --constellation"},
+        {q16 + " --llr-limit 0.001", "--llr-limit must be greater"},
+        {q16 + " --llr-esno -1", "--llr-esno must be a positive"},
+        {q16 + " --llr-resolution 0", "--llr-resolution must be"},
+        {"--constellation /no/c.txt --points 16", "cannot open the constellation file \"/no/c"},
+        {"--ebn0 1:0:0.5", "--ebn0: sweep: the step must lead"}, {"--ebn0 0:1:0", "the step must"},
+        {"--ebn0 0:1", "--ebn0: sweep: expected START:STOP:STEP"},
+        {"--ebn0 0:1000:0.01", "--ebn0: sweep: more than 1000 points"},
+        {"--ebn0 101", "--ebn0: sweep: points must lie in -50 ... 100 dB"},
+        {"--esn0 1,,2", "--esn0: sweep point: \"\" is not a number"},
+        {"--errors 0", "--errors must be at least 1"}, {"--max-blocks 0", "--max-blocks must be"},
+        {"--min-ber 1", "--min-ber must lie in [0, 1)"}, {"--threads -1", "--threads must be"},
+        {"--batch 0", "--batch must be between 1 and"},
+        // The first problem in the order of the checks is the one reported.
+        {"--batch 0 --iterations 200 --nz 0", "--nz must be between"},
+        // Every bound itself is accepted.
+        {"--nx 256 --kz 1 --iterations 128 --weights 16,1,16 --resolution 31 --threads 1024"
+         " --batch 1000000 --min-ber 0 --ebn0 -50,100", ""},
+        {"--iterations 0 --resolution 1 " + q + " --points 256", ""}};
+    for (const auto& [args, expected] : cases) {
+        const ParseOutcome outcome = Parse(args);
+        const std::string problem = outcome.exitCode == -1 ? ValidateOptions(outcome.options)
+                                    : outcome.exitCode == 2 ? outcome.message : "exit code";
+        if (expected.empty()) EXPECT_EQ(problem, "") << args;
+        else EXPECT_NE(problem.find(expected), std::string::npos) << args << " gave: " << problem;
+    }
+}
+
+// Points in Eb/N0, the stop kept despite rounding; an Es/N0 sweep is
+// converted with the rate and the bits per symbol: rate 1/4 BPSK is 6.02 dB
+// apart, rate 1/4 16QAM not at all.
+TEST(Options, SweepPoints) {
+    const std::pair<std::string, std::vector<double>> cases[] = {
+        {"--ebn0 2:1:-0.5", {2, 1.5, 1}}, {"--ebn0 0:0.3:0.1", {0, 0.1, 0.2, 0.3}},
+        {"--code 8,4x8,4 --esn0 0,3", {6.0206, 9.0206}},
+        {"--code 8,4x8,4 --esn0 0 --points 16 " + k16Qam, {0}}};
+    for (const auto& [args, expected] : cases) {
+        SCOPED_TRACE(args);
+        const std::vector<double> points = SweepEbN0(Parse(args).options);
+        ASSERT_EQ(points.size(), expected.size());
+        for (size_t i = 0; i < points.size(); ++i) EXPECT_NEAR(points[i], expected[i], 1e-4);
+    }
+}
+
+// Every setting goes through results.json and back in with --config, then to
+// its node parameter: a key written under another name, or a value dropped or
+// put in the wrong field, shows here. The command line wins over the file,
+// and a broken file is a bad option.
+TEST(Results, JsonReadBackWithConfigReachesEveryNodeParameter) {
+    RunRecord run;
+    run.options = Parse("--code 16,11x16,11x8,4 --kz 7 --threshold 0.25 --interleave --iterations 9"
+                        " --encoder-offset 3 --weights 5,6,7 --selective-stop --resolution 4"
+                        " --quant-limit 1.1 --offset 2 --points 16 --llr-esno 4.5 --llr-limit 1.25"
+                        " --llr-resolution 6 --esn0 1:2:0.5 --errors 33 --max-blocks 444"
+                        " --min-ber 1e-5 --seed 77 --batch 9 " + k16Qam).options;
+    const std::string path = WriteTemp("results.json", FormatJson(run));
+    const ParseOutcome back = Parse("--config " + path);
+    ASSERT_EQ(back.exitCode, -1) << back.message;
+    EXPECT_EQ(Parse("--config " + path + " --seed 5").options.seed, 5u);
+    const SimOptions lines = Parse("--config " + WriteTemp("c.txt", "kx=26 #\nseed=\"7\"")).options;
+    EXPECT_TRUE(lines.kx == 26 && lines.seed == 7u);
+    for (const std::string text : {"{\"nx\": 32,", "{\"colour\": 1}", "nx = 32\nkx 26\n"})
+        EXPECT_EQ(Parse("--config " + WriteTemp("bad.json", text)).exitCode, 2) << text;
+    const SimOptions& o = back.options;
+    const devhost::LinkConfig c = MakeLinkConfig(o, devhost::LinkConfig{}, 1.5);
+    const auto& e = c.encoder;
+    const auto& d = c.decoder;
+    // --kz refines --code; interleave reaches both nodes.
+    const std::vector<double> got = {
+        double(e.nx), double(d.ky), double(e.nz), double(d.kz), e.threshold, double(e.interleave),
+        double(d.deinter), e.delay, double(d.iterations), double(d.NUMX), double(d.NUMY),
+        double(d.NUMZ), double(d.selectstp), double(d.resolution), d.quantLimit, d.delay,
+        double(c.llr.numsym), double(c.llrEsNoFromChannel), c.llr.esno, c.llr.quantLimit,
+        double(c.llr.res), c.ebN0Db, double(o.sweepIsEsN0), double(o.errors), double(o.maxBlocks),
+        o.minBer, double(o.seed), double(o.batch)};
+    EXPECT_EQ(got, (std::vector<double>{16, 11, 8, 7, 0.25, 1, 1, 3, 9, 5, 6, 7, 1, 4, 1.1, 2, 16,
+                                        0, 4.5, 1.25, 6, 1.5, 1, 33, 444, 1e-5, 77, 9}));
+    EXPECT_EQ(c.constellation + " " + o.sweep, "examples/constellations/16qam.txt 1:2:0.5");
+}
+
+// The plot reads results.csv by column number: x is Eb/N0, then the BER with
+// its interval, and the FER. 10 wrong bits of 100 in 4 of 10 blocks; the
+// published 95% Wilson interval of 10 in 100 is [0.05523, 0.17437].
+TEST(Results, PlotReadsTheCsvColumnsOfItsCurves) {
+    RunRecord run;
+    run.points.resize(1);
+    run.points[0].ebN0Db = 2;
+    run.points[0].counts = {10, 100, 10, 4};  // blocks, bits, bit errors, block errors
+    const std::vector<std::string> lines = Split(FormatCsv(run), '\n');
+    ASSERT_EQ(lines.size(), 2u);
+    const std::vector<std::string> header = Split(lines[0], ','), row = Split(lines[1], ',');
+    ASSERT_EQ(header.size(), row.size());
+    std::map<std::string, double> value;
+    for (size_t i = 0; i < header.size(); ++i) value[header[i]] = std::stod(row[i]);
+    EXPECT_EQ((std::vector<double>{value["ebn0_db"], value["ber"], value["fer"]}),
+              (std::vector<double>{2, 0.1, 0.4}));
+    EXPECT_NEAR(value["ber_low95"], 0.05523, 1e-5);
+    EXPECT_NEAR(value["ber_high95"], 0.17437, 1e-5);
+
+    std::vector<std::vector<std::string>> plotted;  // the CSV columns of each curve
+    const std::string script = GnuplotScript(run);
+    const std::regex curve("'results.csv' using ([^ ]+)");
+    for (auto it = std::sregex_iterator(script.begin(), script.end(), curve);
+         it != std::sregex_iterator(); ++it) {
+        plotted.emplace_back();
+        for (const std::string& field : Split((*it)[1], ':')) {  // 1 or (nz($6)): the number
+            const size_t at = field.find_first_of("0123456789");
+            plotted.back().push_back(header.at(std::stoul(field.substr(at)) - 1));
+        }
+    }
+    EXPECT_EQ(plotted, (std::vector<std::vector<std::string>>{
+                           {"ebn0_db", "ber", "ber_low95", "ber_high95"}, {"ebn0_db", "fer"}}));
+}
+
+const devhost::Library& TheLibrary() {
+    static const devhost::Library library(devhost::DefaultLibraryPath());
+    return library;
+}
+
+// The link of tpcsim's options.
+devhost::LinkConfig Config(const std::string& options, double ebN0Db) {
+    return MakeLinkConfig(Parse(options).options, DefaultLinkConfig(TheLibrary()), ebN0Db);
+}
+const std::string kDir = " --constellation " TPC_SOURCE_DIR "/examples/constellations/";
+
+TEST(LinkRuns, NoiselessRoundTripsAndAMismatchRefused) {
+    // Both edges of the code sizes, a parity-check axis, three axes,
+    // interleaving in two and three dimensions, a decoder offset of one whole
+    // block, and an interleaved code over 8PSK.
+    const std::string links[] = {
+        "--code 8,4x8,4", "--code 32,26x16,11", "--code 256,247x4,3", "--code 5,4x3,2",
+        "--code 16,11x8,4x4,3", "--code 16,11x16,11 --interleave",
+        "--code 16,11x8,4x8,4 --interleave", "--code 8,7x8,4 --offset 64",
+        "--code 16,11x8,4 --interleave --points 8" + kDir + "8psk.txt"};
+    for (const std::string& options : links) {
+        devhost::LinkConfig config = Config(options + " --iterations 4", 0);
+        config.noiseless = true;
+        const LinkCounts c = devhost::Link(TheLibrary(), config).run(3, 99);
+        const int64_t bits = 3 * devhost::GeometryOf(config).infoBits;
+        EXPECT_EQ((std::vector<int64_t>{c.blocks, c.bits, c.bitErrors}),
+                  (std::vector<int64_t>{3, bits, 0})) << options;
+    }
+    EXPECT_THROW(devhost::Library("/nonexistent/libtpc.so"), std::runtime_error);
+    devhost::LinkConfig config = Config("--code 8,4x8,4 --interleave", 0);
+    config.decoder.deinter = 0;  // the decoder reads the block in the wrong order: no lag fits
+    EXPECT_THROW(devhost::Link(TheLibrary(), config), std::runtime_error);
+}
+
+// A two-point constellation at +-3 (symbol energy 9) with a rate 1/4 code:
+// Eb/N0 = 6.02 dB is Es/N0 = 0 dB, so N0 = 9, sigma = sqrt(9 / 2), and the
+// LLR table follows the channel with the linear Es/N0 per unit energy, 1/9.
+TEST(LinkRuns, NoiseAndLlrScaleFollowTheSymbolEnergy) {
+    const std::string path = testing::TempDir() + "tpc_wide_pair.txt";
+    std::ofstream(path) << "2\n0 -3 0\n1 3 0\n";
+    const std::string options = "--code 8,4x8,4 --points 2 --constellation " + path;
+    const devhost::Link link(TheLibrary(), Config(options, 10 * std::log10(4.0)));
+    EXPECT_NEAR(link.noiseSigma(), std::sqrt(4.5), 1e-12);
+    EXPECT_NEAR(link.config().llr.esno, 1.0 / 9, 1e-12);
+}
+
+// The default code, alone and behind the LLR calculator: noiseless round
+// trips (integer soft input, interleaved), every bit right at a comfortable
+// Eb/N0 and many wrong as it drops. Selective stop keeps it short; under
+// emulation only BPSK and 16QAM, the one nearest its waterfall.
+TEST(LinkRuns, DefaultCodeOverEachModulation) {
+    const std::string modulations[] = {
+        "", "--points 16" + kDir + "16qam.txt", "--points 2" + kDir + "bpsk_pair.txt",
+        "--points 4" + kDir + "qpsk.txt", "--points 8" + kDir + "8psk.txt"};
+    for (size_t i = 0; i < (std::getenv("TPC_TEST_EMULATED") ? 2 : std::size(modulations)); ++i) {
+        const std::string m = modulations[i] + " --selective-stop";
+        devhost::LinkConfig clean = Config(m + " --interleave", 0);
+        clean.noiseless = true;
+        EXPECT_EQ(devhost::Link(TheLibrary(), clean).run(2, 5).bitErrors, 0) << m;
+        const LinkCounts good = devhost::Link(TheLibrary(), Config(m, i > 0 ? 6 : 4)).run(4, 11);
+        const LinkCounts bad = devhost::Link(TheLibrary(), Config(m, i > 0 ? 1 : 2)).run(4, 11);
+        EXPECT_EQ((std::vector<int64_t>{good.blocks, good.bitErrors}), (std::vector<int64_t>{4, 0}))
+            << m << ", seed 11";
+        EXPECT_GT(bad.bitErrors, good.bits / 1000) << m << ", seed 11";
+    }
+}
+
+// Through the sweep engine: the noise follows the unit seeds, and the counts
+// do not depend on which worker's link ran which unit.
+TEST(LinkRuns, CountsFollowTheSeedNotTheThreads) {
+    const devhost::LinkConfig config = Config("--code 8,4x8,4", 1.0);
+    const RunnerFactory runners = [&](int) {
+        return std::make_unique<LinkRunner>(TheLibrary(), config);
+    };
+    std::vector<int64_t> bitErrors;  // by seed and threads
+    for (uint64_t seed : {1, 2024}) {
+        for (int threads : {1, 2}) {
+            const PointResult r = RunPoint({seed, 0, 5, {40, 400}, threads}, runners, {}, {});
+            EXPECT_GE(r.counts.blockErrors, 40) << "seed " << seed << ": the test needs noise";
+            bitErrors.push_back(r.counts.bitErrors);
+        }
+    }
+    EXPECT_EQ(bitErrors[0], bitErrors[1]) << "seed 1, one thread and two";
+    EXPECT_EQ(bitErrors[2], bitErrors[3]) << "seed 2024, one thread and two";
+    EXPECT_NE(bitErrors[0], bitErrors[2]) << "the noise does not follow the seed";
+}
+
+}  // namespace
+}  // namespace tpcsim
