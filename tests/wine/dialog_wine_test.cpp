@@ -91,7 +91,7 @@ bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST
 
 void CheckFields(HWND dialog, const char* name, std::initializer_list<std::pair<int, const char*>> fields) {
     for (const auto& [id, expected] : fields) {
-        std::string shown = FieldText(dialog, id);
+        const std::string shown = FieldText(dialog, id);
         Check(shown == expected, std::string(name) + " field " + std::to_string(id) + " shows '" + expected +
                                      "' (got '" + shown + "')");
     }
@@ -99,8 +99,8 @@ void CheckFields(HWND dialog, const char* name, std::initializer_list<std::pair<
 
 void CheckMarks(HWND dialog, const char* name, std::initializer_list<std::pair<int, bool>> marks) {
     for (const auto& [id, expected] : marks) {
-        Check(Checked(dialog, id) == expected, std::string(name) + " button " + std::to_string(id) +
-                                                   (expected ? " checked" : " not checked"));
+        Check(Checked(dialog, id) == expected,
+              std::string(name) + " button " + std::to_string(id) + (expected ? " checked" : " not checked"));
     }
 }
 
@@ -301,20 +301,15 @@ bool WorkFileBrowser(HWND dialog, const char* name) {
     Check(browser != nullptr, "LLR: file browser opened");
     if (!browser) return false;
     if (name) {
-        const int nameBoxes[] = {0x47c /* combo box */, 0x480 /* edit */};
-        HWND box = nullptr;
-        for (int id : nameBoxes) {
-            if (!box) box = GetDlgItem(browser, id);
-        }
+        HWND box = GetDlgItem(browser, 0x47c);  // the name's combo box, or its edit field
+        if (!box) box = GetDlgItem(browser, 0x480);
         Check(box != nullptr, "LLR: file name box found");
         if (box) SetWindowTextA(box, name);
         Sleep(200);
-        PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(browser, IDOK)));
-    } else {
-        PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(browser, IDCANCEL)));
     }
+    const int button = name ? IDOK : IDCANCEL;
+    PostMessageA(browser, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(browser, button)));
     bool closed = WaitUntilGone(browser, 20000);
     Check(closed, "LLR: file browser closed");
     return closed;
