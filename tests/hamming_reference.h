@@ -16,8 +16,7 @@ inline constexpr int32_t kHammingLengths[] = {8, 16, 32, 64, 128, 256};
 inline int32_t OrderOf(int32_t n) { return n <= 8 ? 3 : 1 + OrderOf(n / 2); }
 inline int32_t InformationLength(int32_t n) { return n - OrderOf(n) - 1; }
 
-// g(x) with bit k the coefficient of x^k: x^3+x+1, x^4+x+1, x^5+x^2+1,
-// x^6+x+1, x^7+x^3+1, x^8+x^4+x^3+x^2+1.
+// g(x) with bit k the coefficient of x^k: x^3+x+1, x^4+x+1, x^5+x^2+1, x^6+x+1, x^7+x^3+1, x^8+x^4+x^3+x^2+1.
 inline uint32_t Generator(int32_t m) {
     static constexpr uint32_t kGenerators[] = {0xB, 0x13, 0x25, 0x43, 0x89, 0x11D};
     return kGenerators[m - 3];
@@ -35,8 +34,7 @@ uint32_t Remainder(int32_t n, const Bit* bits) {
     return remainder;
 }
 
-// The systematic codeword of `info` (k bits): x^m info(x) plus its remainder,
-// then the overall parity.
+// The systematic codeword of `info` (k bits): x^m info(x) plus its remainder, then the overall parity.
 inline std::vector<int32_t> Encode(int32_t n, const std::vector<int32_t>& info) {
     const int32_t m = OrderOf(n), k = InformationLength(n);
     std::vector<int32_t> word(info.begin(), info.begin() + k);
@@ -49,12 +47,10 @@ inline std::vector<int32_t> Encode(int32_t n, const std::vector<int32_t>& info) 
 
 struct SoftWord { std::vector<uint8_t> hard; std::vector<int32_t> soft; uint8_t kept = 2, corrected = 2; };
 
-// The best of the algebraic decision D and every codeword that inverts the
-// two least reliable positions p1, p2 of D (signed by agreement with the
-// entry, ties to the lower index, p1 never the parity position) and two more;
-// ties go to D, then to the competitor whose smaller position, counted
-// cyclically from p1, comes first. Each returned reliability is the smallest
-// metric gap to an examined codeword with the other bit there.
+// The best of the algebraic decision D and every codeword that inverts the two least reliable positions p1, p2 of D
+// (signed by agreement with the entry, ties to the lower index, p1 never the parity position) and two more; ties go
+// to D, then to the competitor whose smaller position, counted cyclically from p1, comes first. Each returned
+// reliability is the smallest metric gap to an examined codeword with the other bit there.
 inline SoftWord DecodeHamming(int32_t n, const std::vector<uint8_t>& hard, const std::vector<int32_t>& soft) {
     // unit[i] = x^(n-2-i) mod g(x), the remainder of a single 1 at i.
     const int32_t m = OrderOf(n);

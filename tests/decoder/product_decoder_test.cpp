@@ -35,9 +35,8 @@ std::ostream& operator<<(std::ostream& out, const Geometry& g) {
     return out << g.nx << "x" << g.ny << "x" << g.nz << " k=" << g.kx << "," << g.ky << "," << g.kz;
 }
 
-// Every Hamming length on some axis, parity axes short and long (248, whose
-// k would name the 256 Hamming code), mixed axes, a 2D block inside a 3D
-// buffer, and line counts that leave part of a group of 8 or 16 lanes empty.
+// Every Hamming length on some axis, parity axes short and long (248, whose k would name the 256 Hamming code), mixed
+// axes, a 2D block inside a 3D buffer, and line counts that leave part of a group of 8 or 16 lanes empty.
 const Geometry kGeometries[] = {
     {8, 8, 1, 4, 4, 1, 20},    {16, 16, 1, 11, 11, 1, 20}, {32, 32, 1, 26, 26, 1, 12}, {64, 64, 1, 57, 57, 1, 9},
     {128, 16, 1, 120, 11, 1, 9}, {16, 128, 1, 11, 120, 1, 9}, {256, 8, 1, 247, 4, 1, 6}, {8, 256, 1, 4, 247, 1, 6},
@@ -47,9 +46,8 @@ const Geometry kGeometries[] = {
     {16, 4, 256, 11, 3, 255, 5}, {32, 3, 8, 26, 2, 4, 8},  {2, 256, 2, 1, 247, 1, 5},  {4, 4, 256, 3, 3, 247, 4},
 };
 
-// A noisy code block converges; uniform values cross the clipping edges;
-// -2 ... 2 make many equal reliabilities and pair scores; the extremes of
-// int32_t meet the clip; a clean block at +-31 saturates the feedback.
+// A noisy code block converges; uniform values cross the clipping edges; -2 ... 2 make many equal reliabilities and
+// pair scores; the extremes of int32_t meet the clip; a clean block at +-31 saturates the feedback.
 enum ChannelKind { kNoisyCodeword, kUniform, kTies, kExtreme, kCleanCodeword };
 const char* const kKindNames[] = {"noisy codeword", "uniform", "ties", "extreme", "clean codeword"};
 
@@ -95,13 +93,11 @@ void RunDecode(ProductDecoderFunction decode, const Geometry& g, const Call& c, 
     buffers.passCounter = DecoderPassCounter();
 }
 
-// Each line: row input channel + (A [+ B]) * weight / 16 truncated toward
-// zero and limited to +-SoftLimit, the component decision, and (signed
-// output - row input) into the pass's store; lines of an axis in order of the
-// other coordinates, the outer one first. 2D: X Y X Y ... on the first plane,
-// one store A (its first plane zeroed). 3D: X Y Z X ... with A and B zeroed,
-// each pass reading A + B and writing the older of the two. The counter
-// starts at 1 and counts passes.
+// Each line: row input channel + (A [+ B]) * weight / 16 truncated toward zero and limited to +-SoftLimit, the
+// component decision, and (signed output - row input) into the pass's store; lines of an axis in order of the other
+// coordinates, the outer one first. 2D: X Y X Y ... on the first plane, one store A (its first plane zeroed). 3D: X Y
+// Z X ... with A and B zeroed, each pass reading A + B and writing the older of the two. The counter starts at 1 and
+// counts passes.
 void ReferenceDecode(const Geometry& g, const Call& c, Buffers& run) {
     for (int32_t& v : run.channel) v = std::clamp(v, -31, 31);
     const int32_t length[3] = {g.nx, g.ny, g.nz}, info[3] = {g.kx, g.ky, g.kz}, planes = g.ThreeD() ? g.nz : 1;
@@ -176,15 +172,13 @@ void ExpectSameResult(const Buffers& expected, const Buffers& actual) {
 
 std::vector<ProductDecoderPath> FastPathsOfThisCpu() {
     std::vector<ProductDecoderPath> paths;
-    for (ProductDecoderPath path :
-         {ProductDecoderPath::kPortable, ProductDecoderPath::kSse2, ProductDecoderPath::kAvx2})
+    for (auto path : {ProductDecoderPath::kPortable, ProductDecoderPath::kSse2, ProductDecoderPath::kAvx2})
         if (ProductDecoderOf(path) != nullptr) paths.push_back(path);
     return paths;
 }
 
-// Odd and even pass counts, selective stop off and on, the largest weights,
-// and counts at which no pass runs (the channel is still clipped, the stores
-// zeroed, the decisions kept and the counter reads 1).
+// Odd and even pass counts, selective stop off and on, the largest weights, and counts at which no pass runs (the
+// channel is still clipped, the stores zeroed, the decisions kept and the counter reads 1).
 std::vector<Call> CallsFor(const Geometry& g, uint32_t seed) {
     std::mt19937 pick(seed);
     std::uniform_int_distribution<int32_t> weight(1, 16), iterations(1, g.maxIterations);
@@ -256,9 +250,8 @@ TEST(FastProductDecoder, EqualsPlain) {
     EXPECT_TRUE(SetProductDecoderPath(before));
 }
 
-// The weighted feedback of every path's lanes against RowInput, for every
-// weight and every store value a pass can read (|E| <= 20450), alone (2D) and
-// in sums A + B up to 40900 (3D), beyond 16 bits, which full blocks rarely reach.
+// The weighted feedback of every path's lanes against RowInput, for every weight and every store value a pass can
+// read (|E| <= 20450), alone (2D) and in sums A + B up to 40900 (3D), beyond 16 bits, which full blocks rarely reach.
 TEST(FastRowInputs, EqualPlainRowInputOverTheWholeStoreRange) {
     constexpr int32_t kStoreLimit = 20450;
     const int16_t channels[16] = {-31, 31, 0, -1, 1, 30, -30, 31, -31, 0, 5, -5, 31, -31, 2, -2};
@@ -286,9 +279,8 @@ TEST(FastRowInputs, EqualPlainRowInputOverTheWholeStoreRange) {
     }
 }
 
-// Pass counters worked out from the schedules. A clean block corrects
-// nothing, so selective stop ends 2D after the X pass and 3D after X and Y.
-// The counter belongs to the calling thread.
+// Pass counters worked out from the schedules. A clean block corrects nothing, so selective stop ends 2D after the X
+// pass and 3D after X and Y. The counter belongs to the calling thread.
 TEST(ProductDecoder, PassCounts) {
     const Geometry g2{16, 16, 1, 11, 11, 1, 0}, g3{8, 8, 8, 4, 4, 4, 0}, odd{6, 5, 4, 5, 4, 3, 0};
     const struct { Geometry g; int32_t iterations; uint32_t stop; int32_t expectedCounter; } cases[] = {

@@ -53,9 +53,8 @@ TEST(Quantizer, ConvertSoftValuesTruncatesTowardZero) {
     EXPECT_EQ(channel, std::vector<int32_t>({2, -2, 0, 0, 139, -141, kMax, kMin, kMax, kMin, 0, kMax}));
 }
 
-// Received value i lands at (i * s) mod N in both input modes: worked
-// positions of values 0 ... 11 in an 8 x 8 block (s = 9) and in a 4 x 4 x 4
-// block with kz = 2 (s = 21).
+// Received value i lands at (i * s) mod N in both input modes: worked positions of values 0 ... 11 in an 8 x 8 block
+// (s = 9) and in a 4 x 4 x 4 block with kz = 2 (s = 21).
 TEST(Quantizer, HelicalPlacement) {
     const struct { int32_t nx, kz; std::vector<int32_t> positions; } cases[] = {
         {8, 1, {0, 9, 18, 27, 36, 45, 54, 63, 8, 17, 26, 35}}, {4, 2, {0, 21, 42, 63, 20, 41, 62, 19, 40, 61, 18, 39}},

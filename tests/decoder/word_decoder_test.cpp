@@ -1,6 +1,5 @@
-// Component soft decoders: the extended Hamming decoder on hand-worked words
-// and against the reference search on noisy codewords of every length, the
-// parity decoder against every parity codeword of short lengths.
+// Component soft decoders: the extended Hamming decoder on hand-worked words and against the reference search on
+// noisy codewords of every length, the parity decoder against every parity codeword of short lengths.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -56,8 +55,7 @@ TEST(HammingDecoder, WorkedWordsOfLengthEight) {
     }
 }
 
-// The narrow reliability ranges force ties between p1/p2 candidates, between
-// D and competitors and among competitors.
+// The narrow reliability ranges force ties between p1/p2 candidates, between D and competitors and among competitors.
 TEST(HammingDecoder, AgreesWithReferenceOnRandomWords) {
     const uint32_t seed = TestSeed(12345u);
     std::mt19937 rng(seed);
@@ -84,9 +82,8 @@ TEST(HammingDecoder, AgreesWithReferenceOnRandomWords) {
     }
 }
 
-// The decision is the best codeword, ties going to the fewest inversions and
-// then to the lowest inverted position; each gap is the distance to the best
-// codeword with the other bit.
+// The decision is the best codeword, ties going to the fewest inversions and then to the lowest inverted position;
+// each gap is the distance to the best codeword with the other bit.
 TEST(ParityDecoder, AgreesWithExhaustiveSearch) {
     const uint32_t seed = TestSeed(99u);
     std::mt19937 rng(seed);

@@ -16,10 +16,9 @@ namespace {
 
 constexpr int32_t kStale = 7;  // prefill of the caller's arrays; never a bit
 
-// Hand-worked divisions by x^3+x+1 and x^4+x+1 anchor the reference: the
-// codeword of a single information bit is x^(n-2-i) plus its remainder, then
-// the parity. The encoder must then equal the reference on every message of
-// the short codes and on random messages of the long ones.
+// Hand-worked divisions by x^3+x+1 and x^4+x+1 anchor the reference: the codeword of a single information bit is
+// x^(n-2-i) plus its remainder, then the parity. The encoder must then equal the reference on every message of the
+// short codes and on random messages of the long ones.
 TEST(HammingEncoder, EqualsTheDefinitionOnEveryLength) {
     const std::vector<std::vector<int32_t>> worked = {
         {1, 0, 0, 0, 1, 0, 1, 1}, {0, 0, 0, 1, 0, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 1, 1},
@@ -42,14 +41,10 @@ TEST(HammingEncoder, EqualsTheDefinitionOnEveryLength) {
     }
 }
 
-struct Geometry {
-    int32_t nx, ny, nz, kx, ky, kz;
-    int32_t N() const { return nx * ny * nz; }
-};
+struct Geometry { int32_t nx, ny, nz, kx, ky, kz; int32_t N() const { return nx * ny * nz; } };
 
-// A linear product code has one codeword per information grid, so encoding
-// Z lines, then Y columns, then X rows with the component codes built from
-// their definition must agree with the encoder bit for bit.
+// A linear product code has one codeword per information grid, so encoding Z lines, then Y columns, then X rows with
+// the component codes built from their definition must agree with the encoder bit for bit.
 std::vector<int32_t> ReverseOrderEncode(const Geometry& g, const std::vector<double>& input) {
     std::vector<int32_t> block(g.N(), 0);
     for (int32_t j = 0; j < g.kx * g.ky * g.kz; ++j)
@@ -68,10 +63,9 @@ std::vector<int32_t> ReverseOrderEncode(const Geometry& g, const std::vector<dou
     return block;
 }
 
-// Hamming axes, parity axes (length 2 included), mixtures, 3D with each axis
-// a parity code, 2D with a second layer left alone, a 256-long Z line, and
-// two blocks whose i*s passes 2^32: one with N a power of two, where wrapping
-// at 32 bits would go unnoticed, and one with N odd, where it would not.
+// Hamming axes, parity axes (length 2 included), mixtures, 3D with each axis a parity code, 2D with a second layer
+// left alone, a 256-long Z line, and two blocks whose i*s passes 2^32: one with N a power of two, where wrapping at
+// 32 bits would go unnoticed, and one with N odd, where it would not.
 TEST(ProductEncoder, MatchesReverseOrderAndHelicalRead) {
     const Geometry geometries[] = {
         {64, 64, 1, 57, 57, 1}, {8, 16, 1, 4, 11, 1}, {5, 8, 1, 4, 4, 1},     {12, 9, 1, 11, 8, 1},
@@ -84,10 +78,8 @@ TEST(ProductEncoder, MatchesReverseOrderAndHelicalRead) {
     for (const Geometry& g : geometries) {
         SCOPED_TRACE(testing::Message() << "seed " << seed << ", block " << g.nx << "x" << g.ny << "x" << g.nz);
         std::vector<double> input(g.kx * g.ky * g.kz), blurred(input.size());
-        for (size_t i = 0; i < input.size(); ++i) {
-            input[i] = static_cast<double>(rng() & 1u);
-            blurred[i] = input[i] + 0.999;  // input bits are truncated: 0.999 -> 0, 1.999 -> 1
-        }
+        for (size_t i = 0; i < input.size(); ++i)  // input bits are truncated: 0.999 -> 0, 1.999 -> 1
+            input[i] = static_cast<double>(rng() & 1u), blurred[i] = input[i] + 0.999;
         std::vector<int32_t> plain(g.N(), kStale), helical(g.N(), kStale), grid(g.N(), kStale);
         std::vector<int32_t> block(g.N(), kStale), word(256, kStale), parity(70, kStale);
         const auto encode = [&](uint32_t interleave, std::vector<int32_t>& output) {

@@ -30,17 +30,15 @@ struct Constellation { std::vector<double> pointI = std::vector<double>(256), po
 
 Constellation TwoPoints(double secondI = 1.0) {
     Constellation c;
-    c.pointI[0] = -1.0;
-    c.pointI[1] = secondI;
+    c.pointI[0] = -1.0, c.pointI[1] = secondI;
     return c;
 }
 
 size_t EntryIndex(int32_t m, int32_t r, int32_t c, int32_t k) { return static_cast<size_t>((m * 256) * r + m * c + k); }
 
-// The table as the rules state it: sums over indices 0 ... 63 and bits
-// 0 ... min(m, 6) - 1, no underflow handling, scaled to the peak level A.
-// Our one departure from the plain formula: f * P can round to a hair above
-// A, which would make the peak 2A + 1 instead of 2A - 1.
+// The table as the rules state it: sums over indices 0 ... 63 and bits 0 ... min(m, 6) - 1, no underflow handling,
+// scaled to the peak level A. Our one departure from the plain formula: f * P can round to a hair above A, which
+// would make the peak 2A + 1 instead of 2A - 1.
 std::vector<double> RuleTable(const Constellation& c, int32_t M, double L, double esno) {
     const int32_t m = static_cast<int32_t>(std::log10(static_cast<double>(M)) * 3.322);
     const double A = M == 8 ? 60.0 : (M <= 32 ? 30.0 : 70.0), gamma = (M > 32 && esno > 8.0) ? 8.0 : esno;
@@ -71,12 +69,8 @@ std::vector<double> Build(const Constellation& c, int32_t M, double L, double es
 }
 
 TEST(ConstellationReader, ReadsPointsByPositionAndStopsAtTheFirstFailedScan) {
-    struct Case {
-        const char* what;
-        std::string content;
-        int32_t M;
-        std::vector<double> I, Q;  // the entries the reader may write, zero-filled before
-    };
+    // I, Q: the entries the reader may write, zero-filled before.
+    struct Case { const char* what; std::string content; int32_t M; std::vector<double> I, Q; };
     Case many{"M beyond the arrays", "300\n", 300, {}, {}};  // points "s s+1 -s": 256 fit
     for (int s = 0; s < 300; ++s)
         many.content += std::to_string(s) + " " + std::to_string(s + 1) + " " + std::to_string(-s) + "\n";
@@ -102,9 +96,9 @@ TEST(ConstellationReader, ReadsPointsByPositionAndStopsAtTheFirstFailedScan) {
     const std::string file = testing::TempDir() + "llr_reader_points.txt";
     for (const Case& c : cases) {
         std::ofstream(file, std::ios::binary) << c.content;
-        std::vector<double> pointI(300, 7.25), pointQ = pointI, wantI = pointI, wantQ = pointI;  // 7.25: untouched
+        std::vector<double> pointI(300, 7.25);  // 7.25: untouched
         std::fill_n(pointI.begin(), c.I.size(), 0.0);
-        std::fill_n(pointQ.begin(), c.I.size(), 0.0);
+        std::vector<double> pointQ = pointI, wantI = pointI, wantQ = pointI;
         std::copy(c.I.begin(), c.I.end(), wantI.begin());
         std::copy(c.Q.begin(), c.Q.end(), wantQ.begin());
         int32_t openFailed = 0;
@@ -131,11 +125,10 @@ int32_t RowOf(double x, double L) {
     return row;
 }
 
-// Cell j holds (-L + j*w, -L + (j+1)*w], w = 2L/256, for samples moved at
-// least 0.001 inside the square. With L = 1.5, w = 0.01171875 and
-// -1.46484375 = -L + 3w is the upper end of cell 2; with L = 0.0015 the
-// margin is a third of the square, so the edges land in cells 85 and 170.
-// Any sample, and any L (even one the parameter checks reject), stays inside.
+// Cell j holds (-L + j*w, -L + (j+1)*w], w = 2L/256, for samples moved at least 0.001 inside the square.
+// With L = 1.5, w = 0.01171875 and -1.46484375 = -L + 3w is the upper end of cell 2; with L = 0.0015 the margin
+// is a third of the square, so the edges land in cells 85 and 170. Any sample, and any L (even one the parameter
+// checks reject), stays inside.
 TEST(LocateLlrCell, WorkedCellsAndNeverOutsideTheGrid) {
     const double cases[][3] = {  // L, x, cell
         {1.5, -1.46484375, 2}, {1.5, -1.4648, 3}, {1.5, -1.5, 0},        {1.5, -1.6, 0},   {1.5, -1e9, 0},
@@ -176,11 +169,9 @@ TEST(LlrTable, BitsPerSymbolIsTheWholeBinaryLogarithm) {
     for (int32_t M = -4; M <= 256; ++M) ASSERT_EQ(BitsPerSymbol(M), M < 2 ? 0 : int32_t(std::floor(std::log2(M)))) << M;
 }
 
-// For M <= 64 the table is the rules' bit for bit as long as no cell
-// underflows. The sizes straddle the peak levels' and the metric limit's
-// boundaries (8, 32, 64), and with 64 points an infinite esno is limited to 8
-// before it is judged finite; M = 3, 6, 13 include points beyond 2^m, which
-// enter the sums by the low bits of their labels.
+// For M <= 64 the table is the rules' bit for bit as long as no cell underflows. The sizes straddle the peak levels'
+// and the metric limit's boundaries (8, 32, 64), and with 64 points an infinite esno is limited to 8 before it is
+// judged finite; M = 3, 6, 13 include points beyond 2^m, which enter the sums by the low bits of their labels.
 TEST(LlrTable, AgreesWithTheRulesUpToSixtyFourPoints) {
     const uint32_t seed = TestSeed(20250117u);
     std::mt19937 rng(seed);
@@ -206,10 +197,9 @@ TEST(LlrTable, AgreesWithTheRulesUpToSixtyFourPoints) {
     }
 }
 
-// 256 points: the 256-QAM example spread four times wider (neighbours stand
-// e^-3 apart in metric): every bit in each point's own cell says that
-// point's label, bits 6 and 7 included, which the rules' sums leave out.
-// Natively the whole table (16M exponentials), under emulation those cells.
+// 256 points: the 256-QAM example spread four times wider (neighbours stand e^-3 apart in metric): every bit in each
+// point's own cell says that point's label, bits 6 and 7 included, which the rules' sums leave out. Natively the
+// whole table (16M exponentials), under emulation those cells.
 TEST(LlrTable, TwoHundredFiftySixPointsGetRatiosOnEveryBit) {
     Constellation qam;
     int32_t openFailed = 0;
@@ -230,10 +220,9 @@ TEST(LlrTable, TwoHundredFiftySixPointsGetRatiosOnEveryBit) {
     }
 }
 
-// Where the plain quotient of the sums has a finite logarithm it is kept
-// exactly; elsewhere the log-sum-exp value is finite and agrees with the
-// closed form. Two points at -1 and +1 give 4 * gamma * I; a far point at
-// (30, 0) against one at (-1, 0) gives gamma * (d0^2 - d1^2).
+// Where the plain quotient of the sums has a finite logarithm it is kept exactly; elsewhere the log-sum-exp value is
+// finite and agrees with the closed form. Two points at -1 and +1 give 4 * gamma * I; a far point at (30, 0) against
+// one at (-1, 0) gives gamma * (d0^2 - d1^2).
 TEST(CellLlrs, UnderflowFallsBackToLogSumExp) {
     const double cases[][2] = {{1.0, 200.0}, {1.0, 1e6}, {30.0, 5.0}, {30.0, 1e3}};  // far I, esno
     for (const auto& [farI, esno] : cases) {
@@ -260,8 +249,7 @@ TEST(CellLlrs, UnderflowFallsBackToLogSumExp) {
 // The first nine leave the table as it was; the rest build a whole table
 // before they fail, and under emulation only two of them run.
 TEST(LlrTable, RejectsWhatCannotMakeATable) {
-    const Constellation two = TwoPoints();
-    Constellation broken = TwoPoints(), infinite = TwoPoints();
+    Constellation two = TwoPoints(), broken = two, infinite = two;
     broken.pointQ[1] = kNan;
     infinite.pointI[0] = -kInf;  // every ratio +inf
     const struct { const char* what; Constellation points; int32_t M, gridBits; double L, esno; } cases[] = {
@@ -283,9 +271,8 @@ TEST(LlrTable, RejectsWhatCannotMakeATable) {
     }
 }
 
-// A peak far smaller than the most negative entry scales that entry past the
-// 32-bit range; it saturates at the largest odd value instead. The bisector
-// of the two points sits 1e-9 left of the last row's centre.
+// A peak far smaller than the most negative entry scales that entry past the 32-bit range; it saturates at the
+// largest odd value instead. The bisector of the two points sits 1e-9 left of the last row's centre.
 TEST(LlrTable, EntriesBeyondThirtyTwoBitsSaturate) {
     const std::vector<double> table = Build(TwoPoints(2.0 * (GridCellCentre(255, 1.5) - 1e-9) + 1.0), 2, 1.5, 1.0);
     for (int32_t c = 0; c < 256; ++c) {
