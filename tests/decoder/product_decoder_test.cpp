@@ -95,9 +95,9 @@ void RunDecode(ProductDecoderFunction decode, const Geometry& g, const Call& c, 
 
 // Each line: row input channel + (A [+ B]) * weight / 16 truncated toward zero and limited to +-SoftLimit, the
 // component decision, and (signed output - row input) into the pass's store; lines of an axis in order of the other
-// coordinates, the outer one first. 2D: X Y X Y ... on the first plane, one store A (its first plane zeroed). 3D: X Y
-// Z X ... with A and B zeroed, each pass reading A + B and writing the older of the two. The counter starts at 1 and
-// counts passes.
+// coordinates, the outer one first. 2D: X Y X Y ... on the first plane, one store A (its first plane zeroed).
+// 3D: X Y Z X ... with A and B zeroed, each pass reading A + B and writing the older of the two. The counter starts
+// at 1 and counts passes.
 void ReferenceDecode(const Geometry& g, const Call& c, Buffers& run) {
     for (int32_t& v : run.channel) v = std::clamp(v, -31, 31);
     const int32_t length[3] = {g.nx, g.ny, g.nz}, info[3] = {g.kx, g.ky, g.kz}, planes = g.ThreeD() ? g.nz : 1;
