@@ -1,8 +1,7 @@
-// The dialog procedures and their field, centring and browser code, driven
-// through the stand-in of the few windowing calls they make. What a user sees
-// and clicks in the real dialogs is the wine program's part; here: parsing and
-// formatting edge cases, unbound ids and notices, every field read into its
-// own member, the host's path buffer.
+// The dialog procedures and their field, centring and browser code, driven through the stand-in of the few
+// windowing calls they make. What a user sees and clicks in the real dialogs is the wine program's part; here:
+// parsing and formatting edge cases, unbound ids and notices, every field read into its own member, the host's
+// path buffer.
 #if !defined(_WIN32)
 #include <gtest/gtest.h>
 
@@ -49,15 +48,9 @@ TEST(DialogFields, LongFormattedValuesAreShownWhole) {
     EXPECT_EQ(text, "-2147483648");
 }
 
-union Block {
-    EncoderParams encoder;
-    DecoderParams decoder;
-    LlrParams llr;
-};
+union Block { EncoderParams encoder; DecoderParams decoder; LlrParams llr; };
 
-struct Field {
-    int id; size_t offset; bool real; const char* typed; double read;  // real: a double, else an int32_t
-};
+struct Field { int id; size_t offset; bool real; const char* typed; double read; };  // real: a double, else int32_t
 
 struct Dialog {
     INT_PTR (*procedure)(HWND, UINT, WPARAM, LPARAM);

@@ -1,7 +1,6 @@
-// What the host reads from the library outside the run calls: the descriptor,
-// PARAMETER's answers (the defaults and dialogs are the wine program's part),
-// and the time comparison and offset conversion every node shares, at the
-// boundaries no node-level run reaches exactly.
+// What the host reads from the library outside the run calls: the descriptor, PARAMETER's answers (the
+// defaults and dialogs are the wine program's part), and the time comparison and offset conversion every
+// node shares, at the boundaries no node-level run reaches exactly.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,7 +1,6 @@
-// What every node owes the host, table-driven over the three nodes: the
-// refusals of an init call in their order (parameter checks first, timing no
-// run can use last), allocation failures, output ports, and init calls on a
-// record whose run had no final call.
+// What every node owes the host, table-driven over the three nodes: the refusals of an init call in their
+// order (parameter checks first, timing no run can use last), allocation failures, output ports, and init
+// calls on a record whose run had no final call.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -38,8 +37,7 @@ const char* const kQuantLimit = "Quantization limit must be a positive number";
 const char* const kFile = "Error opening constellation file";
 const char* const kLlrLimit = "Quantization limit must be greater than 0.001";
 
-// Each case changes what its name says; where two values are wrong, the
-// one checked first decides the code.
+// Each case changes what its name says; where two values are wrong, the one checked first decides the code.
 const struct Refusal {
     NodeKind kind; const char* what; void (*edit)(Node&); int32_t code; const char* text;
 } kRefusals[] = {
@@ -111,8 +109,8 @@ TEST(NodeContract, InitRefusalsInTheirOrder) {
     }
 }
 
-// Allocation n fails, for every n of the state record and its buffers: the
-// first with the state's own message; the final call frees what was allocated.
+// Allocation n fails, for every n of the state record and its buffers: the first with the state's own
+// message; the final call frees what was allocated.
 TEST(NodeContract, EveryAllocationFailureIsRefusedAndFreed) {
     const struct { NodeKind kind; int32_t failureCode; int64_t allocations; } budgets[] = {
         {kEnc, 6, 7}, {kDec, 1, 7}, {kLlr, 1, 8}};
@@ -135,8 +133,8 @@ TEST(NodeContract, EveryAllocationFailureIsRefusedAndFreed) {
     }
 }
 
-// Every output of `calls` run calls on the system grid from t = 0, a sample
-// (bits 0 1 0 1 0 ...) arriving every `stride` calls.
+// Every output of `calls` run calls on the system grid from t = 0, a sample (bits 0 1 0 1 0 ...) arriving
+// every `stride` calls.
 std::vector<double> Drive(Node& node, int calls, int stride) {
     std::vector<double> trace;
     for (int k = 0; k < calls; ++k) {
@@ -148,19 +146,14 @@ std::vector<double> Drive(Node& node, int calls, int stride) {
     return trace;
 }
 
-// Init sets up the output ports from input 0. An init call on a record whose
-// run had no final call (the init and final flags both set, as a host may)
-// reuses the record, frees its buffers before allocating again and starts the
-// run afresh; a refused init keeps the last buffers for the final call to free.
+// Init sets up the output ports from input 0. An init call on a record whose run had no final call (the
+// init and final flags both set, as a host may) reuses the record, frees its buffers before allocating again
+// and starts the run afresh; a refused init keeps the last buffers for the final call to free.
 TEST(NodeContract, InitWithoutFinalRestartsAndLeavesNothingBehind) {
-    const struct {
-        NodeKind kind;
-        double inputRate, systemRate;
-        void (*refuse)(Node&);
-        std::vector<double> rates;
-    } cases[] = {{kEnc, 1, 8, [](Node& n) { n.encoder.nx = 300; }, {8.0 / 3}},
-                 {kDec, 1, 1, [](Node& n) { n.decoder.NUMX = 0; }, {1, 3.0 / 8}},
-                 {kLlr, 1000, 3000, [](Node& n) { n.llr.numsym = 0; }, {3000}}};
+    const struct { NodeKind kind; double inputRate, systemRate; void (*refuse)(Node&); std::vector<double> rates; }
+        cases[] = {{kEnc, 1, 8, [](Node& n) { n.encoder.nx = 300; }, {8.0 / 3}},
+                   {kDec, 1, 1, [](Node& n) { n.decoder.NUMX = 0; }, {1, 3.0 / 8}},
+                   {kLlr, 1000, 3000, [](Node& n) { n.llr.numsym = 0; }, {3000}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.kind));
         const int stride = static_cast<int>(c.systemRate / c.inputRate);

@@ -1,6 +1,5 @@
-// One node called directly, the way the host calls it: the tests play the
-// host, call by call. Each kind starts from its defaults and a timing it
-// accepts (the LLR calculator on the 8PSK example file).
+// One node called directly, the way the host calls it: the tests play the host, call by call. Each kind
+// starts from its defaults and a timing it accepts (the LLR calculator on the 8PSK example file).
 #pragma once
 
 #include <cstring>
@@ -53,8 +52,7 @@ struct Node {
         system.isInitCall = system.isFinalCall = 0;
         return status;
     }
-    // One run call at time t; a sample arrives on input 0 (and q on input 1)
-    // when there is a value.
+    // One run call at time t; a sample arrives on input 0 (and q on input 1) when there is a value.
     int32_t run(double t, std::optional<double> value = {}, double q = 0) {
         system.currentTime = t;
         for (PortRecord& p : inputs) p.noSample = value ? 0 : 1;
@@ -72,11 +70,7 @@ struct Node {
     double emitted(size_t port = 0) const { return outputs[port].noSample == 0 ? outputs[port].value : kSilent; }
 
     int32_t (*entry)(SystemRecord*, NodeInstance*) = nullptr;
-    union {
-        EncoderParams encoder;
-        DecoderParams decoder;
-        LlrParams llr;
-    } params;
+    union { EncoderParams encoder; DecoderParams decoder; LlrParams llr; } params;
     EncoderParams& encoder = params.encoder;
     DecoderParams& decoder = params.decoder;
     LlrParams& llr = params.llr;

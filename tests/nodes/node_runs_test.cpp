@@ -1,6 +1,5 @@
-// The three nodes call by call: what they emit, when and with which stamps;
-// the offset; what the decoder decodes against the plain product decoder; an
-// unterminated file name; samples that are not numbers.
+// The three nodes call by call: what they emit, when and with which stamps; the offset; what the decoder
+// decodes against the plain product decoder; an unterminated file name; samples that are not numbers.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,16 +19,11 @@ namespace {
 
 // The parity block (N = 8, K = 3) at input rate 1; output period 3/8 s.
 struct SmallEncoder : Node {
-    SmallEncoder() : Node(NodeKind::kEncoder) {
-        Dims(encoder, 4, 3, 2, 1);
-        encoder.threshold = 0.0;
-        useTiming(1, 64);
-    }
+    SmallEncoder() : Node(NodeKind::kEncoder) { Dims(encoder, 4, 3, 2, 1), encoder.threshold = 0.0, useTiming(1, 64); }
 };
 
-// Samples -1, +1, exactly the threshold: bits 0, 1, 1; zeros go out until
-// the fourth sample encodes 0 1 1 | 0 over the repeated row (and becomes bit
-// 0 of the next block).
+// Samples -1, +1, exactly the threshold: bits 0, 1, 1; zeros go out until the fourth sample encodes
+// 0 1 1 | 0 over the repeated row (and becomes bit 0 of the next block).
 TEST(EncoderNode, WorkedExampleEncodesOnTheNextSample) {
     SmallEncoder node;
     ASSERT_EQ(node.init(), 0);
@@ -48,8 +42,7 @@ TEST(EncoderNode, OffsetShiftsTheGridAndDropsEarlySamples) {
     EXPECT_EQ(node.emitted(), Node::kSilent);
     node.run(0.25);
     EXPECT_NEAR(node.outputs[0].time, 0.25, 1e-12);
-    // Samples before 2.5 s are dropped; 0 1 1 from 2.5 s on make the block,
-    // encoded by the sample at 5 s.
+    // Samples before 2.5 s are dropped; 0 1 1 from 2.5 s on make the block, encoded by the sample at 5 s.
     for (double t : {1.0, 2.0, 2.5, 3.0, 4.0}) node.run(t, t == 2.5 ? -1.0 : 1.0);
     std::vector<double> out;
     for (double t : {5.0, 5.375, 5.75, 6.125})
@@ -64,10 +57,9 @@ TEST(EncoderNode, OffsetShiftsTheGridAndDropsEarlySamples) {
     EXPECT_DOUBLE_EQ(early.outputs[0].time, -0.1);
 }
 
-// nz = 2 with kz = 1 is a two-dimensional block: layer 1 is never encoded
-// and goes out as the zeros its buffer started with. With 36 calls to an
-// output period P, value n leaves once stamp n - 1 is reached, stamped n P;
-// after the last block's N values, silence.
+// nz = 2 with kz = 1 is a two-dimensional block: layer 1 is never encoded and goes out as the zeros its
+// buffer started with. With 36 calls to an output period P, value n leaves once stamp n - 1 is reached,
+// stamped n P; after the last block's N values, silence.
 TEST(EncoderNode, ZParityWithOneLayerPacedOnTheOutputGrid) {
     SmallEncoder node;
     node.encoder.nz = 2;
@@ -89,8 +81,8 @@ TEST(EncoderNode, ZParityWithOneLayerPacedOnTheOutputGrid) {
                                         1, 0, 1, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-// The 2 x 2 block of one bit: every coded bit repeats it; the next sample
-// encodes it and its first coded bit leaves in that call.
+// The 2 x 2 block of one bit: every coded bit repeats it; the next sample encodes it and its first coded bit
+// leaves in that call.
 TEST(EncoderNode, SamplesThatAreNotNumbersNeverReachTheThreshold) {
     const struct { double sample, threshold, bit; } cases[] = {
         {kNan, 0.5, 0.0}, {-kNan, -kInf, 0.0}, {kInf, 0.5, 1.0}, {-kInf, 0.5, 0.0}, {-kInf, -kInf, 1.0},
@@ -121,11 +113,10 @@ TEST(DecoderNode, PacingOfBothOutputsCallByCall) {
         ASSERT_TRUE(node.outputs[0].noSample == 0 && node.outputs[0].time == t) << t;  // emits in every call
         blockValues.push_back(node.outputs[0].value);
         if (node.outputs[1].noSample != 0) continue;
-        infoTimes.push_back(t), infoValues.push_back(node.outputs[1].value);
-        infoStamps.push_back(node.outputs[1].time);
+        infoTimes.push_back(t), infoValues.push_back(node.outputs[1].value), infoStamps.push_back(node.outputs[1].time);
     }
-    // Zeros until the first block is complete at t = 7, then its eight bits;
-    // "information" in calls 0, 1, 3 (zeros), 7, 8, 11 (first block), 15, 16 ...
+    // Zeros until the first block is complete at t = 7, then its eight bits; "information" in calls 0, 1, 3
+    // (zeros), 7, 8, 11 (first block), 15, 16 ...
     blockValues.resize(15), infoTimes.resize(8), infoValues.resize(6);
     EXPECT_EQ(blockValues, (std::vector<double>{0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0}));
     EXPECT_EQ(infoTimes, (std::vector<double>{0, 1, 3, 7, 8, 11, 15, 16}));
@@ -133,9 +124,8 @@ TEST(DecoderNode, PacingOfBothOutputsCallByCall) {
     for (size_t n = 0; n < infoStamps.size(); ++n) EXPECT_DOUBLE_EQ(infoStamps[n], n * (8.0 / 3)) << n;
 }
 
-// Samples before the offset (10 bits at rate 1000) are dropped: the block is
-// the 8 values from 0.01 s on. Until then the output steps through its zeros
-// and falls silent at N; from the offset on it restarts at bit 0.
+// Samples before the offset (10 bits at rate 1000) are dropped: the block is the 8 values from 0.01 s on.
+// Until then the output steps through its zeros and falls silent at N; from the offset on it restarts at bit 0.
 TEST(DecoderNode, OffsetDropsEarlySamples) {
     Node node(NodeKind::kDecoder);
     Dims(node.decoder, 4, 3, 2, 1);
@@ -152,8 +142,7 @@ TEST(DecoderNode, OffsetDropsEarlySamples) {
 }
 
 struct Decoded { std::vector<double> block, info; };
-// One block through the node at rate 1: the N values of "decoded block" and
-// the K of "information" that follow it.
+// One block through the node at rate 1: the N values of "decoded block" and the K of "information" after it.
 Decoded DecodeOneBlock(Node& node, const std::vector<double>& samples) {
     const int n = static_cast<int>(samples.size());
     Decoded out;
@@ -165,9 +154,8 @@ Decoded DecodeOneBlock(Node& node, const std::vector<double>& samples) {
     return out;
 }
 
-// The node's outputs are the received block converted (soft values) or
-// quantised (amplitudes), then decoded by the plain product decoder, in as
-// many passes; the information bits are its sub-grid x < kx, y < ky, z < kz.
+// The node's outputs are the received block converted (soft values) or quantised (amplitudes), then decoded
+// by the plain product decoder, in as many passes; the information bits are its sub-grid x < kx, y < ky, z < kz.
 TEST(DecoderNode, DecodesLikeThePlainProductDecoder) {
     const struct { int32_t nx, kx, ny, ky, nz, kz; } shapes[] = {
         {16, 11, 8, 4, 1, 1}, {8, 4, 8, 4, 4, 3}, {8, 4, 16, 11, 2, 1}};
@@ -183,8 +171,7 @@ TEST(DecoderNode, DecodesLikeThePlainProductDecoder) {
         p.iterations = 6, p.NUMX = 9, p.NUMY = 5, p.NUMZ = 3, p.resolution = 4, p.quantLimit = 1.2;
         ASSERT_EQ(node.init(), 0) << node.errorText;
 
-        // A code block in emission order, with noise enough for some passes
-        // to correct and for the early stop to matter.
+        // A code block in emission order, with noise enough for some passes to correct and the early stop to matter.
         const int32_t n = d.nx * d.ny * d.nz, plane = d.nx * d.ny;
         const size_t size = static_cast<size_t>(n);
         std::vector<double> info(static_cast<size_t>(d.kx * d.ky * d.kz)), samples(size);
@@ -243,9 +230,8 @@ TEST(LlrNode, ValuesLeaveBitZeroFirstOnePerCallAndANewSymbolDropsTheRest) {
     // Before the first symbol the pacing allows an emission: it carries 0.
     node.run(0);
     EXPECT_EQ(node.emitted(), 0.0);
-    // Point 5 of the file (gray(6)), received exactly: bits 1, 0, 1 with full
-    // confidence, odd values, stamped n / output rate; then 0.0 for every
-    // emission past the symbol's bits, also far past the ten stored values.
+    // Point 5 of the file (gray(6)), received exactly: bits 1, 0, 1 with full confidence, odd values, stamped
+    // n / output rate; then 0.0 for every emission past the symbol's bits, also far past the ten stored values.
     const double angle = std::acos(-1.0) * 6 / 4;
     node.run(kPeriod, std::cos(angle), std::sin(angle));
     for (int k = 1; k < 20; ++k) {
@@ -260,17 +246,15 @@ TEST(LlrNode, ValuesLeaveBitZeroFirstOnePerCallAndANewSymbolDropsTheRest) {
     node.run(21 * kPeriod);  // its bit 1; label 1 replaces it before bit 2
     node.run(22 * kPeriod, std::sqrt(0.5), std::sqrt(0.5));
     EXPECT_GT(node.emitted(), 0);  // label 1's bit 0, not label 0's bit 2
-    // The next value leaves once the last stamp (22P) is reached; a call
-    // before the new stamp (23P) emits nothing.
+    // The next value leaves once the last stamp (22P) is reached; a call before the new stamp (23P) emits nothing.
     node.run(22.5 * kPeriod);
     EXPECT_TRUE(node.outputs[0].noSample == 0 && node.outputs[0].time == 23 * kPeriod);
     node.run(22.75 * kPeriod);
     EXPECT_EQ(node.emitted(), Node::kSilent);
 }
 
-// The block sits at the very end of a heap allocation of its own size, so
-// that a read past `file` is a read past the allocation (caught under the
-// address sanitizer, whatever else it does elsewhere).
+// The block sits at the very end of a heap allocation of its own size, so that a read past `file` is a read
+// past the allocation (caught under the address sanitizer, whatever else it does elsewhere).
 TEST(LlrNode, FileNameWithoutTerminatingZeroIsNeverReadPast) {
     auto block = std::make_unique<LlrParams>();
     WriteLlrDefaults(*block);
@@ -286,8 +270,8 @@ TEST(LlrNode, FileNameWithoutTerminatingZeroIsNeverReadPast) {
     EXPECT_STREQ(node.errorText, "Error opening constellation file");
 }
 
-// A value that is not a number counts as 0 (the centre of the plane, where
-// QPSK says little about either bit); infinities land in the edge cells.
+// A value that is not a number counts as 0 (the centre of the plane, where QPSK says little about either
+// bit); infinities land in the edge cells.
 TEST(LlrNode, NanSamplesCountAsZeroAndInfinitiesReachTheEdge) {
     const double cases[][4] = {  // I, Q, and the values that stand in for them
         {kNan, 0.3, 0.0, 0.3}, {-0.6, -kNan, -0.6, 0.0}, {kNan, kNan, 0.0, 0.0},
