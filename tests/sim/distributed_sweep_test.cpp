@@ -1,8 +1,6 @@
-// The sweep engine, in one process and spread over ranks: unit sizes, stop
-// rules, and counts that do not depend on the number of ranks or threads.
-// Ranks are threads of this process exchanging through an in-memory
-// collective, so the round logic is tested without MPI (scripts/mpi_check.sh
-// checks the MPI build).
+// The sweep engine, in one process and spread over ranks: unit sizes, stop rules, and counts that do not depend
+// on the number of ranks or threads. Ranks are threads of this process exchanging through an in-memory collective,
+// so the round logic is tested without MPI (scripts/mpi_check.sh checks the MPI build).
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -59,10 +57,9 @@ std::vector<int64_t> OneUnitAtATime(const PointJob& job) {
 // The ranks of one job as threads: a gather completes when every rank has put
 // its part in.
 struct Exchange {
-    int size = 0;
+    int size = 0, arrived = 0;
     std::mutex mutex;
     std::condition_variable complete;
-    int arrived = 0;
     uint64_t round = 0;
     std::vector<int64_t> filling, done;
 };
@@ -96,12 +93,11 @@ std::vector<Result> OnRanks(int ranks, const std::function<Result(RankGroup&)>& 
     exchange.size = ranks;
     std::vector<Result> results(static_cast<size_t>(ranks));
     std::vector<std::thread> threads;
-    for (int r = 0; r < ranks; ++r) {
+    for (int r = 0; r < ranks; ++r)
         threads.emplace_back([&, r] {
             ThreadRank group(exchange, r);
             results[static_cast<size_t>(r)] = body(group);
         });
-    }
     for (std::thread& t : threads) t.join();
     return results;
 }

@@ -1,7 +1,6 @@
-// tpcsim in one process: every bad option ends in its own message and exit
-// code 2 (never an exception), sweep points, the result files that a later
-// run and the plot read back, and whole links set up from the options and run
-// through the library's real entry points.
+// tpcsim in one process: every bad option ends in its own message and exit code 2 (never an exception), sweep
+// points, the result files that a later run and the plot read back, and whole links set up from the options and
+// run through the library's real entry points.
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -27,9 +26,7 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 // Options written as on a command line, split at spaces.
 ParseOutcome Parse(const std::string& args) {
-    std::vector<std::string> argv = Split(args, ' ');
-    argv.insert(argv.begin(), "tpcsim");
-    return ParseOptions(argv);
+    return ParseOptions(Split("tpcsim " + args, ' '));
 }
 
 const std::string k16Qam = "--constellation examples/constellations/16qam.txt";
@@ -143,17 +140,14 @@ TEST(Results, JsonReadBackWithConfigReachesEveryNodeParameter) {
 // published 95% Wilson interval of 10 in 100 is [0.05523, 0.17437].
 TEST(Results, PlotReadsTheCsvColumnsOfItsCurves) {
     RunRecord run;
-    run.points.resize(1);
-    run.points[0].ebN0Db = 2;
-    run.points[0].counts = {10, 100, 10, 4};  // blocks, bits, bit errors, block errors
+    run.points.push_back({2, 0, {10, 100, 10, 4}, 0});  // 2 dB; blocks, bits, bit errors, block errors
     const std::vector<std::string> lines = Split(FormatCsv(run), '\n');
     ASSERT_EQ(lines.size(), 2u);
     const std::vector<std::string> header = Split(lines[0], ','), row = Split(lines[1], ',');
     ASSERT_EQ(header.size(), row.size());
     std::map<std::string, double> value;
     for (size_t i = 0; i < header.size(); ++i) value[header[i]] = std::stod(row[i]);
-    EXPECT_EQ((std::vector<double>{value["ebn0_db"], value["ber"], value["fer"]}),
-              (std::vector<double>{2, 0.1, 0.4}));
+    EXPECT_EQ((std::vector<double>{value["ebn0_db"], value["ber"], value["fer"]}), (std::vector<double>{2, 0.1, 0.4}));
     EXPECT_NEAR(value["ber_low95"], 0.05523, 1e-5);
     EXPECT_NEAR(value["ber_high95"], 0.17437, 1e-5);
 
@@ -197,8 +191,7 @@ TEST(LinkRuns, NoiselessRoundTripsAndAMismatchRefused) {
         config.noiseless = true;
         const LinkCounts c = devhost::Link(TheLibrary(), config).run(3, 99);
         const int64_t bits = 3 * devhost::GeometryOf(config).infoBits;
-        EXPECT_EQ((std::vector<int64_t>{c.blocks, c.bits, c.bitErrors}),
-                  (std::vector<int64_t>{3, bits, 0})) << options;
+        EXPECT_EQ((std::vector<int64_t>{c.blocks, c.bits, c.bitErrors}), (std::vector<int64_t>{3, bits, 0})) << options;
     }
     EXPECT_THROW(devhost::Library("/nonexistent/libtpc.so"), std::runtime_error);
     devhost::LinkConfig config = Config("--code 8,4x8,4 --interleave", 0);
@@ -210,8 +203,7 @@ TEST(LinkRuns, NoiselessRoundTripsAndAMismatchRefused) {
 // Eb/N0 = 6.02 dB is Es/N0 = 0 dB, so N0 = 9, sigma = sqrt(9 / 2), and the
 // LLR table follows the channel with the linear Es/N0 per unit energy, 1/9.
 TEST(LinkRuns, NoiseAndLlrScaleFollowTheSymbolEnergy) {
-    const std::string path = testing::TempDir() + "tpc_wide_pair.txt";
-    std::ofstream(path) << "2\n0 -3 0\n1 3 0\n";
+    const std::string path = WriteTemp("wide_pair.txt", "2\n0 -3 0\n1 3 0\n");
     const std::string options = "--code 8,4x8,4 --points 2 --constellation " + path;
     const devhost::Link link(TheLibrary(), Config(options, 10 * std::log10(4.0)));
     EXPECT_NEAR(link.noiseSigma(), std::sqrt(4.5), 1e-12);
@@ -228,14 +220,14 @@ TEST(LinkRuns, DefaultCodeOverEachModulation) {
         "--points 4" + kDir + "qpsk.txt", "--points 8" + kDir + "8psk.txt"};
     for (size_t i = 0; i < (std::getenv("TPC_TEST_EMULATED") ? 2 : std::size(modulations)); ++i) {
         const std::string m = modulations[i] + " --selective-stop";
+        SCOPED_TRACE(m + ", seed 11 for the noise");
         devhost::LinkConfig clean = Config(m + " --interleave", 0);
         clean.noiseless = true;
-        EXPECT_EQ(devhost::Link(TheLibrary(), clean).run(2, 5).bitErrors, 0) << m;
+        EXPECT_EQ(devhost::Link(TheLibrary(), clean).run(2, 5).bitErrors, 0);
         const LinkCounts good = devhost::Link(TheLibrary(), Config(m, i > 0 ? 6 : 4)).run(4, 11);
         const LinkCounts bad = devhost::Link(TheLibrary(), Config(m, i > 0 ? 1 : 2)).run(4, 11);
-        EXPECT_EQ((std::vector<int64_t>{good.blocks, good.bitErrors}), (std::vector<int64_t>{4, 0}))
-            << m << ", seed 11";
-        EXPECT_GT(bad.bitErrors, good.bits / 1000) << m << ", seed 11";
+        EXPECT_EQ((std::vector<int64_t>{good.blocks, good.bitErrors}), (std::vector<int64_t>{4, 0}));
+        EXPECT_GT(bad.bitErrors, good.bits / 1000);
     }
 }
 
@@ -243,17 +235,14 @@ TEST(LinkRuns, DefaultCodeOverEachModulation) {
 // do not depend on which worker's link ran which unit.
 TEST(LinkRuns, CountsFollowTheSeedNotTheThreads) {
     const devhost::LinkConfig config = Config("--code 8,4x8,4", 1.0);
-    const RunnerFactory runners = [&](int) {
-        return std::make_unique<LinkRunner>(TheLibrary(), config);
-    };
+    const RunnerFactory runners = [&](int) { return std::make_unique<LinkRunner>(TheLibrary(), config); };
     std::vector<int64_t> bitErrors;  // by seed and threads
-    for (uint64_t seed : {1, 2024}) {
+    for (uint64_t seed : {1, 2024})
         for (int threads : {1, 2}) {
             const PointResult r = RunPoint({seed, 0, 5, {40, 400}, threads}, runners, {}, {});
             EXPECT_GE(r.counts.blockErrors, 40) << "seed " << seed << ": the test needs noise";
             bitErrors.push_back(r.counts.bitErrors);
         }
-    }
     EXPECT_EQ(bitErrors[0], bitErrors[1]) << "seed 1, one thread and two";
     EXPECT_EQ(bitErrors[2], bitErrors[3]) << "seed 2024, one thread and two";
     EXPECT_NE(bitErrors[0], bitErrors[2]) << "the noise does not follow the seed";
