@@ -50,16 +50,19 @@ HWND WaitForVisibleWindow(const char* caption, DWORD timeoutMs) {
     }, timeoutMs);
 }
 
-// The file browser: a visible top-level window owned by the dialog.
+// The file browser: a visible top-level window owned by the dialog. (A
+// named callback: 32-bit lambdas do not convert to stdcall pointers.)
+BOOL CALLBACK FindOwned(HWND window, LPARAM parameter) {
+    auto& [owner, found] = *reinterpret_cast<std::pair<HWND, HWND>*>(parameter);
+    if (GetWindow(window, GW_OWNER) != owner || !IsWindowVisible(window)) return TRUE;
+    found = window;
+    return FALSE;
+}
+
 HWND WaitForOwnedPopup(HWND owner, DWORD timeoutMs) {
     return PollFor([&] {
         std::pair<HWND, HWND> search{owner, nullptr};
-        EnumWindows([](HWND window, LPARAM parameter) -> BOOL {
-            auto& [wanted, found] = *reinterpret_cast<std::pair<HWND, HWND>*>(parameter);
-            if (GetWindow(window, GW_OWNER) != wanted || !IsWindowVisible(window)) return TRUE;
-            found = window;
-            return FALSE;
-        }, reinterpret_cast<LPARAM>(&search));
+        EnumWindows(FindOwned, reinterpret_cast<LPARAM>(&search));
         return search.second;
     }, timeoutMs);
 }
