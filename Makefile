@@ -19,12 +19,10 @@ setup-run:
 setup-test:
 	@scripts/setup.sh test
 
-native asan win32 win64:
-	cmake --preset $@ >/dev/null
-	cmake --build build/$@ -j $(JOBS)
+linux32_settings := -DTPC_EMULATE_32=$(TPC_EMULATE_32)
 
-linux32:
-	cmake --preset $@ -DTPC_EMULATE_32=$(TPC_EMULATE_32) >/dev/null
+native asan linux32 win32 win64:
+	cmake --preset $@ $($@_settings) >/dev/null
 	cmake --build build/$@ -j $(JOBS)
 
 test-native test-asan: test-%: %

@@ -5,8 +5,8 @@
 #   AUTO  probe once, with a tiny program built with this build's flags
 #   ON    always emulate (to exercise this path where 32-bit code runs)
 #   OFF   never emulate (a kernel without 32-bit support then fails the tests)
-# Writes build/<preset>/tests_32bit.txt, the
-# line `make test` prints after the run.
+# Writes build/<preset>/tests_32bit.txt, the line `make test` prints after
+# the run.
 set(TPC_EMULATE_32 AUTO CACHE STRING "Run 32-bit Linux tests under qemu-i386: AUTO, ON or OFF")
 set_property(CACHE TPC_EMULATE_32 PROPERTY STRINGS AUTO ON OFF)
 

@@ -2,7 +2,6 @@
 // points, the result files that a later run and the plot read back, and whole links set up from the options and
 // run through the library's real entry points.
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -13,6 +12,7 @@
 #include "sim/link_setup.h"
 #include "sim/options.h"
 #include "sim/results.h"
+#include "trial_count.h"
 
 namespace tpcsim {
 namespace {
@@ -218,7 +218,7 @@ TEST(LinkRuns, DefaultCodeOverEachModulation) {
     const std::string modulations[] = {
         "", "--points 16" + kDir + "16qam.txt", "--points 2" + kDir + "bpsk_pair.txt",
         "--points 4" + kDir + "qpsk.txt", "--points 8" + kDir + "8psk.txt"};
-    for (size_t i = 0; i < (std::getenv("TPC_TEST_EMULATED") ? 2 : std::size(modulations)); ++i) {
+    for (size_t i = 0; i < (Emulated() ? 2 : std::size(modulations)); ++i) {
         const std::string m = modulations[i] + " --selective-stop";
         SCOPED_TRACE(m + ", seed 11 for the noise");
         devhost::LinkConfig clean = Config(m + " --interleave", 0);
