@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "encoder/generator_polynomials.h"
+#include "code/generator_polynomials.h"
 
 namespace {
 

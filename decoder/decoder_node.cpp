@@ -6,7 +6,7 @@
 
 #include "decoder/product_decoder.h"
 #include "decoder/quantizer.h"
-#include "encoder/code_dimensions.h"
+#include "code/product_code.h"
 #include "host/entry_points.h"
 #include "host/node_frame.h"
 
@@ -118,8 +118,8 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     s->offsetTime = OffsetInSeconds(p.delay, p.inBits, input.rate);
 
     if (int32_t status = CheckDecodingParameters(system, *s); status != 0) return status;
-    DimensionError error = CheckCodeDimensions({p.nx, p.ny, p.nz, p.kx, p.ky, p.kz});
-    if (error.code != 0) return ReportError(system, error.message, error.code);
+    const Status dimensions = CheckProductCode(ProductCodeOf(p));
+    if (!dimensions.ok()) return ReportError(system, dimensions.message, dimensions.code);
 
     s->blockSize = s->nx * s->ny * s->nz;
     s->infoSize = s->kx * s->ky * s->kz;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "encoder/helical_map.h"
+#include "code/helical_map.h"
 
 namespace {
 

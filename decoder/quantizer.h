@@ -2,7 +2,7 @@
 // values of the product decoder, optionally undoing the helical interleave.
 //
 // Received value i (arrival order) is stored at block position j(i): the
-// helical position (i * s) mod N when deinter is set (encoder/helical_map.h,
+// helical position (i * s) mod N when deinter is set (code/helical_map.h,
 // s chosen by kz), i otherwise. When s shares a factor with N, several values
 // land on one position (the last one wins) and others keep what channel held.
 #pragma once

@@ -1,6 +1,6 @@
 #include "decoder/word_steps.h"
 
-#include "encoder/generator_polynomials.h"
+#include "code/generator_polynomials.h"
 
 int32_t WordParity(const uint8_t* hard, int32_t n) {
     int32_t parity = 1;

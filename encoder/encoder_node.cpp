@@ -7,7 +7,7 @@
 // Block b is encoded in the call that brings the first bit of block b+1.
 #include <cmath>
 
-#include "encoder/code_dimensions.h"
+#include "code/product_code.h"
 #include "encoder/product_encoder.h"
 #include "host/entry_points.h"
 #include "host/node_frame.h"
@@ -92,8 +92,8 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     s->interleave = p.interleave != 0 ? 1 : 0;
     s->delaySeconds = OffsetInSeconds(p.delay, p.inBits, input.rate);
 
-    DimensionError error = CheckCodeDimensions({p.nx, p.ny, p.nz, p.kx, p.ky, p.kz});
-    if (error.code != 0) return ReportError(system, error.message, error.code);
+    const Status dimensions = CheckProductCode(ProductCodeOf(p));
+    if (!dimensions.ok()) return ReportError(system, dimensions.message, dimensions.code);
 
     s->cyclicLengthX = CyclicLength(s->nx, s->kx);
     s->cyclicLengthY = CyclicLength(s->ny, s->ky);

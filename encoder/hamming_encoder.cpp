@@ -7,7 +7,7 @@
 
 #include <cassert>
 
-#include "encoder/generator_polynomials.h"
+#include "code/generator_polynomials.h"
 
 void EncodeHammingParity(int32_t n, const int32_t* word, int32_t* parity) {
     const int32_t m = HammingOrderOfLength(n);

@@ -7,9 +7,9 @@
 // axes before them and the parity on parity comes out consistent.
 #include "encoder/product_encoder.h"
 
-#include "encoder/generator_polynomials.h"
+#include "code/generator_polynomials.h"
 #include "encoder/hamming_encoder.h"
-#include "encoder/helical_map.h"
+#include "code/helical_map.h"
 
 namespace {
 
