@@ -44,7 +44,7 @@ struct DecoderState {
     uint32_t started;
     uint32_t anyStored;
     uint32_t bpsk;
-    uint32_t higherOrderMod;  // kept for the record; the mode follows bpsk alone
+    uint32_t higherOrderMod;  // a copy for the record; the mode follows bpsk alone
 };
 
 void ReleaseBuffers(DecoderState& s) {
@@ -163,9 +163,10 @@ void DecodeGatheredBlock(DecoderState& s) {
     } else {
         ConvertSoftBlock(s.deinter, s.received, s.channel, s.nx, s.ny, s.kz, s.blockSize);
     }
-    DecodeProductBlock(s.iterations, s.selectstp, s.channel, s.decisions, s.nx, s.kx, s.ny, s.ky,
-                       s.nz, s.kz, s.blockSize, s.NUMX, s.NUMY, s.NUMZ, s.planeSize,
-                       s.extrinsicA, s.extrinsicB);
+    const DecoderSettings settings{s.iterations, {s.NUMX, s.NUMY, s.NUMZ}, s.selectstp != 0};
+    ProductDecoder decoder(ProductCode{s.nx, s.kx, s.ny, s.ky, s.nz, s.kz}, settings,
+                           DecoderStores{s.extrinsicA, s.extrinsicB});
+    SetDecoderPassCounter(1 + decoder.Decode(s.channel, s.decisions));
     for (int32_t z = 0; z < s.kz; ++z) {
         for (int32_t y = 0; y < s.ky; ++y) {
             const int32_t* row = s.decisions + s.planeSize * z + s.nx * y;

@@ -42,7 +42,8 @@
 #include <cstring>
 
 #include "decoder/code_tables.h"
-#include "decoder/product_decoder.h"
+#include "decoder/decode_paths.h"
+#include "decoder/decoding_schedule.h"
 #include "decoder/word_steps.h"
 
 namespace {
@@ -50,7 +51,6 @@ namespace {
 namespace fast_kernel {
 
 constexpr int32_t kMaxLine = 256;
-constexpr int32_t kChannelClip = 31;
 constexpr int16_t kNoScore = 32767;  // above every score, for minimum searches
 
 // One axis of the block: its component code, weight and slot order.
@@ -231,38 +231,47 @@ struct Kernel {
         }
     }
 
-    // DecodeHammingWord on every lane; hands the extrinsic values and
-    // decisions to the sink. Returns correctionMade as a lane mask.
-    template <class Sink>
-    static V DecodeHammingGroup(const AxisCode& code, Work& w, const Sink& sink) {
-        const int32_t n = code.n;
+    // The syndrome of the hard decisions (the XOR of the slots that hold a 1)
+    // and their overall parity, per lane.
+    struct Syndrome {
+        V syndrome;
+        V odd;  // all ones where the word has odd weight
+    };
+    [[gnu::always_inline]] static Syndrome SyndromeOf(const AxisCode& code, const Work& w) {
         const V zero = L::Zero();
-        const V ones = L::Ones();
         const V one = L::Set1(1);
-
         V syndrome = zero;
         V odd = zero;
         V slot = zero;
-        for (int32_t s = 1; s < n; ++s) {
+        for (int32_t s = 1; s < code.n; ++s) {
             slot = L::Add(slot, one);
             const V bit = L::CmpGt(L::Load(w.input + s * kLanes), zero);
             syndrome = L::Xor(syndrome, L::And(bit, slot));
             odd = L::Xor(odd, bit);
         }
-        odd = L::Xor(odd, L::CmpGt(L::Load(w.input), zero));
-        const V parityHolds = L::Xor(odd, ones);
+        return Syndrome{syndrome, L::Xor(odd, L::CmpGt(L::Load(w.input), zero))};
+    }
 
-        // Algebraic correction, then the two least in position order (ties
-        // go to the lower position), tracked as slots.
+    // The least reliable pair after algebraic correction, as slots, and its
+    // anchor score -(least + second).
+    struct Anchor {
+        V p1, p2, score;
+    };
+
+    // Algebraic correction into w.soft (signed reliabilities) and w.hard,
+    // then the two least in position order (ties go to the lower position).
+    [[gnu::always_inline]] static Anchor CorrectAndFindAnchor(const AxisCode& code,
+                                                             const Syndrome& syn, Work& w) {
+        const V zero = L::Zero();
+        const V parityHolds = L::Xor(syn.odd, L::Ones());
         V least = zero, second = L::Set1(SoftLimit + 1), p1 = zero, p2 = zero;
-        for (int32_t i = 0; i < n; ++i) {
+        for (int32_t i = 0; i < code.n; ++i) {
             const int32_t s = code.slotOfPosition[i];
             const V slotOfI = SlotVector(s);
-            V flip = L::CmpEq(syndrome, slotOfI);
+            V flip = L::CmpEq(syn.syndrome, slotOfI);
             if (s == 0) flip = L::Xor(flip, parityHolds);
             const V x = L::Load(w.input + s * kLanes);
-            const V reliability = L::Abs(x);
-            const V v = L::Sub(L::Xor(reliability, flip), flip);
+            const V v = L::Sub(L::Xor(L::Abs(x), flip), flip);
             L::Store(w.soft + s * kLanes, v);
             L::Store(w.hard + s * kLanes, L::Xor(L::CmpGt(x, zero), flip));
             if (i == 0) {
@@ -275,56 +284,71 @@ struct Kernel {
         // The rotation origin must be a cyclic position, not slot 0.
         const V originIsParity = L::CmpEq(p1, zero);
         const V origin = L::Select(originIsParity, p2, p1);
-        p2 = L::Select(originIsParity, zero, p2);
-        p1 = origin;
-        const V anchor = L::Sub(zero, L::Add(least, second));
-        const V partnerXor = L::Xor(p1, p2);
+        return Anchor{origin, L::Select(originIsParity, zero, p2), L::Sub(zero, L::Add(least, second))};
+    }
+
+    // Among equal best competitors (score m1) the pair table's order decides:
+    // the least rotated first position wins. The key is that rotated position
+    // and the slot, unsigned, biased for signed minimum. Returns the winning
+    // first slot.
+    [[gnu::always_inline]] static V TieBreakWinner(const AxisCode& code, const Anchor& anchor,
+                                                   V m1, const Work& w) {
+        const V zero = L::Zero();
+        int16_t originPosition[kLanes];
+        L::Store(originPosition, anchor.p1);
+        for (int32_t l = 0; l < kLanes; ++l) {
+            originPosition[l] = code.positionOfSlot[originPosition[l]];
+        }
+        const V originVector = L::Load(originPosition);
+        const V modulus = L::Set1(static_cast<int16_t>(code.n - 1));
+        const V bias = L::Set1(INT16_MIN);
+        V winnerKey = L::Set1(kNoScore);
+        // Slot 0 (position n-1) is never the first of its pair.
+        for (int32_t s = 1; s < code.n; ++s) {
+            const V slot = SlotVector(s);
+            V rotated = L::Sub(L::Set1(code.positionOfSlot[s]), originVector);
+            rotated = L::Add(rotated, L::And(L::CmpGt(zero, rotated), modulus));
+            const V key = L::Xor(L::Or(L::ShiftLeft8(rotated), slot), bias);
+            const V isAnchor = L::Or(L::CmpEq(slot, anchor.p1), L::CmpEq(slot, anchor.p2));
+            const V hit = L::AndNot(isAnchor, L::CmpEq(L::Load(w.score + s * kLanes), m1));
+            winnerKey = L::Min(winnerKey, L::Select(hit, key, L::Set1(kNoScore)));
+        }
+        return L::And(winnerKey, L::Set1(0xFF));
+    }
+
+    // DecodeHammingWord on every lane; hands the extrinsic values and
+    // decisions to the sink. Returns correctionMade as a lane mask.
+    template <class Sink>
+    static V DecodeHammingGroup(const AxisCode& code, Work& w, const Sink& sink) {
+        const int32_t n = code.n;
+        const V zero = L::Zero();
+        const V one = L::Set1(1);
+        const Syndrome syn = SyndromeOf(code, w);
+        const Anchor anchor = CorrectAndFindAnchor(code, syn, w);
+        const V partnerXor = L::Xor(anchor.p1, anchor.p2);
 
         // Pair scores; the anchor pair holds the anchor score. Each pair
         // fills two slots, so the third least slot score is the second best
         // competitor.
-        CompetitorScan scan{
-            p1, p2, anchor, L::Set1(kNoScore), L::Set1(kNoScore), L::Set1(kNoScore)};
+        CompetitorScan scan{anchor.p1, anchor.p2, anchor.score,
+                            L::Set1(kNoScore), L::Set1(kNoScore), L::Set1(kNoScore)};
         ScanPartners(code, partnerXor, scan, w);
         const V m1 = scan.m1;
         // A competitor must score strictly below the anchor to win.
-        const V moved = L::CmpGt(anchor, m1);
-        const V best = L::Select(moved, m1, anchor);
-        const V runnerUp = L::Select(moved, L::Min(anchor, scan.m2), m1);
+        const V moved = L::CmpGt(anchor.score, m1);
+        const V best = L::Select(moved, m1, anchor.score);
+        const V runnerUp = L::Select(moved, L::Min(anchor.score, scan.m2), m1);
         const V gap = L::Sub(runnerUp, best);
 
+        V slot = zero;
         if (L::Any(moved)) {
-            // Among equal best competitors the pair table's order decides:
-            // the least rotated first position wins. The key is that rotated
-            // position and the slot, unsigned, biased for signed minimum.
-            int16_t originPosition[kLanes];
-            L::Store(originPosition, p1);
-            for (int32_t l = 0; l < kLanes; ++l) {
-                originPosition[l] = code.positionOfSlot[originPosition[l]];
-            }
-            const V originVector = L::Load(originPosition);
-            const V modulus = L::Set1(static_cast<int16_t>(n - 1));
-            const V bias = L::Set1(INT16_MIN);
-            V winnerKey = L::Set1(kNoScore);
-            // Slot 0 (position n-1) is never the first of its pair.
-            for (int32_t s = 1; s < n; ++s) {
-                const V slot = SlotVector(s);
-                V rotated = L::Sub(L::Set1(code.positionOfSlot[s]), originVector);
-                rotated = L::Add(rotated, L::And(L::CmpGt(zero, rotated), modulus));
-                const V key = L::Xor(L::Or(L::ShiftLeft8(rotated), slot), bias);
-                const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
-                const V hit = L::AndNot(isAnchor, L::CmpEq(L::Load(w.score + s * kLanes), m1));
-                winnerKey = L::Min(winnerKey, L::Select(hit, key, L::Set1(kNoScore)));
-            }
-            const V winnerSlot = L::And(winnerKey, L::Set1(0xFF));
-            const V winA = L::Select(moved, winnerSlot, p1);
-            const V winB = L::Select(moved, L::Xor(winnerSlot, partnerXor), p2);
-
-            slot = zero;
+            const V winnerSlot = TieBreakWinner(code, anchor, m1, w);
+            const V winA = L::Select(moved, winnerSlot, anchor.p1);
+            const V winB = L::Select(moved, L::Xor(winnerSlot, partnerXor), anchor.p2);
             for (int32_t s = 0; s < n; ++s, slot = L::Add(slot, one)) {
                 const V isWinner = L::Or(L::CmpEq(slot, winA), L::CmpEq(slot, winB));
-                const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
-                const V score = L::Select(isAnchor, anchor, L::Load(w.score + s * kLanes));
+                const V isAnchor = L::Or(L::CmpEq(slot, anchor.p1), L::CmpEq(slot, anchor.p2));
+                const V score = L::Select(isAnchor, anchor.score, L::Load(w.score + s * kLanes));
                 const V out = L::Select(isWinner, gap, L::Sub(score, best));
                 const V flip = L::And(moved, L::Or(isWinner, isAnchor));
                 const V bit = L::Xor(L::Load(w.hard + s * kLanes), flip);
@@ -332,15 +356,14 @@ struct Kernel {
             }
         } else {
             // D stays everywhere: its two least positions get the gap.
-            slot = zero;
             for (int32_t s = 0; s < n; ++s, slot = L::Add(slot, one)) {
-                const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
+                const V isAnchor = L::Or(L::CmpEq(slot, anchor.p1), L::CmpEq(slot, anchor.p2));
                 const V out = L::Select(isAnchor, gap, L::Sub(L::Load(w.score + s * kLanes), best));
                 const V bit = L::Load(w.hard + s * kLanes);
                 sink.Put(s, L::Sub(Signed(out, bit), L::Load(w.input + s * kLanes)), bit);
             }
         }
-        return L::Or(moved, L::Xor(L::CmpEq(syndrome, zero), ones));
+        return L::Or(moved, L::Xor(L::CmpEq(syn.syndrome, zero), L::Ones()));
     }
 
     // DecodeParityWord on every lane; slots are positions.
@@ -380,6 +403,15 @@ struct Kernel {
         int32_t feedback = Get16(stores.feedback + e);
         if (stores.feedbackExtra != nullptr) feedback += Get16(stores.feedbackExtra + e);
         return static_cast<int16_t>(RowInput(Get16(stores.channel + e), feedback, weight));
+    }
+
+    // Row inputs of 16 consecutive elements, for the tests of each lane type.
+    static void RowInputs16(const int16_t* channel, const int16_t* a, const int16_t* b,
+                            int16_t weight, int16_t* out) {
+        for (int32_t e = 0; e < 16; e += kLanes) {
+            L::Store(out + e, b == nullptr ? L::RowInput2D(channel + e, a + e, weight)
+                                           : L::RowInput3D(channel + e, a + e, b + e, weight));
+        }
     }
 
     // Row inputs of kLanes consecutive elements from e on.
@@ -556,128 +588,42 @@ struct Kernel {
         }
     }
 
-    static void ClipChannel(int32_t* channel, int32_t blockSize) {
-        for (int32_t e = 0; e < blockSize; ++e) {
-            const int32_t v = channel[e];
-            channel[e] = v > kChannelClip ? kChannelClip : (v < -kChannelClip ? -kChannelClip : v);
-        }
-    }
-
-    static void ZeroStore(int32_t* store, int32_t count) {
-        for (int32_t e = 0; e < count; ++e) store[e] = 0;
-    }
-
-    // The two schedules, step for step as DecodeProductBlock2D / 3D; each
-    // returns the final pass counter.
-    static int32_t Decode2D(int32_t iterations, bool selectiveStop, int32_t* channel,
-                            int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                            int32_t blockSize, int32_t NUMX, int32_t NUMY, int32_t planeSize,
-                            int32_t* extrinsicA) {
-        ClipChannel(channel, blockSize);
-        ZeroStore(extrinsicA, planeSize);
-        if (iterations < 1) return 1;
-
-        Work w;
-        AxisCode codeX, codeY;
-        MakeAxisCode(nx, kx, NUMX, codeX);
-        MakeAxisCode(ny, ky, NUMY, codeY);
-        const PassLayout passX{&codeX, 1, 0, ny, nx, 1};
-        const PassLayout passY{&codeY, 1, 0, nx, 1, nx};
-        Narrow(channel, planeSize);
-        // Without selective stop the last pass is known in advance, and only
-        // its decisions remain; earlier passes need not write any.
-        StoreWiring stores{View16(channel), View16(extrinsicA), nullptr, View16(extrinsicA),
-                           nullptr};
-        const auto decisionsOf = [&](bool lastCycle) {
-            return selectiveStop || lastCycle ? View16(decisions) : nullptr;
-        };
-
-        int32_t passCounter = 1;
-        uint8_t lastActivity = 1;
-        for (;;) {
-            if (passCounter > iterations) break;
-            if (selectiveStop && lastActivity == 0) break;
-            const bool lastCycle = passCounter + 2 > iterations;
-            stores.decisions = decisionsOf(false);
-            lastActivity = RunPass(passX, stores, w);
-            ++passCounter;
-            if (selectiveStop && lastActivity == 0) break;
-            stores.decisions = decisionsOf(lastCycle);
-            lastActivity = RunPass(passY, stores, w);
-            ++passCounter;
-        }
-        Widen(channel, planeSize, false);
-        Widen(extrinsicA, planeSize, false);
-        Widen(decisions, planeSize, true);
-        return passCounter;
-    }
-
-    static int32_t Decode3D(int32_t iterations, bool selectiveStop, int32_t* channel,
-                            int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
-                            int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
-                            int32_t* extrinsicB) {
-        ClipChannel(channel, blockSize);
-        ZeroStore(extrinsicA, blockSize);
-        ZeroStore(extrinsicB, blockSize);
-        if (iterations < 1) return 1;
+    // The passes of one block (see decode_paths.h). The decoded part of the
+    // channel is narrowed to 16 bits for the passes and everything widened
+    // back at the end; the stores start zeroed, which reads as zero in 16
+    // bits too, and the decisions are only written by passes.
+    static int32_t Decode(const DecodeJob& job) {
+        const ProductCode& c = job.code;
+        const int32_t plane = c.PlaneSize();
+        const int32_t decoded = job.threeDimensional ? c.N() : plane;
+        const int32_t layers = job.threeDimensional ? c.nz : 1;
 
         Work w;
         AxisCode codes[3];
-        MakeAxisCode(nx, kx, NUMX, codes[0]);
-        MakeAxisCode(ny, ky, NUMY, codes[1]);
-        MakeAxisCode(nz, kz, NUMZ, codes[2]);
+        MakeAxisCode(c.nx, c.kx, job.weights[0], codes[0]);
+        MakeAxisCode(c.ny, c.ky, job.weights[1], codes[1]);
+        if (job.threeDimensional) MakeAxisCode(c.nz, c.kz, job.weights[2], codes[2]);
+        // X: z outer, y inner; Y: z outer, x inner; Z: y outer, x inner.
         const PassLayout passes[3] = {
-            {&codes[0], nz, planeSize, ny, nx, 1},
-            {&codes[1], nz, planeSize, nx, 1, nx},
-            {&codes[2], ny, nx, nx, 1, planeSize},
+            {&codes[0], layers, plane, c.ny, c.nx, 1},
+            {&codes[1], layers, plane, c.nx, 1, c.nx},
+            {&codes[2], c.ny, c.nx, c.nx, 1, plane},
         };
 
-        Narrow(channel, blockSize);
-        int16_t* const a = View16(extrinsicA);
-        int16_t* const b = View16(extrinsicB);
-
-        int32_t passCounter = 1;
-        uint8_t lastActivity = 1;
-        uint8_t earlierActivity = 1;
-        bool writeA = true;
-        bool stopped = false;
-        while (!stopped && passCounter <= iterations) {
-            // Without selective stop only the Z pass of the last cycle needs
-            // to write decisions.
-            const bool lastCycle = passCounter + 3 > iterations;
-            for (const PassLayout& pass : passes) {
-                if (selectiveStop && lastActivity == 0 && earlierActivity == 0) {
-                    stopped = true;
-                    break;
-                }
-                earlierActivity = lastActivity;
-                const bool lastPass = lastCycle && &pass == &passes[2];
-                const StoreWiring stores{View16(channel), a, b, writeA ? a : b,
-                                         selectiveStop || lastPass ? View16(decisions) : nullptr};
-                lastActivity = RunPass(pass, stores, w);
-                writeA = !writeA;
-                ++passCounter;
-            }
-        }
-        Widen(channel, blockSize, false);
-        Widen(extrinsicA, blockSize, false);
-        Widen(extrinsicB, blockSize, false);
-        Widen(decisions, blockSize, true);
+        Narrow(job.channel, decoded);
+        int16_t* const a = View16(job.extrinsicA);
+        int16_t* const b = job.threeDimensional ? View16(job.extrinsicB) : nullptr;
+        const int32_t passCounter = RunDecodingSchedule(
+            job.iterations, job.selectiveStop, job.threeDimensional, [&](const PassPlan& plan) {
+                const StoreWiring stores{View16(job.channel), a, b, plan.writeA ? a : b,
+                                         plan.decisionsNeeded ? View16(job.decisions) : nullptr};
+                return RunPass(passes[plan.axis], stores, w);
+            });
+        Widen(job.channel, decoded, false);
+        Widen(job.extrinsicA, decoded, false);
+        if (job.threeDimensional) Widen(job.extrinsicB, decoded, false);
+        Widen(job.decisions, decoded, true);
         return passCounter;
-    }
-
-    static void Decode(int32_t iterations, uint32_t selectstp, int32_t* channel, int32_t* decisions,
-                       int32_t nx, int32_t kx, int32_t ny, int32_t ky, int32_t nz, int32_t kz,
-                       int32_t blockSize, int32_t NUMX, int32_t NUMY, int32_t NUMZ,
-                       int32_t planeSize, int32_t* extrinsicA, int32_t* extrinsicB) {
-        const bool selectiveStop = selectstp != 0;
-        const int32_t passCounter =
-            kz < 2 ? Decode2D(iterations, selectiveStop, channel, decisions, nx, kx, ny, ky,
-                              blockSize, NUMX, NUMY, planeSize, extrinsicA)
-                   : Decode3D(iterations, selectiveStop, channel, decisions, nx, kx, ny, ky, nz, kz,
-                              blockSize, NUMX, NUMY, NUMZ, planeSize, extrinsicA, extrinsicB);
-        SetDecoderPassCounter(passCounter);
     }
 };
 

@@ -4,19 +4,11 @@
 #include <cstdint>
 #include <cstring>
 
-#include "decoder/fast_product_decoder.h"
+#include "decoder/decode_paths.h"
+#include "decoder/decoding_schedule.h"
 #include "decoder/fast_product_kernel.h"
-#include "decoder/word_steps.h"
 
 namespace {
-
-// RowInput of product_decoder.cpp, here so that it inlines into the lane
-// loops: channel + feedback * weight / 16 (truncating), limited to
-// +-SoftLimit, all in 32 bits.
-inline int16_t LaneRowInput(int32_t channel, int32_t feedback, int32_t weight) {
-    const int32_t r = channel + feedback * weight / 16;
-    return static_cast<int16_t>(r > SoftLimit ? SoftLimit : (r < -SoftLimit ? -SoftLimit : r));
-}
 
 struct PortableLanes {
     static constexpr int32_t kLanes = 8;
@@ -160,7 +152,7 @@ struct PortableLanes {
         const V f = Load(feedback);
         V r;
         for (int32_t l = 0; l < kLanes; ++l) {
-            r.lane[l] = LaneRowInput(c.lane[l], f.lane[l], weight);
+            r.lane[l] = static_cast<int16_t>(RowInput(c.lane[l], f.lane[l], weight));
         }
         return r;
     }
@@ -171,7 +163,7 @@ struct PortableLanes {
         const V b = Load(feedbackB);
         V r;
         for (int32_t l = 0; l < kLanes; ++l) {
-            r.lane[l] = LaneRowInput(c.lane[l], a.lane[l] + b.lane[l], weight);
+            r.lane[l] = static_cast<int16_t>(RowInput(c.lane[l], a.lane[l] + b.lane[l], weight));
         }
         return r;
     }
@@ -201,19 +193,7 @@ struct PortableLanes {
 
 void RowInputsPortable(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
                        int16_t* out) {
-    for (int32_t e = 0; e < 16; e += PortableLanes::kLanes) {
-        PortableLanes::Store(
-            out + e, b == nullptr ? PortableLanes::RowInput2D(channel + e, a + e, weight)
-                                  : PortableLanes::RowInput3D(channel + e, a + e, b + e, weight));
-    }
+    fast_kernel::Kernel<PortableLanes>::RowInputs16(channel, a, b, weight, out);
 }
 
-void DecodeProductBlockPortable(int32_t iterations, uint32_t selectstp, int32_t* channel,
-                                int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                                int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
-                                int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
-                                int32_t* extrinsicB) {
-    fast_kernel::Kernel<PortableLanes>::Decode(iterations, selectstp, channel, decisions, nx, kx,
-                                               ny, ky, nz, kz, blockSize, NUMX, NUMY, NUMZ,
-                                               planeSize, extrinsicA, extrinsicB);
-}
+int32_t DecodePortable(const DecodeJob& job) { return fast_kernel::Kernel<PortableLanes>::Decode(job); }

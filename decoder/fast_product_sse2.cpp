@@ -1,7 +1,7 @@
 // The fast product decoder over SSE2: eight 16-bit lanes per register. SSE2
 // is part of every 64-bit x86 CPU; 32-bit builds compile this file for it
 // with a target option and the dispatcher checks the CPU first.
-#include "decoder/fast_product_decoder.h"
+#include "decoder/decode_paths.h"
 
 #if defined(TPC_FAST_DECODER_SSE2)
 
@@ -10,7 +10,6 @@
 #include <cstdint>
 
 #include "decoder/code_tables.h"
-#include "decoder/product_decoder.h"
 #include "decoder/word_steps.h"
 
 // Everything below, and nothing included above, is compiled for SSE2.
@@ -128,22 +127,10 @@ struct Sse2Lanes {
 
 void RowInputsSse2(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
                    int16_t* out) {
-    for (int32_t e = 0; e < 16; e += Sse2Lanes::kLanes) {
-        Sse2Lanes::Store(out + e, b == nullptr
-                                      ? Sse2Lanes::RowInput2D(channel + e, a + e, weight)
-                                      : Sse2Lanes::RowInput3D(channel + e, a + e, b + e, weight));
-    }
+    fast_kernel::Kernel<Sse2Lanes>::RowInputs16(channel, a, b, weight, out);
 }
 
-void DecodeProductBlockSse2(int32_t iterations, uint32_t selectstp, int32_t* channel,
-                            int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                            int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
-                            int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
-                            int32_t* extrinsicB) {
-    fast_kernel::Kernel<Sse2Lanes>::Decode(iterations, selectstp, channel, decisions, nx, kx, ny,
-                                           ky, nz, kz, blockSize, NUMX, NUMY, NUMZ, planeSize,
-                                           extrinsicA, extrinsicB);
-}
+int32_t DecodeSse2(const DecodeJob& job) { return fast_kernel::Kernel<Sse2Lanes>::Decode(job); }
 
 #if defined(__clang__)
 #pragma clang attribute pop

@@ -1,82 +1,99 @@
 // Iterative soft-in soft-out decoder of one product block.
 //
-// The block is decoded in axis passes: a pass decodes every line along one
-// axis with that axis's component decoder and leaves each position's
-// extrinsic value (soft output minus soft input) in a store. The next passes
-// add the stored values, weighted in sixteenths, to the channel values.
+// A ProductDecoder is made once for a code and its settings and then decodes
+// block after block. The block is decoded in axis passes (the order is in
+// decoding_schedule.h): a pass decodes every line along one axis with that
+// axis's component decoder and leaves each position's extrinsic value (soft
+// output minus soft input) in a store; later passes add the stored values,
+// weighted in sixteenths, to the channel values.
 //
-//   two dimensions (kz < 2):  X Y X Y ...     one store E (= extrinsicA),
-//                                             first plane only
-//   three dimensions:         X Y Z X Y Z ... stores A and B alternate, so a
-//                                             pass reads the extrinsics of
-//                                             the other two axes in A + B
-//
-// Element (x, y, z) lies at nx*ny*z + nx*y + x. An axis with n - k == 1 is
-// a single parity code, any other an extended Hamming code of length n.
+// Element (x, y, z) lies at nx*ny*z + nx*y + x. Every implementation (path)
+// returns exactly what the plain one returns, in every buffer; the plain one
+// stays as the reference. One decoder per thread: a decoder's scratch is its
+// own, and nothing is shared between decoders.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-// Decodes one block; selects the schedule by kz (< 2: two dimensions).
-// DecodeProductBlock runs the implementation chosen once for this CPU
-// (product_decoder_dispatch.h); every implementation returns exactly what
-// DecodeProductBlockPlain returns, which stays as the reference and fallback.
-//   iterations  in      maximum number of axis passes; tested at the start
-//                       of each cycle only, so whole cycles run; <= 0 runs none
-//   selectstp   in      nonzero: stop early once the component decoders
-//                       report no correction (2D: one quiet pass, 3D: two)
-//   channel     in/out  blockSize soft values, > 0 favouring bit 1; all of
-//                       them are left clipped to +-31
-//   decisions   out     bits 0/1 of the last pass that ran, for every decoded
-//                       element; elements no pass reached are left untouched
-//   nx ... kz           code and information lengths, validated by the node
-//   blockSize           nx * ny * nz
-//   NUMX/Y/Z    in      feedback weights of the X, Y, Z passes in sixteenths
-//   planeSize           nx * ny
-//   extrinsicA  scratch blockSize entries (2D uses the first plane only)
-//   extrinsicB  scratch blockSize entries (3D only)
-// Every buffer belongs to the caller. Integer arithmetic only, no allocation.
+#include "code/product_code.h"
+
+enum class ProductDecoderPath : int32_t {
+    kPlain = 0,     // line by line, the reference
+    kPortable = 1,  // 8 lines at a time in plain C++ lanes
+    kSse2 = 2,      // 8 lines at a time in SSE2 registers (x86 builds)
+    kAvx2 = 3,      // 16 lines at a time in AVX2 registers (x86 builds, not Windows)
+    kFastest = 4,   // the fastest path this build and this CPU offer
+};
+
+struct DecoderSettings {
+    int32_t iterations = 64;       // maximum axis passes, rounded up to whole cycles
+    int32_t weights[3] = {7, 7, 7};  // NUMX, NUMY, NUMZ: feedback in sixteenths, 1 ... 16
+    bool selectiveStop = false;    // stop once the passes make no correction
+    ProductDecoderPath path = ProductDecoderPath::kFastest;
+};
+
+// The extrinsic stores of one decoder: N entries each (two dimensions use
+// the first plane of A only).
+struct DecoderStores {
+    int32_t* extrinsicA;
+    int32_t* extrinsicB;
+};
+
+class ProductDecoder {
+public:
+    // Owns its stores. The code must pass CheckProductCode. A path this
+    // build or CPU lacks becomes kFastest; settings().path tells the path
+    // that runs.
+    ProductDecoder(const ProductCode& code, const DecoderSettings& settings);
+    // Works in the caller's stores, allocating nothing (the decoder node's
+    // state record holds them).
+    ProductDecoder(const ProductCode& code, const DecoderSettings& settings, DecoderStores stores);
+
+    // Decodes one block.
+    //   channel    in/out  N soft values, > 0 favouring bit 1; all N are left
+    //                      clipped to +-31
+    //   decisions  out     bits 0/1 of the last pass that ran for every decoded
+    //                      element (the first plane in two dimensions);
+    //                      elements no pass reached are left untouched
+    // Returns the number of axis passes that ran.
+    int32_t Decode(int32_t* channel, int32_t* decisions);
+
+    const ProductCode& code() const { return code_; }
+    const DecoderSettings& settings() const { return settings_; }
+
+private:
+    ProductCode code_;
+    DecoderSettings settings_;
+    std::vector<int32_t> ownedStores_;
+    DecoderStores stores_;
+};
+
+// Short lower-case name ("plain", "portable", "sse2", "avx2", "fastest").
+const char* ProductDecoderPathName(ProductDecoderPath path);
+// Whether this build and this CPU can run the path (kFastest always can).
+bool ProductDecoderPathAvailable(ProductDecoderPath path);
+// What kFastest stands for here: AVX2, else SSE2, else the portable path.
+ProductDecoderPath FastestProductDecoderPath();
+
+// The function form of the decoder: one block with every buffer the
+// caller's, on the fastest path. The schedule follows kz (< 2: two
+// dimensions, which still clips all blockSize channel values but decodes,
+// and writes decisions for, only the first plane). Sets the pass counter
+// below.
 void DecodeProductBlock(int32_t iterations, uint32_t selectstp, int32_t* channel,
                         int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
                         int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
                         int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
                         int32_t* extrinsicB);
-
-void DecodeProductBlockPlain(int32_t iterations, uint32_t selectstp, int32_t* channel,
-                             int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                             int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX,
-                             int32_t NUMY, int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
-                             int32_t* extrinsicB);
-
-// The two schedules, callable directly. The 2D one still clips all
-// blockSize channel values but decodes (and writes decisions for) only the
-// first plane.
-void DecodeProductBlock2D(int32_t iterations, uint32_t selectstp, int32_t* channel,
-                          int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                          int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
-                          int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA);
-
-void DecodeProductBlock3D(int32_t iterations, uint32_t selectstp, int32_t* channel,
-                          int32_t* decisions, int32_t nx, int32_t kx, int32_t ny, int32_t ky,
-                          int32_t nz, int32_t kz, int32_t blockSize, int32_t NUMX, int32_t NUMY,
-                          int32_t NUMZ, int32_t planeSize, int32_t* extrinsicA,
-                          int32_t* extrinsicB);
-
-// Steps of a line decode, exposed for tests.
-
-// Soft input of one position: channelValue + feedbackSum * weight / 16 (the
-// division truncating toward zero), limited to +-SoftLimit.
-int32_t RowInput(int32_t channelValue, int32_t feedbackSum, int32_t weight);
+// The pass counter of the last block decoded through the function forms or
+// the decoder node on the calling thread: 1 plus the passes that ran. Per
+// thread, so that decoders on separate threads never race; the host calls
+// from one thread, where it is the library-wide counter. ProductDecoder
+// objects leave it alone: Decode returns the count instead.
+int32_t DecoderPassCounter();
+void SetDecoderPassCounter(int32_t value);
 
 // What a position hands on to later passes: its signed soft output
 // (+reliability for bit 1, -reliability for bit 0) minus its row input.
 int32_t ExtrinsicValue(uint8_t bit, int32_t reliability, int32_t rowInput);
-
-// The pass counter of the last block decoded on the calling thread: 1 plus
-// the number of axis passes that ran. It is per thread so that decoders on
-// separate threads never race.
-int32_t DecoderPassCounter();
-
-// For the other implementations of DecodeProductBlock, which keep their own
-// count while decoding and leave the same final value behind.
-void SetDecoderPassCounter(int32_t value);

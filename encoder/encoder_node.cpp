@@ -19,13 +19,15 @@ constexpr int32_t kRateTooHigh = 7;
 constexpr int32_t kUnusableTiming = 8;
 constexpr double kRateMargin = 1e-11;
 constexpr int32_t kWordEntries = 256;
+// The state record's parity array; the shift register clears and uses the
+// first kParityRegisterClear (10) entries of it.
 constexpr int32_t kParityEntries = 70;
 
 struct EncoderState {
     int32_t nx, kx, ny, ky, nz, kz;
     int32_t blockSize;  // N
     int32_t infoSize;   // K
-    int32_t cyclicLengthX, cyclicLengthY, cyclicLengthZ;
+    int32_t cyclicLengthX, cyclicLengthY, cyclicLengthZ;  // for the record; encoding reads the ProductCode
     int32_t* word;
     int32_t* parity;
     double delaySeconds;
@@ -150,9 +152,9 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
         if (s.inCount == s.infoSize) {
             s.inCount = 0;
             s.outCount = 0;
-            EncodeProductBlock(s.interleave, s.inputBits, s.outputBits, s.infoGrid, s.codeBlock,
-                               s.word, s.parity, s.nx, s.ny, s.nz, s.kx, s.ky, s.kz,
-                               s.blockSize);
+            const ProductCode code{s.nx, s.kx, s.ny, s.ky, s.nz, s.kz};
+            ProductEncoder(code, s.interleave != 0, {s.infoGrid, s.codeBlock, s.word, s.parity})
+                .Encode(s.inputBits, s.outputBits);
         }
         if (offsetReachedNow) {
             // A sample or threshold that is not a number never reaches the

@@ -8,8 +8,8 @@
 #include "encoder/product_encoder.h"
 
 #include "code/generator_polynomials.h"
-#include "encoder/hamming_encoder.h"
 #include "code/helical_map.h"
+#include "encoder/hamming_encoder.h"
 
 namespace {
 
@@ -93,4 +93,22 @@ void EncodeProductBlock(uint32_t interleave, const double* inputBits, int32_t* o
     } else {
         for (int32_t i = 0; i < blockSize; ++i) outputBits[i] = codeBlock[i];
     }
+}
+
+ProductEncoder::ProductEncoder(const ProductCode& code, bool interleave)
+    : code_(code), interleave_(interleave) {
+    const size_t n = static_cast<size_t>(code.N());
+    ownedScratch_.assign(2 * n + 256 + kParityRegisterClear, 0);
+    int32_t* at = ownedScratch_.data();
+    scratch_ = EncoderScratch{at, at + n, at + 2 * n, at + 2 * n + 256};
+}
+
+ProductEncoder::ProductEncoder(const ProductCode& code, bool interleave, EncoderScratch scratch)
+    : code_(code), interleave_(interleave), scratch_(scratch) {}
+
+void ProductEncoder::Encode(const double* inputBits, int32_t* outputBits) {
+    const ProductCode& c = code_;
+    EncodeProductBlock(interleave_ ? 1 : 0, inputBits, outputBits, scratch_.infoGrid,
+                       scratch_.codeBlock, scratch_.word, scratch_.parity, c.nx, c.ny, c.nz, c.kx,
+                       c.ky, c.kz, c.N());
 }

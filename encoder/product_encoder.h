@@ -18,8 +18,45 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-// Encodes one block and lays it out for emission.
+#include "code/product_code.h"
+
+// The encoder's scratch: N entries each for the information grid and the code
+// block, 256 for one component word, at least 10 for the shift register.
+struct EncoderScratch {
+    int32_t* infoGrid;
+    int32_t* codeBlock;
+    int32_t* word;
+    int32_t* parity;
+};
+
+// Made once for a code (which must pass CheckProductCode) and an emission
+// order, then called per block. One encoder per thread.
+class ProductEncoder {
+public:
+    // Owns its scratch.
+    ProductEncoder(const ProductCode& code, bool interleave);
+    // Works in the caller's scratch, allocating nothing (the encoder node's
+    // state record holds it).
+    ProductEncoder(const ProductCode& code, bool interleave, EncoderScratch scratch);
+
+    // K bits (0.0/1.0, kx per row, ky rows per layer) in, N bits out in
+    // emission order: block order, or helical when interleaving.
+    void Encode(const double* inputBits, int32_t* outputBits);
+
+    const ProductCode& code() const { return code_; }
+    bool interleave() const { return interleave_; }
+
+private:
+    ProductCode code_;
+    bool interleave_;
+    std::vector<int32_t> ownedScratch_;
+    EncoderScratch scratch_;
+};
+
+// The function form ProductEncoder runs. Encodes one block and lays it out
+// for emission.
 //   interleave  in   nonzero: output bit i is block position (i*s) mod N
 //                    (helical read, see helical_map.h); zero: block order
 //   inputBits   in   K bits as 0.0/1.0 in arrival order, kx per row, ky rows

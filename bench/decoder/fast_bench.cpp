@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "decoder/product_decoder.h"
-#include "decoder/product_decoder_dispatch.h"
 #include "decoder/quantizer.h"
 #include "encoder/product_encoder.h"
 
@@ -31,29 +30,22 @@ constexpr int32_t kResolution = 5;
 constexpr double kQuantLimit = 1.4;
 constexpr int32_t kWeight = 7;
 
-struct BenchCode {
-    int32_t nx, ny, nz, kx, ky, kz;
-    int32_t N() const { return nx * ny * nz; }
-    int32_t K() const { return kx * ky * kz; }
-    double Rate() const { return static_cast<double>(K()) / N(); }
-};
-
 // BPSK with unit amplitude: Eb = 1 / rate, N0 = 2 sigma^2.
 double SigmaOf(double ebN0Db, double rate) {
     return std::sqrt(1.0 / (2.0 * rate * std::pow(10.0, ebN0Db / 10.0)));
 }
 
-std::vector<std::vector<int32_t>> MakeNoisyBlocks(const BenchCode& c, double ebN0Db) {
+std::vector<std::vector<int32_t>> MakeNoisyBlocks(const ProductCode& c, double ebN0Db) {
     std::mt19937 rng(20261206u);
     std::normal_distribution<double> noise(0.0, SigmaOf(ebN0Db, c.Rate()));
     const int32_t n = c.N();
     std::vector<std::vector<int32_t>> blocks;
     std::vector<double> info(c.K()), received(n);
-    std::vector<int32_t> out(n), grid(n), block(n, 0), word(256), parity(16), channel(n);
+    std::vector<int32_t> block(n), channel(n);
+    ProductEncoder encoder(c, false);
     for (int32_t b = 0; b < kBlockCount; ++b) {
         for (double& bit : info) bit = static_cast<double>(rng() & 1u);
-        EncodeProductBlock(0, info.data(), out.data(), grid.data(), block.data(), word.data(),
-                           parity.data(), c.nx, c.ny, c.nz, c.kx, c.ky, c.kz, n);
+        encoder.Encode(info.data(), block.data());
         for (int32_t i = 0; i < n; ++i) received[i] = (block[i] ? 1.0 : -1.0) + noise(rng);
         QuantizeBlock(kResolution, kQuantLimit, 0, received.data(), channel.data(), c.nx, c.ny,
                       c.kz, n);
@@ -64,28 +56,26 @@ std::vector<std::vector<int32_t>> MakeNoisyBlocks(const BenchCode& c, double ebN
 
 // state.range(0) is the ProductDecoderPath. Reports info_Mbit/s and the mean
 // number of axis passes run.
-void DecodeBlocks(benchmark::State& state, const BenchCode& c,
+void DecodeBlocks(benchmark::State& state, const ProductCode& c,
                   const std::vector<std::vector<int32_t>>& blocks, int32_t iterations,
                   uint32_t selectstp) {
     const auto path = static_cast<ProductDecoderPath>(state.range(0));
-    const ProductDecoderFunction decode = ProductDecoderOf(path);
-    if (decode == nullptr) {
+    if (!ProductDecoderPathAvailable(path)) {
         state.SkipWithError("not available on this build or CPU");
         return;
     }
     state.SetLabel(ProductDecoderPathName(path));
-    std::vector<int32_t> channel(c.N()), decisions(c.N()), a(c.N()), b(c.N());
+    ProductDecoder decoder(c, DecoderSettings{iterations, {kWeight, kWeight, kWeight}, selectstp != 0, path});
+    std::vector<int32_t> channel(c.N()), decisions(c.N());
     size_t next = 0;
     int64_t passes = 0;
     for (auto _ : state) {
         const std::vector<int32_t>& source = blocks[next];
         next = (next + 1) % blocks.size();
         std::copy(source.begin(), source.end(), channel.begin());
-        decode(iterations, selectstp, channel.data(), decisions.data(), c.nx, c.kx, c.ny, c.ky,
-               c.nz, c.kz, c.N(), kWeight, kWeight, kWeight, c.nx * c.ny, a.data(), b.data());
+        passes += decoder.Decode(channel.data(), decisions.data());
         benchmark::DoNotOptimize(decisions.data());
         benchmark::ClobberMemory();
-        passes += DecoderPassCounter() - 1;
     }
     const double infoBits = static_cast<double>(state.iterations()) * c.K();
     state.SetItemsProcessed(static_cast<int64_t>(infoBits));
@@ -100,7 +90,7 @@ void AllPaths(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMicrosecond);
 }
 
-const BenchCode kDefaultCode{64, 64, 1, 57, 57, 1};
+const ProductCode kDefaultCode{64, 57, 64, 57, 1, 1};
 
 // The default code at 64 passes, selective stop off: every block costs the
 // same, whatever the noise (Eb/N0 3.5 dB).
@@ -125,7 +115,7 @@ BENCHMARK(BM_FastDecodeDefaultStop4dB)->Apply(AllPaths);
 
 // (16,11)^3 at 64 passes (66 run: whole X-Y-Z cycles), selective stop off.
 void BM_FastDecodeCube16(benchmark::State& state) {
-    static const BenchCode code{16, 16, 16, 11, 11, 11};
+    static const ProductCode code{16, 11, 16, 11, 16, 11};
     static const auto blocks = MakeNoisyBlocks(code, 3.5);
     DecodeBlocks(state, code, blocks, 64, 0);
 }
@@ -133,7 +123,7 @@ BENCHMARK(BM_FastDecodeCube16)->Apply(AllPaths);
 
 // (256,247)^2 at 64 passes, selective stop off.
 void BM_FastDecodeLarge256(benchmark::State& state) {
-    static const BenchCode code{256, 256, 1, 247, 247, 1};
+    static const ProductCode code{256, 247, 256, 247, 1, 1};
     static const auto blocks = MakeNoisyBlocks(code, 3.5);
     DecodeBlocks(state, code, blocks, 64, 0);
 }

@@ -10,26 +10,18 @@
 
 namespace {
 
-struct BlockShape {
-    int32_t nx, ny, nz, kx, ky, kz;
-};
-
-void EncodeBlocks(benchmark::State& state, const BlockShape& b) {
-    const uint32_t interleave = static_cast<uint32_t>(state.range(0));
-    const int32_t blockSize = b.nx * b.ny * b.nz;
-    const int32_t infoSize = b.kx * b.ky * b.kz;
+void EncodeBlocks(benchmark::State& state, const ProductCode& code) {
+    ProductEncoder encoder(code, state.range(0) != 0);
+    const int32_t infoSize = code.K();
 
     std::mt19937 rng(1);
     std::bernoulli_distribution bit(0.5);
     std::vector<double> input(infoSize);
     for (double& v : input) v = bit(rng) ? 1.0 : 0.0;
-    std::vector<int32_t> output(blockSize), infoGrid(blockSize), codeBlock(blockSize);
-    std::vector<int32_t> word(256), parity(70);
+    std::vector<int32_t> output(code.N());
 
     for (auto _ : state) {
-        EncodeProductBlock(interleave, input.data(), output.data(), infoGrid.data(),
-                           codeBlock.data(), word.data(), parity.data(), b.nx, b.ny, b.nz, b.kx,
-                           b.ky, b.kz, blockSize);
+        encoder.Encode(input.data(), output.data());
         benchmark::DoNotOptimize(output.data());
         benchmark::ClobberMemory();
     }
@@ -37,12 +29,12 @@ void EncodeBlocks(benchmark::State& state, const BlockShape& b) {
 }
 
 void BM_EncodeDefault64x64(benchmark::State& state) {
-    EncodeBlocks(state, BlockShape{64, 64, 1, 57, 57, 1});
+    EncodeBlocks(state, ProductCode{64, 57, 64, 57, 1, 1});
 }
 BENCHMARK(BM_EncodeDefault64x64)->ArgName("interleave")->Arg(0)->Arg(1);
 
 void BM_Encode64x64x64(benchmark::State& state) {
-    EncodeBlocks(state, BlockShape{64, 64, 64, 57, 57, 57});
+    EncodeBlocks(state, ProductCode{64, 57, 64, 57, 64, 57});
 }
 BENCHMARK(BM_Encode64x64x64)->ArgName("interleave")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

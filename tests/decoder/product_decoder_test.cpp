@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "decoder/parity_decoder.h"
-#include "decoder/product_decoder_dispatch.h"
+#include "decoder/decode_paths.h"
+#include "decoder/decoding_schedule.h"
 #include "decoder/word_steps.h"
 #include "encoder/product_encoder.h"
 #include "hamming_reference.h"
@@ -23,12 +24,10 @@
 
 namespace {
 
-struct Geometry {
-    int32_t nx, ny, nz, kx, ky, kz;
+struct Geometry : ProductCode {
     int32_t maxIterations;  // keeps the large blocks quick under sanitizers and emulation
-    int32_t N() const { return nx * ny * nz; }
-    int32_t Plane() const { return nx * ny; }
-    bool ThreeD() const { return kz >= 2; }
+    int32_t Plane() const { return PlaneSize(); }
+    bool ThreeD() const { return ThreeDimensional(); }
 };
 
 std::ostream& operator<<(std::ostream& out, const Geometry& g) {
@@ -38,12 +37,12 @@ std::ostream& operator<<(std::ostream& out, const Geometry& g) {
 // Every Hamming length on some axis, parity axes short and long (248, whose k would name the 256 Hamming code), mixed
 // axes, a 2D block inside a 3D buffer, and line counts that leave part of a group of 8 or 16 lanes empty.
 const Geometry kGeometries[] = {
-    {8, 8, 1, 4, 4, 1, 20},    {16, 16, 1, 11, 11, 1, 20}, {32, 32, 1, 26, 26, 1, 12}, {64, 64, 1, 57, 57, 1, 9},
-    {128, 16, 1, 120, 11, 1, 9}, {16, 128, 1, 11, 120, 1, 9}, {256, 8, 1, 247, 4, 1, 6}, {8, 256, 1, 4, 247, 1, 6},
-    {2, 2, 1, 1, 1, 1, 20},    {7, 5, 1, 6, 4, 1, 20},     {248, 3, 1, 247, 2, 1, 8},  {3, 256, 1, 2, 255, 1, 8},
-    {17, 64, 1, 16, 57, 1, 9}, {64, 24, 1, 57, 23, 1, 9},  {8, 40, 1, 4, 39, 1, 12},   {16, 16, 4, 11, 11, 1, 12},
-    {8, 8, 8, 4, 4, 4, 12},    {16, 16, 16, 11, 11, 11, 7}, {8, 16, 32, 4, 11, 26, 7}, {5, 8, 3, 4, 4, 2, 12},
-    {16, 4, 256, 11, 3, 255, 5}, {32, 3, 8, 26, 2, 4, 8},  {2, 256, 2, 1, 247, 1, 5},  {4, 4, 256, 3, 3, 247, 4},
+    {{8, 4, 8, 4, 1, 1}, 20},    {{16, 11, 16, 11, 1, 1}, 20}, {{32, 26, 32, 26, 1, 1}, 12}, {{64, 57, 64, 57, 1, 1}, 9},
+    {{128, 120, 16, 11, 1, 1}, 9}, {{16, 11, 128, 120, 1, 1}, 9}, {{256, 247, 8, 4, 1, 1}, 6}, {{8, 4, 256, 247, 1, 1}, 6},
+    {{2, 1, 2, 1, 1, 1}, 20},    {{7, 6, 5, 4, 1, 1}, 20},     {{248, 247, 3, 2, 1, 1}, 8},  {{3, 2, 256, 255, 1, 1}, 8},
+    {{17, 16, 64, 57, 1, 1}, 9}, {{64, 57, 24, 23, 1, 1}, 9},  {{8, 4, 40, 39, 1, 1}, 12},   {{16, 11, 16, 11, 4, 1}, 12},
+    {{8, 4, 8, 4, 8, 4}, 12},    {{16, 11, 16, 11, 16, 11}, 7}, {{8, 4, 16, 11, 32, 26}, 7}, {{5, 4, 8, 4, 3, 2}, 12},
+    {{16, 11, 4, 3, 256, 255}, 5}, {{32, 26, 3, 2, 8, 4}, 8},  {{2, 1, 256, 247, 2, 1}, 5},  {{4, 3, 4, 3, 256, 247}, 4},
 };
 
 // A noisy code block converges; uniform values cross the clipping edges; -2 ... 2 make many equal reliabilities and
@@ -54,9 +53,8 @@ const char* const kKindNames[] = {"noisy codeword", "uniform", "ties", "extreme"
 std::vector<int32_t> EncodeRandom(const Geometry& g, std::mt19937& rng) {
     std::vector<double> info(g.kx * g.ky * g.kz);
     for (double& bit : info) bit = static_cast<double>(rng() & 1u);
-    std::vector<int32_t> out(g.N()), grid(g.N()), block(g.N(), 0), word(256), parity(16);
-    EncodeProductBlock(0, info.data(), out.data(), grid.data(), block.data(), word.data(), parity.data(), g.nx,
-                       g.ny, g.nz, g.kx, g.ky, g.kz, g.N());
+    std::vector<int32_t> block(g.N());
+    ProductEncoder(g, false).Encode(info.data(), block.data());
     return block;
 }
 
@@ -86,11 +84,11 @@ Buffers MakeBuffers(const Geometry& g, ChannelKind kind, std::mt19937& rng, std:
 
 struct Call { int32_t iterations; uint32_t selectstp; int32_t weight[3]; };  // weights X, Y, Z in sixteenths
 
-void RunDecode(ProductDecoderFunction decode, const Geometry& g, const Call& c, Buffers& buffers) {
-    SetDecoderPassCounter(-12345);
-    decode(c.iterations, c.selectstp, buffers.channel.data(), buffers.decisions.data(), g.nx, g.kx, g.ny, g.ky,
-           g.nz, g.kz, g.N(), c.weight[0], c.weight[1], c.weight[2], g.Plane(), buffers.a.data(), buffers.b.data());
-    buffers.passCounter = DecoderPassCounter();
+void RunDecode(ProductDecoderPath path, const Geometry& g, const Call& c, Buffers& buffers) {
+    const DecoderSettings settings{c.iterations, {c.weight[0], c.weight[1], c.weight[2]}, c.selectstp != 0, path};
+    ProductDecoder decoder(g, settings, DecoderStores{buffers.a.data(), buffers.b.data()});
+    ASSERT_EQ(decoder.settings().path, path);
+    buffers.passCounter = 1 + decoder.Decode(buffers.channel.data(), buffers.decisions.data());
 }
 
 // Each line: row input channel + (A [+ B]) * weight / 16 truncated toward zero and limited to +-SoftLimit, the
@@ -173,7 +171,7 @@ void ExpectSameResult(const Buffers& expected, const Buffers& actual) {
 std::vector<ProductDecoderPath> FastPathsOfThisCpu() {
     std::vector<ProductDecoderPath> paths;
     for (auto path : {ProductDecoderPath::kPortable, ProductDecoderPath::kSse2, ProductDecoderPath::kAvx2})
-        if (ProductDecoderOf(path) != nullptr) paths.push_back(path);
+        if (ProductDecoderPathAvailable(path)) paths.push_back(path);
     return paths;
 }
 
@@ -192,7 +190,7 @@ std::vector<Call> CallsFor(const Geometry& g, uint32_t seed) {
 
 // One fresh random case; false on a mismatch, so that the callers stop and a fault reports once.
 template <typename Expected>
-bool CompareOnce(ProductDecoderFunction decode, const char* name, Expected expectedDecode, const Geometry& g,
+bool CompareOnce(ProductDecoderPath decode, const char* name, Expected expectedDecode, const Geometry& g,
                  ChannelKind kind, const Call& call, uint32_t seed) {
     std::mt19937 rng(seed);
     const Buffers input = MakeBuffers(g, kind, rng);
@@ -208,7 +206,7 @@ bool CompareOnce(ProductDecoderFunction decode, const char* name, Expected expec
 
 // Every geometry and channel kind with all calls of CallsFor natively, one in turn emulated.
 template <typename Expected>
-bool Sweep(ProductDecoderFunction decode, const char* name, Expected expected, uint32_t seed) {
+bool Sweep(ProductDecoderPath decode, const char* name, Expected expected, uint32_t seed) {
     int32_t turn = 0;
     for (const Geometry& g : kGeometries) {
         for (ChannelKind kind : {kNoisyCodeword, kUniform, kTies, kExtreme, kCleanCodeword}) {
@@ -222,32 +220,29 @@ bool Sweep(ProductDecoderFunction decode, const char* name, Expected expected, u
 }
 
 TEST(ProductDecoder, PlainEqualsReferenceOnEveryGeometryClass) {
-    Sweep(&DecodeProductBlockPlain, "plain", ReferenceDecode, TestSeed(106u));
+    Sweep(ProductDecoderPath::kPlain, "plain", ReferenceDecode, TestSeed(106u));
 }
 
-// Every fast path, forced through the dispatcher, against the plain decoder on every geometry
+// Every fast path against the plain decoder on every geometry
 // class, then on many small blocks: the cheapest way to meet rare tie patterns.
 TEST(FastProductDecoder, EqualsPlain) {
     const auto plain = [](const Geometry& g, const Call& c, Buffers& b) {
-        RunDecode(&DecodeProductBlockPlain, g, c, b);
+        RunDecode(ProductDecoderPath::kPlain, g, c, b);
     };
-    const Geometry small[] = {{8, 8, 1, 4, 4, 1, 6}, {16, 8, 1, 11, 4, 1, 6}, {8, 8, 2, 4, 4, 1, 6},
-                              {4, 8, 8, 3, 4, 4, 6}};
-    const ProductDecoderPath before = ProductDecoderPathInUse();
+    const Geometry small[] = {{{8, 4, 8, 4, 1, 1}, 6}, {{16, 11, 8, 4, 1, 1}, 6}, {{8, 4, 8, 4, 2, 1}, 6},
+                              {{4, 3, 8, 4, 8, 4}, 6}};
     for (ProductDecoderPath path : FastPathsOfThisCpu()) {
-        ASSERT_TRUE(SetProductDecoderPath(path));
         const char* name = ProductDecoderPathName(path);
         uint32_t seed = TestSeed(4417u);
-        bool same = Sweep(&DecodeProductBlock, name, plain, seed);
+        bool same = Sweep(path, name, plain, seed);
         seed += 1000;
         for (int32_t trial = 0; same && trial < RandomTrials(150); ++trial) {
             for (const Geometry& g : small) {
                 const Call call = CallsFor(g, seed)[trial % 2];
-                same = same && CompareOnce(&DecodeProductBlock, name, plain, g, ChannelKind(trial % 3), call, seed++);
+                same = same && CompareOnce(path, name, plain, g, ChannelKind(trial % 3), call, seed++);
             }
         }
     }
-    EXPECT_TRUE(SetProductDecoderPath(before));
 }
 
 // The weighted feedback of every path's lanes against RowInput, for every weight and every store value a pass can
@@ -282,23 +277,29 @@ TEST(FastRowInputs, EqualPlainRowInputOverTheWholeStoreRange) {
 // Pass counters worked out from the schedules. A clean block corrects nothing, so selective stop ends 2D after the X
 // pass and 3D after X and Y. The counter belongs to the calling thread.
 TEST(ProductDecoder, PassCounts) {
-    const Geometry g2{16, 16, 1, 11, 11, 1, 0}, g3{8, 8, 8, 4, 4, 4, 0}, odd{6, 5, 4, 5, 4, 3, 0};
+    const Geometry g2{{16, 11, 16, 11, 1, 1}, 0}, g3{{8, 4, 8, 4, 8, 4}, 0}, odd{{6, 5, 5, 4, 4, 3}, 0};
     const struct { Geometry g; int32_t iterations; uint32_t stop; int32_t expectedCounter; } cases[] = {
         {g2, 64, 0, 65}, {g2, 5, 0, 7}, {g2, 1, 0, 3}, {g2, 2, 0, 3}, {g2, 0, 0, 1}, {g2, -4, 0, 1},
         {g3, 64, 0, 67}, {g3, 5, 0, 7}, {g3, 1, 0, 4}, {g3, 3, 0, 4},  {g3, 4, 0, 7}, {g3, -1, 0, 1},
-        {g2, 64, 1, 2},  {g3, 64, 1, 3}, {odd, 64, 1, 3}, {{10, 12, 1, 9, 11, 1, 0}, 64, 1, 2},
+        {g2, 64, 1, 2},  {g3, 64, 1, 3}, {odd, 64, 1, 3}, {{{10, 9, 12, 11, 1, 1}, 0}, 64, 1, 2},
     };
     std::mt19937 rng(TestSeed(101u));
     for (const auto& c : cases) {
         Buffers run = MakeBuffers(c.g, kCleanCodeword, rng);
-        RunDecode(&DecodeProductBlockPlain, c.g, Call{c.iterations, c.stop, {7, 7, 7}}, run);
+        RunDecode(ProductDecoderPath::kPlain, c.g, Call{c.iterations, c.stop, {7, 7, 7}}, run);
         EXPECT_EQ(run.passCounter, c.expectedCounter) << c.g << " iterations " << c.iterations << " stop " << c.stop;
     }
-    const int32_t counter = DecoderPassCounter();
-    Buffers other = MakeBuffers(g2, kCleanCodeword, rng);
-    std::thread([&] { RunDecode(&DecodeProductBlockPlain, g2, Call{5, 0, {7, 7, 7}}, other); }).join();
-    EXPECT_EQ(other.passCounter, 7);
-    EXPECT_EQ(DecoderPassCounter(), counter);
+    // The function form leaves its count in the calling thread's counter only.
+    Buffers run = MakeBuffers(g2, kCleanCodeword, rng);
+    const auto decodeFive = [&] {
+        DecodeProductBlock(5, 0, run.channel.data(), run.decisions.data(), g2.nx, g2.kx, g2.ny, g2.ky, g2.nz, g2.kz,
+                           g2.N(), 7, 7, 7, g2.Plane(), run.a.data(), run.b.data());
+    };
+    SetDecoderPassCounter(-12345);
+    std::thread([&] { decodeFive(); EXPECT_EQ(DecoderPassCounter(), 7); }).join();
+    EXPECT_EQ(DecoderPassCounter(), -12345);
+    decodeFive();
+    EXPECT_EQ(DecoderPassCounter(), 7);
 }
 
 TEST(ProductDecoder, RoundTripsThroughTheEncoder) {
@@ -309,7 +310,7 @@ TEST(ProductDecoder, RoundTripsThroughTheEncoder) {
         const std::vector<int32_t> block = EncodeRandom(g, rng);
         Buffers run = MakeBuffers(g, kNoisyCodeword, rng, block, 5.5);
         for (int32_t e = 0; e < g.N(); ++e) channelErrors += (run.channel[e] > 0) != (block[e] == 1);
-        RunDecode(&DecodeProductBlockPlain, g, Call{16, 0, {7, 7, 7}}, run);
+        RunDecode(ProductDecoderPath::kPlain, g, Call{16, 0, {7, 7, 7}}, run);
         const int32_t decoded = g.ThreeD() ? g.N() : g.Plane();
         EXPECT_TRUE(std::equal(block.begin(), block.begin() + decoded, run.decisions.begin())) << g << " seed " << seed;
     }

@@ -157,8 +157,7 @@ Decoded DecodeOneBlock(Node& node, const std::vector<double>& samples) {
 // The node's outputs are the received block converted (soft values) or quantised (amplitudes), then decoded
 // by the plain product decoder, in as many passes; the information bits are its sub-grid x < kx, y < ky, z < kz.
 TEST(DecoderNode, DecodesLikeThePlainProductDecoder) {
-    const struct { int32_t nx, kx, ny, ky, nz, kz; } shapes[] = {
-        {16, 11, 8, 4, 1, 1}, {8, 4, 8, 4, 4, 3}, {8, 4, 16, 11, 2, 1}};
+    const ProductCode shapes[] = {{16, 11, 8, 4, 1, 1}, {8, 4, 8, 4, 4, 3}, {8, 4, 16, 11, 2, 1}};
     std::mt19937 rng(20250301u);
     for (int c = 0; c < 12; ++c) {
         const auto& d = shapes[c / 4];
@@ -172,25 +171,23 @@ TEST(DecoderNode, DecodesLikeThePlainProductDecoder) {
         ASSERT_EQ(node.init(), 0) << node.errorText;
 
         // A code block in emission order, with noise enough for some passes to correct and the early stop to matter.
-        const int32_t n = d.nx * d.ny * d.nz, plane = d.nx * d.ny;
+        const int32_t n = d.N(), plane = d.PlaneSize();
         const size_t size = static_cast<size_t>(n);
-        std::vector<double> info(static_cast<size_t>(d.kx * d.ky * d.kz)), samples(size);
+        std::vector<double> info(static_cast<size_t>(d.K())), samples(size);
         for (double& bit : info) bit = rng() % 2;
-        std::vector<int32_t> bits(size), grid(size), code(size), word(256), parity(16);
-        EncodeProductBlock(deinter, info.data(), bits.data(), grid.data(), code.data(), word.data(), parity.data(),
-                           d.nx, d.ny, d.nz, d.kx, d.ky, d.kz, n);
+        std::vector<int32_t> bits(size);
+        ProductEncoder(d, deinter != 0).Encode(info.data(), bits.data());
         const double amplitude = bpsk != 0 ? 1.0 : 10.0;
         std::normal_distribution<double> noise(0.0, 0.7 * amplitude);
         for (size_t i = 0; i < size; ++i) samples[i] = (2 * bits[i] - 1) * amplitude + noise(rng);
         const Decoded decoded = DecodeOneBlock(node, samples);
         const int32_t passes = DecoderPassCounter();
 
-        std::vector<int32_t> channel(size), decisions(size), a(size), b(size);
+        std::vector<int32_t> channel(size), decisions(size);
         if (bpsk != 0) QuantizeBlock(4, 1.2, deinter, samples.data(), channel.data(), d.nx, d.ny, d.kz, n);
         else ConvertSoftBlock(deinter, samples.data(), channel.data(), d.nx, d.ny, d.kz, n);
-        DecodeProductBlockPlain(6, selectstp, channel.data(), decisions.data(), d.nx, d.kx, d.ny, d.ky, d.nz, d.kz,
-                                n, 9, 5, 3, plane, a.data(), b.data());
-        EXPECT_EQ(DecoderPassCounter(), passes);
+        ProductDecoder plain(d, DecoderSettings{6, {9, 5, 3}, selectstp != 0, ProductDecoderPath::kPlain});
+        EXPECT_EQ(1 + plain.Decode(channel.data(), decisions.data()), passes);
         EXPECT_EQ(decoded.block, std::vector<double>(decisions.begin(), decisions.end()));
         ASSERT_GE(decoded.info.size(), info.size());
         for (int32_t i = 0; i < d.kx * d.ky * d.kz; ++i) {  // bit (x, y, z) in the order x, then y, then z

@@ -1,0 +1,71 @@
+// The implementations behind ProductDecoder, one function per path. Each
+// runs the passes of one block (decoding_schedule.h) on buffers that
+// ProductDecoder has prepared: the channel clipped, the stores zeroed.
+//
+//   Plain     line by line in 32-bit integers; the reference
+//   Portable  8 lines at a time in plain C++ lanes; builds everywhere
+//   Sse2      8 lines at a time in SSE2 registers        (x86 builds)
+//   Avx2      16 lines at a time in AVX2 registers       (x86 builds, not
+//             Windows: its ABI does not keep 32-byte vectors aligned on the
+//             stack, so the compiler cannot spill them safely there)
+// The SSE2 and AVX2 functions may only run on a CPU that has the feature;
+// PathDecoderOf asks the CPU.
+#pragma once
+
+#include <cstdint>
+
+#include "code/product_code.h"
+#include "decoder/product_decoder.h"
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TPC_FAST_DECODER_SSE2 1
+#if !defined(_WIN32)
+#define TPC_FAST_DECODER_AVX2 1
+#endif
+#endif
+
+struct DecodeJob {
+    ProductCode code;
+    int32_t iterations;
+    bool selectiveStop;
+    bool threeDimensional;  // the schedule; decodes only the first plane when false
+    int32_t weights[3];
+    int32_t* channel;       // N values, clipped to +-31
+    int32_t* decisions;     // N values
+    int32_t* extrinsicA;    // zeroed: the first plane (2D) or all N (3D)
+    int32_t* extrinsicB;    // zeroed, all N (3D only)
+};
+
+// Returns the final pass counter (1 + passes run).
+using PathDecoder = int32_t (*)(const DecodeJob& job);
+
+int32_t DecodePlain(const DecodeJob& job);
+int32_t DecodePortable(const DecodeJob& job);
+#if defined(TPC_FAST_DECODER_SSE2)
+int32_t DecodeSse2(const DecodeJob& job);
+#endif
+#if defined(TPC_FAST_DECODER_AVX2)
+int32_t DecodeAvx2(const DecodeJob& job);
+#endif
+
+// The function of a path (kFastest resolved), or null when this build lacks
+// it or this CPU cannot run it.
+PathDecoder PathDecoderOf(ProductDecoderPath path);
+
+// For tests of the weighted feedback: the row inputs of 16 consecutive
+// elements as a path's lanes compute them, channel + (a + b) * weight / 16
+// (truncating), limited to +-SoftLimit, from 16-bit channel values and
+// stores. b is null in two dimensions. Stores hold values within +-20450.
+using RowInputsFunction = void (*)(const int16_t* channel, const int16_t* a, const int16_t* b,
+                                   int16_t weight, int16_t* out);
+RowInputsFunction RowInputsOf(ProductDecoderPath path);
+void RowInputsPortable(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
+                       int16_t* out);
+#if defined(TPC_FAST_DECODER_SSE2)
+void RowInputsSse2(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
+                   int16_t* out);
+#endif
+#if defined(TPC_FAST_DECODER_AVX2)
+void RowInputsAvx2(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
+                   int16_t* out);
+#endif

@@ -1,0 +1,115 @@
+// The plain product decoder: every line gathered with its axis's stride,
+// decoded by the component decoder, and scattered back as extrinsic values
+// and decisions. The reference the fast paths are held to.
+#include <cstdint>
+
+#include "decoder/decode_paths.h"
+#include "decoder/decoding_schedule.h"
+#include "decoder/hamming_decoder.h"
+#include "decoder/parity_decoder.h"
+
+namespace {
+
+constexpr int32_t kMaxLineLength = 256;
+
+struct AxisDecoder {
+    int32_t n;
+    bool parityCode;  // n - k == 1; otherwise extended Hamming of length n
+    int32_t weight;   // feedback weight in sixteenths
+};
+
+// The lines of one pass: outerCount x innerCount lines, line (o, i) starting
+// at o*outerStep + i*innerStep, its positions lineStride apart.
+struct PassLayout {
+    AxisDecoder axis;
+    int32_t outerCount;
+    int32_t outerStep;
+    int32_t innerCount;
+    int32_t innerStep;
+    int32_t lineStride;
+};
+
+// Feedback is feedback[e] (+ feedbackExtra[e] when set); extrinsics go to target.
+struct StoreWiring {
+    const int32_t* feedback;
+    const int32_t* feedbackExtra;  // null in two dimensions
+    int32_t* target;
+};
+
+// Decodes one line; returns the component decoder's correctionMade flag.
+uint8_t DecodeLine(const AxisDecoder& axis, int32_t first, int32_t stride,
+                   const int32_t* channel, const StoreWiring& stores, int32_t* decisions) {
+    int32_t input[kMaxLineLength];
+    uint8_t bits[kMaxLineLength];
+    int32_t reliability[kMaxLineLength];
+
+    for (int32_t i = 0, e = first; i < axis.n; ++i, e += stride) {
+        int32_t feedback = stores.feedback[e];
+        if (stores.feedbackExtra != nullptr) feedback += stores.feedbackExtra[e];
+        const int32_t r = RowInput(channel[e], feedback, axis.weight);
+        input[i] = r;
+        bits[i] = r > 0 ? 1 : 0;
+        reliability[i] = r < 0 ? -r : r;
+    }
+
+    uint8_t decisionKept = 0;
+    uint8_t correctionMade = 0;
+    if (axis.parityCode) {
+        DecodeParityWord(axis.n, bits, reliability, &decisionKept, &correctionMade);
+    } else {
+        DecodeHammingWord(axis.n, bits, reliability, &decisionKept, &correctionMade);
+    }
+
+    for (int32_t i = 0, e = first; i < axis.n; ++i, e += stride) {
+        stores.target[e] = ExtrinsicValue(bits[i], reliability[i], input[i]);
+        decisions[e] = bits[i];
+    }
+    return correctionMade;
+}
+
+// Decodes every line of a pass; returns its activity (OR of correctionMade).
+uint8_t RunPass(const PassLayout& pass, const int32_t* channel, const StoreWiring& stores,
+                int32_t* decisions) {
+    uint8_t activity = 0;
+    for (int32_t o = 0; o < pass.outerCount; ++o) {
+        for (int32_t i = 0; i < pass.innerCount; ++i) {
+            const int32_t first = o * pass.outerStep + i * pass.innerStep;
+            activity |= DecodeLine(pass.axis, first, pass.lineStride, channel, stores, decisions);
+        }
+    }
+    return activity;
+}
+
+}  // namespace
+
+int32_t ExtrinsicValue(uint8_t bit, int32_t reliability, int32_t rowInput) {
+    const int32_t soft = bit != 0 ? reliability : -reliability;
+    return soft - rowInput;
+}
+
+int32_t DecodePlain(const DecodeJob& job) {
+    const ProductCode& c = job.code;
+    const auto axis = [&](int32_t n, int32_t k, int32_t a) {
+        return AxisDecoder{n, n - k == 1, job.weights[a]};
+    };
+    const int32_t plane = c.PlaneSize();
+    // 2D, X: one row per y; Y: one column per x. 3D, X: z outer, y inner;
+    // Y: z outer, x inner; Z: y outer, x inner.
+    const int32_t layers = job.threeDimensional ? c.nz : 1;
+    const PassLayout passes[3] = {
+        {axis(c.nx, c.kx, 0), layers, plane, c.ny, c.nx, 1},
+        {axis(c.ny, c.ky, 1), layers, plane, c.nx, 1, c.nx},
+        {axis(c.nz, c.kz, 2), c.ny, c.nx, c.nx, 1, plane},
+    };
+    return RunDecodingSchedule(
+        job.iterations, job.selectiveStop, job.threeDimensional, [&](const PassPlan& plan) {
+            // The plain path writes every pass's decisions: the simplest
+            // account of what the last pass decided.
+            const StoreWiring stores =
+                job.threeDimensional
+                    ? StoreWiring{job.extrinsicA, job.extrinsicB,
+                                  plan.writeA ? job.extrinsicA : job.extrinsicB}
+                    : StoreWiring{job.extrinsicA, nullptr, job.extrinsicA};
+            return RunPass(passes[plan.axis], job.channel, stores, job.decisions);
+        });
+}
