@@ -59,43 +59,32 @@ void ReleaseBuffers(DecoderState& s) {
 bool WeightInRange(int32_t weight) { return weight >= 1 && weight <= 16; }
 
 // Parameter checks before the code dimensions, in their fixed order.
-int32_t CheckDecodingParameters(const SystemRecord& system, const DecoderState& s) {
-    if (s.iterations > kMaxIterations) {
-        return ReportError(system, "Number of iterations exceeds 128", 6);
-    }
-    if (!WeightInRange(s.NUMX)) {
-        return ReportError(system, "NUMX must be an integer ranging from 1 to 16", 7);
-    }
-    if (!WeightInRange(s.NUMY)) {
-        return ReportError(system, "NUMY must be an integer ranging from 1 to 16", 7);
-    }
-    if (!WeightInRange(s.NUMZ)) {
-        return ReportError(system, "NUMZ must be an integer ranging from 1 to 16", 7);
-    }
-    if (s.resolution < 1) {
-        return ReportError(system, "Resolution must be a positive integer", 8);
-    }
-    if (!(s.quantLimit > 0)) {  // NaN fails too
-        return ReportError(system, "Quantization limit must be a positive number", 8);
-    }
-    return 0;
+Status CheckDecodingParameters(const DecoderState& s) {
+    if (s.iterations > kMaxIterations) return Failure(6, "Number of iterations exceeds 128");
+    if (!WeightInRange(s.NUMX)) return Failure(7, "NUMX must be an integer ranging from 1 to 16");
+    if (!WeightInRange(s.NUMY)) return Failure(7, "NUMY must be an integer ranging from 1 to 16");
+    if (!WeightInRange(s.NUMZ)) return Failure(7, "NUMZ must be an integer ranging from 1 to 16");
+    if (s.resolution < 1) return Failure(8, "Resolution must be a positive integer");
+    // NaN fails too.
+    if (!(s.quantLimit > 0)) return Failure(8, "Quantization limit must be a positive number");
+    return kOk;
 }
 
 // After every parameter check above has passed: the values those checks let
 // through but no run can use (see host/node_frame.h).
-int32_t CheckDecoderTiming(const SystemRecord& system, double inputRate, double infoRate,
-                           const DecoderState& s) {
-    if (const char* problem = CheckTiming(system, inputRate)) {
-        return ReportError(system, problem, kUnusableTiming);
+Status CheckDecoderTiming(const SystemRecord& system, double inputRate, double infoRate,
+                          const DecoderState& s) {
+    if (const Status timing = CheckTiming(system, inputRate, kUnusableTiming); !timing.ok()) {
+        return timing;
     }
-    if (!HasUsablePeriod(infoRate)) return ReportError(system, kInputRateError, kUnusableTiming);
-    if (!std::isfinite(s.offsetTime)) return ReportError(system, kOffsetError, kUnusableTiming);
-    return 0;
+    if (!HasUsablePeriod(infoRate)) return Failure(kUnusableTiming, kInputRateError);
+    if (!std::isfinite(s.offsetTime)) return Failure(kUnusableTiming, kOffsetError);
+    return kOk;
 }
 
 int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     DecoderState* s = AcquireState<DecoderState>(instance);
-    if (s == nullptr) return ReportError(system, kStateAllocationError, kAllocationFailure);
+    if (s == nullptr) return ReportError(system, Failure(kAllocationFailure, kStateAllocationError));
     const DecoderParams& p = *static_cast<const DecoderParams*>(instance.params);
     const PortRecord& input = *instance.inputs[0];
 
@@ -117,9 +106,11 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     s->selectstp = p.selectstp != 0 ? 1 : 0;
     s->offsetTime = OffsetInSeconds(p.delay, p.inBits, input.rate);
 
-    if (int32_t status = CheckDecodingParameters(system, *s); status != 0) return status;
+    if (const Status parameters = CheckDecodingParameters(*s); !parameters.ok()) {
+        return ReportError(system, parameters);
+    }
     const Status dimensions = CheckProductCode(ProductCodeOf(p));
-    if (!dimensions.ok()) return ReportError(system, dimensions.message, dimensions.code);
+    if (!dimensions.ok()) return ReportError(system, dimensions);
 
     s->blockSize = s->nx * s->ny * s->nz;
     s->infoSize = s->kx * s->ky * s->kz;
@@ -134,7 +125,7 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
         !AllocateBuffer(s->decisions, n) || !AllocateBuffer(s->extrinsicA, n) ||
         !AllocateBuffer(s->extrinsicB, n) ||
         !AllocateBuffer(s->infoBits, static_cast<size_t>(s->infoSize))) {
-        return ReportError(system, kBufferAllocationError, kAllocationFailure);
+        return ReportError(system, Failure(kAllocationFailure, kBufferAllocationError));
     }
 
     PortRecord& blockOut = instance.outputs[0];
@@ -153,7 +144,8 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     s->infoOutCount = 0;
     s->blockPeriod = 1 / blockOut.rate;
     s->infoPeriod = 1 / infoOut.rate;
-    return CheckDecoderTiming(system, input.rate, infoOut.rate, *s);
+    const Status timing = CheckDecoderTiming(system, input.rate, infoOut.rate, *s);
+    return timing.ok() ? 0 : ReportError(system, timing);
 }
 
 void DecodeGatheredBlock(DecoderState& s) {

@@ -18,6 +18,10 @@ constexpr int32_t kAllocationFailure = 6;
 constexpr int32_t kRateTooHigh = 7;
 constexpr int32_t kUnusableTiming = 8;
 constexpr double kRateMargin = 1e-11;
+constexpr Status kRateError = Failure(kRateTooHigh,
+                                      "n/k * input sample rate > system rate. Increase the systemrate, "
+                                      "decrease the input sample rate or decrease the code bits to "
+                                      "message bits ratio n/k");
 constexpr int32_t kWordEntries = 256;
 // The state record's parity array; the shift register clears and uses the
 // first kParityRegisterClear (10) entries of it.
@@ -59,27 +63,23 @@ int32_t CyclicLength(int32_t n, int32_t k) { return n - k == 1 ? n : n - 1; }
 
 // After every parameter check above has passed: the values those checks let
 // through but no run can use (see host/node_frame.h).
-int32_t CheckEncoderTiming(const SystemRecord& system, double inputRate, double outputRate,
-                           const EncoderState& s) {
-    if (const char* problem = CheckTiming(system, inputRate)) {
-        return ReportError(system, problem, kUnusableTiming);
+Status CheckEncoderTiming(const SystemRecord& system, double inputRate, double outputRate,
+                          const EncoderState& s) {
+    if (const Status timing = CheckTiming(system, inputRate, kUnusableTiming); !timing.ok()) {
+        return timing;
     }
-    if (!IsPositiveFinite(system.systemRate)) {
-        return ReportError(system, kSystemRateError, kUnusableTiming);
-    }
-    if (!HasUsablePeriod(outputRate)) {
-        return ReportError(system, kInputRateError, kUnusableTiming);
-    }
+    if (!IsPositiveFinite(system.systemRate)) return Failure(kUnusableTiming, kSystemRateError);
+    if (!HasUsablePeriod(outputRate)) return Failure(kUnusableTiming, kInputRateError);
     // The phase overflows when the offset, counted in output periods, does.
     if (!std::isfinite(s.delaySeconds) || !std::isfinite(s.phase)) {
-        return ReportError(system, kOffsetError, kUnusableTiming);
+        return Failure(kUnusableTiming, kOffsetError);
     }
-    return 0;
+    return kOk;
 }
 
 int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     EncoderState* s = AcquireState<EncoderState>(instance);
-    if (s == nullptr) return ReportError(system, kStateAllocationError, kAllocationFailure);
+    if (s == nullptr) return ReportError(system, Failure(kAllocationFailure, kStateAllocationError));
     const EncoderParams& p = *static_cast<const EncoderParams*>(instance.params);
     const PortRecord& input = *instance.inputs[0];
     PortRecord& output = instance.outputs[0];
@@ -95,7 +95,7 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     s->delaySeconds = OffsetInSeconds(p.delay, p.inBits, input.rate);
 
     const Status dimensions = CheckProductCode(ProductCodeOf(p));
-    if (!dimensions.ok()) return ReportError(system, dimensions.message, dimensions.code);
+    if (!dimensions.ok()) return ReportError(system, dimensions);
 
     s->cyclicLengthX = CyclicLength(s->nx, s->kx);
     s->cyclicLengthY = CyclicLength(s->ny, s->ky);
@@ -112,18 +112,14 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
         !AllocateBuffer(s->inputBits, static_cast<size_t>(s->infoSize)) ||
         !AllocateBuffer(s->infoGrid, n) || !AllocateBuffer(s->word, kWordEntries) ||
         !AllocateBuffer(s->parity, kParityEntries) || !AllocateBuffer(s->outputBits, n)) {
-        return ReportError(system, kBufferAllocationError, kAllocationFailure);
+        return ReportError(system, Failure(kAllocationFailure, kBufferAllocationError));
     }
 
     output.rate = (input.rate * s->blockSize) / s->infoSize;
     output.time = input.time;
     CopyPortInfo(input, output);
     if (output.rate - kRateMargin > system.systemRate) {
-        return ReportError(system,
-                           "n/k * input sample rate > system rate. Increase the systemrate, "
-                           "decrease the input sample rate or decrease the code bits to message "
-                           "bits ratio n/k",
-                           kRateTooHigh);
+        return ReportError(system, kRateError);
     }
 
     // The output grid is shifted by the fraction of an output period that
@@ -135,7 +131,8 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     s->outCount = 0;
     s->outIndex = 0.0;
     s->outPeriod = 1 / output.rate;
-    return CheckEncoderTiming(system, input.rate, output.rate, *s);
+    const Status timing = CheckEncoderTiming(system, input.rate, output.rate, *s);
+    return timing.ok() ? 0 : ReportError(system, timing);
 }
 
 void Run(const SystemRecord& system, NodeInstance& instance) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "code/status.h"
 #include "host/allocation.h"
 #include "host/records.h"
 
@@ -31,11 +32,11 @@ inline double OffsetInSeconds(double offset, uint32_t inBits, double inputRate) 
     return inBits != 0 ? offset * (1 / inputRate) : offset;
 }
 
-// Copies `message` with its terminating zero into the host's error buffer and
-// returns `code`. The buffer's size is the host's obligation.
-inline int32_t ReportError(const SystemRecord& system, const char* message, int32_t code) {
-    std::strcpy(system.errorText, message);
-    return code;
+// Copies a failure's message with its terminating zero into the host's error
+// buffer and returns its code. Every message fits the buffer (see Failure).
+inline int32_t ReportError(const SystemRecord& system, const Status& failure) {
+    std::strcpy(system.errorText, failure.message);
+    return failure.code;
 }
 
 // Timing no parameter check covers: a host may hand over a time step, a rate or
@@ -44,10 +45,10 @@ inline int32_t ReportError(const SystemRecord& system, const char* message, int3
 // parameter checks keeps its own message and code, and then refuses the run
 // with one of these texts rather than running with periods and time stamps
 // that mean nothing.
-inline constexpr const char* kTimeStepError = "System time step must be a positive finite number";
-inline constexpr const char* kSystemRateError = "System rate must be a positive finite number";
-inline constexpr const char* kInputRateError = "Input sample rate must be a positive finite number";
-inline constexpr const char* kOffsetError =
+inline constexpr char kTimeStepError[] = "System time step must be a positive finite number";
+inline constexpr char kSystemRateError[] = "System rate must be a positive finite number";
+inline constexpr char kInputRateError[] = "Input sample rate must be a positive finite number";
+inline constexpr char kOffsetError[] =
     "Offset (delay) must be finite, also when converted from bits to seconds";
 
 inline bool IsPositiveFinite(double x) { return std::isfinite(x) && x > 0; }
@@ -57,11 +58,11 @@ inline bool IsPositiveFinite(double x) { return std::isfinite(x) && x > 0; }
 inline bool HasUsablePeriod(double rate) { return IsPositiveFinite(rate) && std::isfinite(1 / rate); }
 
 // The checks every node shares: the system time step and the rate of input
-// port 0. Null when both are usable, else the message to report.
-inline const char* CheckTiming(const SystemRecord& system, double inputRate) {
-    if (!IsPositiveFinite(system.timeStep)) return kTimeStepError;
-    if (!HasUsablePeriod(inputRate)) return kInputRateError;
-    return nullptr;
+// port 0. A failure carries the node's code for unusable timing.
+inline Status CheckTiming(const SystemRecord& system, double inputRate, int32_t code) {
+    if (!IsPositiveFinite(system.timeStep)) return Failure(code, kTimeStepError);
+    if (!HasUsablePeriod(inputRate)) return Failure(code, kInputRateError);
+    return kOk;
 }
 
 inline void CopyPortInfo(const PortRecord& from, PortRecord& to) {
@@ -70,8 +71,8 @@ inline void CopyPortInfo(const PortRecord& from, PortRecord& to) {
     to.portInfo[2] = from.portInfo[2];
 }
 
-inline constexpr const char* kStateAllocationError = "Memory (mem_) allocation error";
-inline constexpr const char* kBufferAllocationError = "Memory allocation error";
+inline constexpr char kStateAllocationError[] = "Memory (mem_) allocation error";
+inline constexpr char kBufferAllocationError[] = "Memory allocation error";
 
 // The instance's state record: allocated zero-filled on the first init call,
 // reused unchanged when the host still holds one. Null when allocation fails.

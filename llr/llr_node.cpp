@@ -13,16 +13,14 @@ namespace {
 
 constexpr int32_t kAllocationFailure = 1;
 constexpr int32_t kFileError = 8;
-constexpr int32_t kInvalidParameters = 9;
 constexpr int32_t kUnusableTiming = 10;
 constexpr int32_t kGridBits = 8;
 constexpr int32_t kMaxPoints = 256;
 constexpr int32_t kSymbolLlrEntries = 10;
 constexpr size_t kCellsPerBit = 65536;
-constexpr const char* kUnterminatedFileError =
-    "Constellation file name has no terminating zero within its 260 bytes";
-constexpr const char* kNoPositivePeakError =
-    "LLR table has no positive peak: check the constellation file and Es/No";
+constexpr Status kUnterminatedFileError =
+    Failure(kFileError, "Constellation file name has no terminating zero within its 260 bytes");
+constexpr Status kOpenError = Failure(kFileError, "Error opening constellation file");
 
 struct LlrState {
     double* llrTable;
@@ -57,7 +55,7 @@ void ReleaseBuffers(LlrState& s) {
 
 int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     LlrState* s = AcquireState<LlrState>(instance);
-    if (s == nullptr) return ReportError(system, kStateAllocationError, kAllocationFailure);
+    if (s == nullptr) return ReportError(system, Failure(kAllocationFailure, kStateAllocationError));
     const LlrParams& p = *static_cast<const LlrParams*>(instance.params);
     const PortRecord& input = *instance.inputs[0];
     PortRecord& output = instance.outputs[0];
@@ -70,8 +68,8 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
 
     // The table is sized by the constellation, so nonsense sizes are turned
     // away before anything is allocated.
-    if (const char* problem = CheckLlrParameters(s->symbolCount, s->gridLimit)) {
-        return ReportError(system, problem, kInvalidParameters);
+    if (const Status usable = CheckLlrParameters(s->symbolCount, s->gridLimit); !usable.ok()) {
+        return ReportError(system, usable);
     }
     s->bitsPerSymbol = BitsPerSymbol(s->symbolCount);
 
@@ -81,7 +79,7 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
         !AllocateBuffer(s->pointI, kMaxPoints) || !AllocateBuffer(s->pointQ, kMaxPoints) ||
         !AllocateBuffer(s->symbolLlrs, kSymbolLlrEntries) || !AllocateBuffer(s->cellRow, 1) ||
         !AllocateBuffer(s->cellColumn, 1) || !AllocateBuffer(s->openFailed, 1)) {
-        return ReportError(system, kBufferAllocationError, kAllocationFailure);
+        return ReportError(system, Failure(kAllocationFailure, kBufferAllocationError));
     }
 
     output.rate = input.rate * s->bitsPerSymbol;
@@ -95,23 +93,22 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     // The host's block may lack the terminating zero; the path is then not
     // read at all rather than read past the block.
     if (std::memchr(p.file, '\0', sizeof p.file) == nullptr) {
-        return ReportError(system, kUnterminatedFileError, kFileError);
+        return ReportError(system, kUnterminatedFileError);
     }
     ReadConstellation(s->pointI, s->pointQ, s->symbolCount, s->fileName, s->openFailed);
     if (*s->openFailed == 1) {
-        return ReportError(system, "Error opening constellation file", kFileError);
+        return ReportError(system, kOpenError);
     }
-    if (!BuildLlrTable(s->pointI, s->pointQ, s->llrTable, s->symbolCount, s->gridLimit,
-                       s->gridBits, s->esNo)) {
-        return ReportError(system, kNoPositivePeakError, kInvalidParameters);
-    }
+    const Status table = BuildLlrTable(s->pointI, s->pointQ, s->llrTable, s->symbolCount,
+                                       s->gridLimit, s->gridBits, s->esNo);
+    if (!table.ok()) return ReportError(system, table);
     // Last, so that every failure above keeps its code: the values those
     // checks let through but no run can use (see host/node_frame.h).
-    if (const char* problem = CheckTiming(system, input.rate)) {
-        return ReportError(system, problem, kUnusableTiming);
+    if (const Status timing = CheckTiming(system, input.rate, kUnusableTiming); !timing.ok()) {
+        return ReportError(system, timing);
     }
     if (!HasUsablePeriod(output.rate)) {
-        return ReportError(system, kInputRateError, kUnusableTiming);
+        return ReportError(system, Failure(kUnusableTiming, kInputRateError));
     }
     return 0;
 }

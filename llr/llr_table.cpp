@@ -10,6 +10,8 @@ namespace {
 
 constexpr double kEdgeMargin = 0.001;  // keeps located samples off the grid's outer edges
 constexpr double kLargestOddInt32 = 2147483647.0;
+constexpr Status kNoTable =
+    Failure(kLlrUnusable, "LLR table has no positive peak: check the constellation file and Es/No");
 
 // One axis of LocateLlrCell.
 int32_t LocateOnAxis(double x, double L) {
@@ -49,22 +51,22 @@ double GridCellCentre(int32_t j, double L) {
     return -L + L / 256.0 + j * width;
 }
 
-const char* CheckLlrParameters(int32_t M, double L) {
+Status CheckLlrParameters(int32_t M, double L) {
     if (M < 2 || M > kMaxConstellationPoints) {
-        return "Number of constellation points must be between 2 and 256";
+        return Failure(kLlrUnusable, "Number of constellation points must be between 2 and 256");
     }
-    if (!(L > 0.001)) return "Quantization limit must be greater than 0.001";
-    if (!std::isfinite(2.0 * L)) return "Quantization limit too large";
-    return nullptr;
+    if (!(L > 0.001)) return Failure(kLlrUnusable, "Quantization limit must be greater than 0.001");
+    if (!std::isfinite(2.0 * L)) return Failure(kLlrUnusable, "Quantization limit too large");
+    return kOk;
 }
 
-bool BuildLlrTable(const double* pointI, const double* pointQ, double* table, int32_t M,
-                   double L, int32_t gridBits, double esno) {
-    if (CheckLlrParameters(M, L) != nullptr || gridBits != kGridBits) return false;
+Status BuildLlrTable(const double* pointI, const double* pointQ, double* table, int32_t M,
+                     double L, int32_t gridBits, double esno) {
+    if (!CheckLlrParameters(M, L).ok() || gridBits != kGridBits) return kNoTable;
     const int32_t m = BitsPerSymbol(M);
     const double peakLevel = PeakLevel(M);
     const double gamma = MetricFactor(M, esno);
-    if (!std::isfinite(gamma)) return false;
+    if (!std::isfinite(gamma)) return kNoTable;
 
     for (int32_t r = 0; r < kGridCells; ++r) {
         const double I = GridCellCentre(r, L);
@@ -77,12 +79,12 @@ bool BuildLlrTable(const double* pointI, const double* pointQ, double* table, in
     const int32_t size = m * kTableCells;
     double peak = table[0];
     for (int32_t i = 0; i < size; ++i) {
-        if (!std::isfinite(table[i])) return false;
+        if (!std::isfinite(table[i])) return kNoTable;
         if (table[i] > peak) peak = table[i];
     }
-    if (!(peak > 0.0)) return false;
+    if (!(peak > 0.0)) return kNoTable;
     const double scale = (1.0 / peak) * peakLevel;
-    if (!std::isfinite(scale)) return false;
+    if (!std::isfinite(scale)) return kNoTable;
 
     for (int32_t i = 0; i < size; ++i) {
         // No entry exceeds the peak, so scale * entry never exceeds the peak
@@ -97,7 +99,7 @@ bool BuildLlrTable(const double* pointI, const double* pointQ, double* table, in
         if (v < -kLargestOddInt32) v = -kLargestOddInt32;
         table[i] = v;
     }
-    return true;
+    return kOk;
 }
 
 void LocateLlrCell(double I, double Q, double L, int32_t /*gridBits*/, int32_t* row,

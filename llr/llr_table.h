@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+#include "code/status.h"
+
 inline constexpr int32_t kGridBits = 8;
 inline constexpr int32_t kGridCells = 256;               // per axis
 inline constexpr int32_t kTableCells = 256 * 256;        // entries per bit
@@ -33,9 +35,12 @@ double MetricFactor(int32_t M, double esno);
 // from the index so that no error accumulates along the axis.
 double GridCellCentre(int32_t j, double L);
 
-// Null when M and L can make a table, else a message for the node to report:
-// M must lie in 2 ... 256 and L be greater than 0.001 with 2L finite.
-const char* CheckLlrParameters(int32_t M, double L);
+// The LLR node's code for a table it cannot make.
+inline constexpr int32_t kLlrUnusable = 9;
+
+// Whether M and L can make a table: M must lie in 2 ... 256 and L be greater
+// than 0.001 with 2L finite. Failures carry kLlrUnusable.
+Status CheckLlrParameters(int32_t M, double L);
 
 // Fills table[0 ... m*65536 - 1] (m = BitsPerSymbol(M)).
 //   pointI, pointQ  in   M point coordinates, label = index
@@ -47,13 +52,14 @@ const char* CheckLlrParameters(int32_t M, double L);
 // order, and every entry v becomes 2 * ceil(min((1/P) * A * v, A)) - 1,
 // saturated at +-2147483647 so that it always converts to a 32-bit integer.
 // The cap at A only undoes rounding: it makes the peak 2A - 1 for certain.
-// Returns false, leaving no usable table, when
+// Fails (kLlrUnusable, "LLR table has no positive peak: ..."), leaving no
+// usable table, when
 //   - CheckLlrParameters fails or gridBits != 8 (table untouched),
 //   - gamma is not finite (table untouched),
 //   - some raw entry is not finite even in log-sum-exp form (a coordinate
 //     that is infinite, not a number, or too large to square),
 //   - the peak P is not positive, or so small that 1/P overflows.
-bool BuildLlrTable(const double* pointI, const double* pointQ, double* table, int32_t M,
+Status BuildLlrTable(const double* pointI, const double* pointQ, double* table, int32_t M,
                    double L, int32_t gridBits, double esno);
 
 // Cell of a received sample: *row from I, *column from Q, each
