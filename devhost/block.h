@@ -16,6 +16,10 @@ struct InitStatus {
     std::string message;  // the node's errorText after a failure
 };
 
+// Copies what describes a signal (rate, time stamp, port information) and
+// marks `to` as holding no sample: what reaches an input before an init call.
+void CopySignalDescription(const PortRecord& from, PortRecord& to);
+
 class Block {
 public:
     Block(std::string name, int inputCount, int outputCount);

@@ -38,13 +38,7 @@ void Diagram::fillInputs(int blockIndex, bool wholeRecord) {
         if (wholeRecord) {
             target = source;
         } else {
-            // Before an init call only what describes the signal travels.
-            target.rate = source.rate;
-            target.time = source.time;
-            target.portInfo[0] = source.portInfo[0];
-            target.portInfo[1] = source.portInfo[1];
-            target.portInfo[2] = source.portInfo[2];
-            target.noSample = 1;
+            CopySignalDescription(source, target);
         }
     }
 }

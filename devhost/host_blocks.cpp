@@ -8,7 +8,6 @@ RandomBitSource::RandomBitSource(double rate, uint64_t seed)
 InitStatus RandomBitSource::init(SystemRecord&) {
     random_.reseed(seed_);
     emitted_ = 0;
-    history_.clear();
     PortRecord& out = output(0);
     out = PortRecord{};
     out.rate = rate_;
@@ -26,7 +25,6 @@ void RandomBitSource::run(SystemRecord& system) {
         out.time = due;
         out.noSample = 0;
         ++emitted_;
-        if (recording_) history_.push_back(static_cast<uint8_t>(bit));
     } else {
         out.noSample = 1;
     }

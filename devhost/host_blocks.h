@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 #include "devhost/block.h"
@@ -12,8 +11,7 @@
 namespace devhost {
 
 // Emits seeded random bits (0.0 or 1.0) at `rate`: sample n is stamped n / rate
-// and leaves in the first tick that reaches that time. Keeps every bit it
-// emitted until `takeHistory`.
+// and leaves in the first tick that reaches that time.
 class RandomBitSource : public Block {
 public:
     RandomBitSource(double rate, uint64_t seed);
@@ -22,9 +20,6 @@ public:
     void finish(SystemRecord&) override {}
 
     int64_t emitted() const { return emitted_; }
-    // Bits emitted since the last call, oldest first (the meter's reference).
-    std::deque<uint8_t>& history() { return history_; }
-    void setRecording(bool on) { recording_ = on; }
     // Takes effect at the next init call.
     void setSeed(uint64_t seed) { seed_ = seed; }
 
@@ -33,8 +28,6 @@ private:
     uint64_t seed_;
     Random random_;
     int64_t emitted_ = 0;
-    bool recording_ = false;
-    std::deque<uint8_t> history_;
 };
 
 // Records every sample that reaches its inputs, with its time stamp.

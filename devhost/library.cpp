@@ -94,10 +94,17 @@ Library::Library(const std::string& path) : path_(path) {
         for (uint32_t p = 0; p < d.outputCount && p < 4; ++p) {
             info.outputNames.push_back(Text(outputNames[i][p]));
         }
+        NodeFn entry = nullptr;
+        if (info.name == "TPCENCODE") entry = encoder;
+        else if (info.name == "TPCDECODE") entry = decoder;
+        else if (info.name == "LLRcalculator") entry = llr;
+        else {
+            CloseLibrary(handle_);
+            throw std::runtime_error(path + " describes node '" + info.name +
+                                     "', which has no entry point");
+        }
         nodes_.push_back(info);
-        if (info.name == "TPCENCODE") nodeEntries_.push_back(encoder);
-        else if (info.name == "TPCDECODE") nodeEntries_.push_back(decoder);
-        else nodeEntries_.push_back(llr);
+        nodeEntries_.push_back(entry);
     }
 }
 

@@ -28,7 +28,8 @@ struct NodeInfo {
 class Library {
 public:
     // Loads the library at `path`; throws std::runtime_error when the file or
-    // one of the five entry points is missing.
+    // one of the five entry points is missing, or when USERCODE describes a
+    // node other than the three whose entry points it exports.
     explicit Library(const std::string& path);
     ~Library();
     Library(const Library&) = delete;

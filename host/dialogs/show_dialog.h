@@ -3,10 +3,12 @@
 
 #include <cstdint>
 
-// Dialog template numbers of the three nodes.
-inline constexpr int32_t kDecoderDialog = 101;
-inline constexpr int32_t kEncoderDialog = 102;
-inline constexpr int32_t kLlrDialog = 103;
+#include "host/dialogs/dialog_ids.h"
+
+// Dialog template numbers of the three nodes, as the resource script has them.
+inline constexpr int32_t kDecoderDialog = IDD_DECODER;
+inline constexpr int32_t kEncoderDialog = IDD_ENCODER;
+inline constexpr int32_t kLlrDialog = IDD_LLR;
 
 // Shows dialog `dialogId` owned by `parentWindow`, editing `block` in place.
 // Returns 1 after OK, 0 after Cancel, -1 when the dialog cannot be created.

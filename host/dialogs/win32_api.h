@@ -1,6 +1,7 @@
 // The windowing calls the dialog procedures make. Windows builds use the real
-// API; every other build uses a small in-process stand-in that records what
-// the procedures do, so that the same procedure code is unit-tested there.
+// API. Elsewhere the library has no dialogs and the procedures are built only
+// for the tests, against a small in-process stand-in that records what they
+// do, so that the same procedure code is unit-tested there.
 #pragma once
 
 #if defined(_WIN32)

@@ -1,8 +1,9 @@
-// Stand-in for the few Win32 calls the dialog procedures make, for builds
-// without the windowing services. A "window" is a StandinWindow owned by the
-// caller (a test); dialog items live inside it, keyed by control id. Only the
-// behaviour the procedures rely on is modelled: item text with the length
-// limit of GetDlgItemTextA, check marks, EndDialog, window rectangles,
+// Stand-in for the few Win32 calls the dialog procedures make, for the tests
+// of builds without the windowing services; the library never contains it
+// (tpc_dialog_standin in CMakeLists.txt). A "window" is a StandinWindow owned
+// by the caller (a test); dialog items live inside it, keyed by control id.
+// Only the behaviour the procedures rely on is modelled: item text with the
+// length limit of GetDlgItemTextA, check marks, EndDialog, window rectangles,
 // MoveWindow, focus and a scripted open-file dialog.
 #pragma once
 

@@ -33,10 +33,7 @@ int32_t ShowParameterDialog(int32_t dialogId, void* block, void* parentWindow) {
     INT_PTR result = DialogBoxParamA(gModule, MAKEINTRESOURCEA(dialogId),
                                      static_cast<HWND>(parentWindow), procedure,
                                      reinterpret_cast<LPARAM>(block));
-    if (result == -1) {
-        // Fetched so that the failure is cleared; the host gets only -1.
-        (void)GetLastError();
-        return -1;
-    }
+    // -1 when the dialog could not be created. The host is told only that, so
+    // the system's error code (GetLastError) is left unread and as it was.
     return static_cast<int32_t>(result);
 }
