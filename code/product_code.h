@@ -47,6 +47,9 @@ struct ProductCode {
 
 ProductCode ProductCodeOf(const EncoderParams& params);
 ProductCode ProductCodeOf(const DecoderParams& params);
+// Writes the six dimensions into a parameter block, nothing else.
+void StoreProductCode(const ProductCode& code, EncoderParams& params);
+void StoreProductCode(const ProductCode& code, DecoderParams& params);
 
 // Reads "n,k x n,k" or "n,k x n,k x n,k" (blanks allowed around the numbers);
 // a missing Z axis is nz = kz = 1. The text is only parsed: CheckProductCode

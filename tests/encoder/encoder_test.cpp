@@ -41,11 +41,10 @@ TEST(HammingEncoder, EqualsTheDefinitionOnEveryLength) {
     }
 }
 
-struct Geometry { int32_t nx, ny, nz, kx, ky, kz; int32_t N() const { return nx * ny * nz; } };
 
 // A linear product code has one codeword per information grid, so encoding Z lines, then Y columns, then X rows with
 // the component codes built from their definition must agree with the encoder bit for bit.
-std::vector<int32_t> ReverseOrderEncode(const Geometry& g, const std::vector<double>& input) {
+std::vector<int32_t> ReverseOrderEncode(const ProductCode& g, const std::vector<double>& input) {
     std::vector<int32_t> block(g.N(), 0);
     for (int32_t j = 0; j < g.kx * g.ky * g.kz; ++j)
         block[j % g.kx + g.nx * (j / g.kx % g.ky) + g.nx * g.ny * (j / (g.kx * g.ky))] = input[j] != 0.0;
@@ -67,15 +66,15 @@ std::vector<int32_t> ReverseOrderEncode(const Geometry& g, const std::vector<dou
 // left alone, a 256-long Z line, and two blocks whose i*s passes 2^32: one with N a power of two, where wrapping at
 // 32 bits would go unnoticed, and one with N odd, where it would not.
 TEST(ProductEncoder, MatchesReverseOrderAndHelicalRead) {
-    const Geometry geometries[] = {
-        {64, 64, 1, 57, 57, 1}, {8, 16, 1, 4, 11, 1}, {5, 8, 1, 4, 4, 1},     {12, 9, 1, 11, 8, 1},
-        {2, 8, 1, 1, 4, 1},     {256, 4, 1, 247, 3, 1}, {8, 8, 2, 4, 4, 1},   {8, 8, 8, 4, 4, 4},
-        {16, 8, 3, 11, 7, 2},   {5, 16, 8, 4, 11, 4}, {32, 4, 16, 26, 3, 11}, {8, 2, 256, 4, 1, 247},
-        {128, 2, 8, 120, 1, 4}, {256, 256, 8, 247, 247, 4}, {255, 255, 3, 254, 254, 2},
+    const ProductCode geometries[] = {
+        {64, 57, 64, 57, 1, 1}, {8, 4, 16, 11, 1, 1}, {5, 4, 8, 4, 1, 1},     {12, 11, 9, 8, 1, 1},
+        {2, 1, 8, 4, 1, 1},     {256, 247, 4, 3, 1, 1}, {8, 4, 8, 4, 2, 1},   {8, 4, 8, 4, 8, 4},
+        {16, 11, 8, 7, 3, 2},   {5, 4, 16, 11, 8, 4}, {32, 26, 4, 3, 16, 11}, {8, 4, 2, 1, 256, 247},
+        {128, 120, 2, 1, 8, 4}, {256, 247, 256, 247, 8, 4}, {255, 254, 255, 254, 3, 2},
     };
     const uint32_t seed = TestSeed(20250117u);
     std::mt19937 rng(seed);
-    for (const Geometry& g : geometries) {
+    for (const ProductCode& g : geometries) {
         SCOPED_TRACE(testing::Message() << "seed " << seed << ", block " << g.nx << "x" << g.ny << "x" << g.nz);
         std::vector<double> input(g.kx * g.ky * g.kz), blurred(input.size());
         for (size_t i = 0; i < input.size(); ++i)  // input bits are truncated: 0.999 -> 0, 1.999 -> 1
@@ -83,8 +82,8 @@ TEST(ProductEncoder, MatchesReverseOrderAndHelicalRead) {
         std::vector<int32_t> plain(g.N(), kStale), helical(g.N(), kStale), grid(g.N(), kStale);
         std::vector<int32_t> block(g.N(), kStale), word(256, kStale), parity(70, kStale);
         const auto encode = [&](uint32_t interleave, std::vector<int32_t>& output) {
-            EncodeProductBlock(interleave, blurred.data(), output.data(), grid.data(), block.data(),
-                               word.data(), parity.data(), g.nx, g.ny, g.nz, g.kx, g.ky, g.kz, g.N());
+            ProductEncoder(g, interleave != 0, {grid.data(), block.data(), word.data(), parity.data()})
+                .Encode(blurred.data(), output.data());
         };
         encode(0, plain);
         ASSERT_EQ(plain, block) << "plain emission is block order";

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "code/product_code.h"
 #include "fuzz_input.h"
 #include "host/entry_points.h"
 #include "host/parameter_blocks.h"
@@ -21,21 +22,13 @@ namespace {
 
 constexpr int kMaxRunCalls = 8192;
 
-struct Code {
-    int32_t nx, kx, ny, ky, nz, kz;
-};
 // Small enough that blocks complete within one input.
-constexpr Code kCodes[] = {
+const ProductCode kCodes[] = {
     {8, 4, 8, 4, 1, 1},  // Hamming X and Y, N = 64
     {4, 3, 2, 1, 1, 1},  // parity codes, N = 8
     {8, 4, 4, 3, 2, 1},  // three dimensions, N = 64
     {16, 11, 8, 7, 1, 1},
 };
-
-template <class Params>
-void SetCode(Params& params, const Code& c) {
-    params.nx = c.nx, params.kx = c.kx, params.ny = c.ny, params.ky = c.ky, params.nz = c.nz, params.kz = c.kz;
-}
 
 }  // namespace
 
@@ -47,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t iterations = in.take<uint8_t>();
     const double threshold = in.take<double>();
     const double quantLimit = in.take<double>();
-    const Code& code = kCodes[config & 3];
+    const ProductCode& code = kCodes[config & 3];
 
     EncoderParams encoder{};
     DecoderParams decoder{};
@@ -57,12 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     double systemRate = 8000;
     if (node == 0) {
         WriteEncoderDefaults(encoder);
-        SetCode(encoder, code);
+        StoreProductCode(code, encoder);
         encoder.interleave = (config >> 2) & 1;
         encoder.threshold = threshold;
     } else if (node == 1) {
         WriteDecoderDefaults(decoder);
-        SetCode(decoder, code);
+        StoreProductCode(code, decoder);
         decoder.deinter = (config >> 2) & 1;
         decoder.selectstp = (config >> 3) & 1;
         decoder.bpsk = (config >> 4) & 1;
