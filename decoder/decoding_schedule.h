@@ -18,6 +18,7 @@
 
 #include <cstdint>
 
+#include "code/product_code.h"
 #include "decoder/word_steps.h"
 
 inline constexpr int32_t kChannelClip = 31;
@@ -29,6 +30,28 @@ struct PassPlan {
     bool writeA;           // the pass's extrinsics go to A, else to B (2D: always A)
     bool decisionsNeeded;  // false when a later pass of the call rewrites every decision
 };
+
+// The lines of one axis's pass: outerCount x innerCount lines, line (o, i)
+// starting at o*outerStep + i*innerStep, its positions lineStride apart.
+struct LineLayout {
+    int32_t outerCount;
+    int32_t outerStep;
+    int32_t innerCount;
+    int32_t innerStep;
+    int32_t lineStride;
+};
+
+// The layouts of the X, Y and Z passes, lines ordered by the other two
+// coordinates, the outer one first. X: z outer, y inner; Y: z outer, x
+// inner; Z: y outer, x inner. In two dimensions X and Y cover the first
+// plane only and Z is unused.
+inline void PassLayouts(const ProductCode& c, bool threeDimensional, LineLayout layouts[3]) {
+    const int32_t plane = c.PlaneSize();
+    const int32_t layers = threeDimensional ? c.nz : 1;
+    layouts[0] = LineLayout{layers, plane, c.ny, c.nx, 1};
+    layouts[1] = LineLayout{layers, plane, c.nx, 1, c.nx};
+    layouts[2] = LineLayout{c.ny, c.nx, c.nx, 1, plane};
+}
 
 // Runs the passes of one block; runPass(const PassPlan&) decodes every line of
 // the pass's axis and returns its activity (nonzero when some line was

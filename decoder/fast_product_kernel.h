@@ -77,17 +77,6 @@ inline void MakeAxisCode(int32_t n, int32_t k, int32_t weight, AxisCode& code) {
     }
 }
 
-// The lines of one pass, as in the plain decoder: line (o, i) starts at
-// o*outerStep + i*innerStep and its positions lie lineStride apart.
-struct PassLayout {
-    const AxisCode* code;
-    int32_t outerCount;
-    int32_t outerStep;
-    int32_t innerCount;
-    int32_t innerStep;
-    int32_t lineStride;
-};
-
 // 16-bit views of the block buffers during a call.
 struct StoreWiring {
     const int16_t* channel;
@@ -521,8 +510,8 @@ struct Kernel {
     }
 
     // Decodes every line of a pass; returns its activity.
-    static uint8_t RunPass(const PassLayout& pass, const StoreWiring& stores, Work& w) {
-        const AxisCode& code = *pass.code;
+    static uint8_t RunPass(const AxisCode& code, const LineLayout& pass, const StoreWiring& stores,
+                           Work& w) {
         V activity = L::Zero();
         bool partialActivity = false;
         for (int32_t o = 0; o < pass.outerCount; ++o) {
@@ -594,21 +583,15 @@ struct Kernel {
     // bits too, and the decisions are only written by passes.
     static int32_t Decode(const DecodeJob& job) {
         const ProductCode& c = job.code;
-        const int32_t plane = c.PlaneSize();
-        const int32_t decoded = job.threeDimensional ? c.N() : plane;
-        const int32_t layers = job.threeDimensional ? c.nz : 1;
+        const int32_t decoded = job.threeDimensional ? c.N() : c.PlaneSize();
 
         Work w;
         AxisCode codes[3];
         MakeAxisCode(c.nx, c.kx, job.weights[0], codes[0]);
         MakeAxisCode(c.ny, c.ky, job.weights[1], codes[1]);
         if (job.threeDimensional) MakeAxisCode(c.nz, c.kz, job.weights[2], codes[2]);
-        // X: z outer, y inner; Y: z outer, x inner; Z: y outer, x inner.
-        const PassLayout passes[3] = {
-            {&codes[0], layers, plane, c.ny, c.nx, 1},
-            {&codes[1], layers, plane, c.nx, 1, c.nx},
-            {&codes[2], c.ny, c.nx, c.nx, 1, plane},
-        };
+        LineLayout lines[3];
+        PassLayouts(c, job.threeDimensional, lines);
 
         Narrow(job.channel, decoded);
         int16_t* const a = View16(job.extrinsicA);
@@ -617,7 +600,7 @@ struct Kernel {
             job.iterations, job.selectiveStop, job.threeDimensional, [&](const PassPlan& plan) {
                 const StoreWiring stores{View16(job.channel), a, b, plan.writeA ? a : b,
                                          plan.decisionsNeeded ? View16(job.decisions) : nullptr};
-                return RunPass(passes[plan.axis], stores, w);
+                return RunPass(codes[plan.axis], lines[plan.axis], stores, w);
             });
         Widen(job.channel, decoded, false);
         Widen(job.extrinsicA, decoded, false);

@@ -18,17 +18,6 @@ struct AxisDecoder {
     int32_t weight;   // feedback weight in sixteenths
 };
 
-// The lines of one pass: outerCount x innerCount lines, line (o, i) starting
-// at o*outerStep + i*innerStep, its positions lineStride apart.
-struct PassLayout {
-    AxisDecoder axis;
-    int32_t outerCount;
-    int32_t outerStep;
-    int32_t innerCount;
-    int32_t innerStep;
-    int32_t lineStride;
-};
-
 // Feedback is feedback[e] (+ feedbackExtra[e] when set); extrinsics go to target.
 struct StoreWiring {
     const int32_t* feedback;
@@ -68,13 +57,13 @@ uint8_t DecodeLine(const AxisDecoder& axis, int32_t first, int32_t stride,
 }
 
 // Decodes every line of a pass; returns its activity (OR of correctionMade).
-uint8_t RunPass(const PassLayout& pass, const int32_t* channel, const StoreWiring& stores,
-                int32_t* decisions) {
+uint8_t RunPass(const AxisDecoder& axis, const LineLayout& lines, const int32_t* channel,
+                const StoreWiring& stores, int32_t* decisions) {
     uint8_t activity = 0;
-    for (int32_t o = 0; o < pass.outerCount; ++o) {
-        for (int32_t i = 0; i < pass.innerCount; ++i) {
-            const int32_t first = o * pass.outerStep + i * pass.innerStep;
-            activity |= DecodeLine(pass.axis, first, pass.lineStride, channel, stores, decisions);
+    for (int32_t o = 0; o < lines.outerCount; ++o) {
+        for (int32_t i = 0; i < lines.innerCount; ++i) {
+            const int32_t first = o * lines.outerStep + i * lines.innerStep;
+            activity |= DecodeLine(axis, first, lines.lineStride, channel, stores, decisions);
         }
     }
     return activity;
@@ -89,18 +78,11 @@ int32_t ExtrinsicValue(uint8_t bit, int32_t reliability, int32_t rowInput) {
 
 int32_t DecodePlain(const DecodeJob& job) {
     const ProductCode& c = job.code;
-    const auto axis = [&](int32_t n, int32_t k, int32_t a) {
-        return AxisDecoder{n, n - k == 1, job.weights[a]};
-    };
-    const int32_t plane = c.PlaneSize();
-    // 2D, X: one row per y; Y: one column per x. 3D, X: z outer, y inner;
-    // Y: z outer, x inner; Z: y outer, x inner.
-    const int32_t layers = job.threeDimensional ? c.nz : 1;
-    const PassLayout passes[3] = {
-        {axis(c.nx, c.kx, 0), layers, plane, c.ny, c.nx, 1},
-        {axis(c.ny, c.ky, 1), layers, plane, c.nx, 1, c.nx},
-        {axis(c.nz, c.kz, 2), c.ny, c.nx, c.nx, 1, plane},
-    };
+    const AxisDecoder axes[3] = {{c.nx, c.nx - c.kx == 1, job.weights[0]},
+                                 {c.ny, c.ny - c.ky == 1, job.weights[1]},
+                                 {c.nz, c.nz - c.kz == 1, job.weights[2]}};
+    LineLayout lines[3];
+    PassLayouts(c, job.threeDimensional, lines);
     return RunDecodingSchedule(
         job.iterations, job.selectiveStop, job.threeDimensional, [&](const PassPlan& plan) {
             // The plain path writes every pass's decisions: the simplest
@@ -110,6 +92,6 @@ int32_t DecodePlain(const DecodeJob& job) {
                     ? StoreWiring{job.extrinsicA, job.extrinsicB,
                                   plan.writeA ? job.extrinsicA : job.extrinsicB}
                     : StoreWiring{job.extrinsicA, nullptr, job.extrinsicA};
-            return RunPass(passes[plan.axis], job.channel, stores, job.decisions);
+            return RunPass(axes[plan.axis], lines[plan.axis], job.channel, stores, job.decisions);
         });
 }
