@@ -53,26 +53,17 @@ std::string ProductCode::ToString() const {
     return text;
 }
 
-ProductCode ProductCodeOf(const EncoderParams& p) {
-    return ProductCode{p.nx, p.kx, p.ny, p.ky, p.nz, p.kz};
+ProductCode ProductCodeOf(const EncoderParams& params) {
+    ProductCode code;
+    CopyCodeDimensions(params, code);
+    return code;
 }
 
-ProductCode ProductCodeOf(const DecoderParams& p) {
-    return ProductCode{p.nx, p.kx, p.ny, p.ky, p.nz, p.kz};
+ProductCode ProductCodeOf(const DecoderParams& params) {
+    ProductCode code;
+    CopyCodeDimensions(params, code);
+    return code;
 }
-
-namespace {
-
-template <class Params>
-void Store(const ProductCode& c, Params& p) {
-    p.nx = c.nx, p.kx = c.kx, p.ny = c.ny, p.ky = c.ky, p.nz = c.nz, p.kz = c.kz;
-}
-
-}  // namespace
-
-void StoreProductCode(const ProductCode& code, EncoderParams& params) { Store(code, params); }
-
-void StoreProductCode(const ProductCode& code, DecoderParams& params) { Store(code, params); }
 
 Status ParseProductCode(const std::string& text, ProductCode& code) {
     int32_t n[3] = {1, 1, 1}, k[3] = {1, 1, 1};

@@ -47,9 +47,14 @@ struct ProductCode {
 
 ProductCode ProductCodeOf(const EncoderParams& params);
 ProductCode ProductCodeOf(const DecoderParams& params);
-// Writes the six dimensions into a parameter block, nothing else.
-void StoreProductCode(const ProductCode& code, EncoderParams& params);
-void StoreProductCode(const ProductCode& code, DecoderParams& params);
+
+// Copies the six dimensions, and nothing else, between any two records that
+// name them nx ... kz: a ProductCode, a parameter block, a node's state.
+template <class From, class To>
+void CopyCodeDimensions(const From& from, To& to) {
+    to.nx = from.nx, to.kx = from.kx, to.ny = from.ny;
+    to.ky = from.ky, to.nz = from.nz, to.kz = from.kz;
+}
 
 // Reads "n,k x n,k" or "n,k x n,k x n,k" (blanks allowed around the numbers);
 // a missing Z axis is nz = kz = 1. The text is only parsed: CheckProductCode

@@ -88,12 +88,7 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     const DecoderParams& p = *static_cast<const DecoderParams*>(instance.params);
     const PortRecord& input = *instance.inputs[0];
 
-    s->nx = p.nx;
-    s->ny = p.ny;
-    s->nz = p.nz;
-    s->kx = p.kx;
-    s->ky = p.ky;
-    s->kz = p.kz;
+    CopyCodeDimensions(p, *s);
     s->iterations = p.iterations;
     s->resolution = p.resolution;
     s->quantLimit = p.quantLimit;
@@ -172,11 +167,8 @@ void DecodeGatheredBlock(DecoderState& s) {
 void Emit(const SystemRecord& system, const PortRecord& input, PortRecord& port,
           const int32_t* bits, int32_t count, int32_t& index, double& emitted, double period) {
     if (TimeReached(port.time, system) && index < count) {
-        port.value = static_cast<double>(bits[index]);
+        EmitSample(port, bits[index], emitted * period, input);
         ++index;
-        port.noSample = 0;
-        port.time = emitted * period;
-        CopyPortInfo(input, port);
         emitted += 1;
     } else {
         port.noSample = 1;

@@ -84,12 +84,7 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     const PortRecord& input = *instance.inputs[0];
     PortRecord& output = instance.outputs[0];
 
-    s->nx = p.nx;
-    s->ny = p.ny;
-    s->nz = p.nz;
-    s->kx = p.kx;
-    s->ky = p.ky;
-    s->kz = p.kz;
+    CopyCodeDimensions(p, *s);
     s->threshold = p.threshold;
     s->interleave = p.interleave != 0 ? 1 : 0;
     s->delaySeconds = OffsetInSeconds(p.delay, p.inBits, input.rate);
@@ -149,7 +144,8 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
         if (s.inCount == s.infoSize) {
             s.inCount = 0;
             s.outCount = 0;
-            const ProductCode code{s.nx, s.kx, s.ny, s.ky, s.nz, s.kz};
+            ProductCode code;
+            CopyCodeDimensions(s, code);
             ProductEncoder(code, s.interleave != 0, {s.infoGrid, s.codeBlock, s.word, s.parity})
                 .Encode(s.inputBits, s.outputBits);
         }
@@ -164,11 +160,8 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
 
     if (TimeReached(output.time, system) && s.outCount < s.blockSize &&
         s.phase <= system.currentTime) {
-        output.value = static_cast<double>(s.outputBits[s.outCount]);
+        EmitSample(output, s.outputBits[s.outCount], s.outIndex * s.outPeriod + s.phase, input);
         ++s.outCount;
-        output.noSample = 0;
-        output.time = s.outIndex * s.outPeriod + s.phase;
-        CopyPortInfo(input, output);
         s.outIndex += 1;
     } else {
         output.noSample = 1;

@@ -71,6 +71,15 @@ inline void CopyPortInfo(const PortRecord& from, PortRecord& to) {
     to.portInfo[2] = from.portInfo[2];
 }
 
+// Puts one sample on an output port, stamped `time`, with the signal data of
+// the input that brought it about.
+inline void EmitSample(PortRecord& port, double value, double time, const PortRecord& input) {
+    port.value = value;
+    port.noSample = 0;
+    port.time = time;
+    CopyPortInfo(input, port);
+}
+
 inline constexpr char kStateAllocationError[] = "Memory (mem_) allocation error";
 inline constexpr char kBufferAllocationError[] = "Memory allocation error";
 

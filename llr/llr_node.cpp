@@ -137,12 +137,9 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
     if (TimeReached(output.time, system)) {
         // Past the ten stored values (more emissions than bits between two
         // symbols) the output carries 0.0, as the unused entries do.
-        output.value = s.nextLlr < kSymbolLlrEntries ? static_cast<double>(s.symbolLlrs[s.nextLlr])
-                                                     : 0.0;
+        const double value = s.nextLlr < kSymbolLlrEntries ? s.symbolLlrs[s.nextLlr] : 0.0;
         if (s.nextLlr < kSymbolLlrEntries) ++s.nextLlr;
-        output.noSample = 0;
-        output.time = s.emittedCount * s.outputPeriod;
-        CopyPortInfo(inputI, output);
+        EmitSample(output, value, s.emittedCount * s.outputPeriod, inputI);
         s.emittedCount += 1.0;
     } else {
         output.noSample = 1;

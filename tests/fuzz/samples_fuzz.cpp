@@ -50,12 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     double systemRate = 8000;
     if (node == 0) {
         WriteEncoderDefaults(encoder);
-        StoreProductCode(code, encoder);
+        CopyCodeDimensions(code, encoder);
         encoder.interleave = (config >> 2) & 1;
         encoder.threshold = threshold;
     } else if (node == 1) {
         WriteDecoderDefaults(decoder);
-        StoreProductCode(code, decoder);
+        CopyCodeDimensions(code, decoder);
         decoder.deinter = (config >> 2) & 1;
         decoder.selectstp = (config >> 3) & 1;
         decoder.bpsk = (config >> 4) & 1;

@@ -18,7 +18,7 @@ constexpr double kNan = std::numeric_limits<double>::quiet_NaN(), kInf = std::nu
 // The parity block (4, 3, 2, 1) has N = 8, K = 3, and its row 1 repeats row 0.
 template <class Params>
 void Dims(Params& p, int32_t nx, int32_t kx, int32_t ny, int32_t ky, int32_t nz = 1, int32_t kz = 1) {
-    StoreProductCode(ProductCode{nx, kx, ny, ky, nz, kz}, p);
+    CopyCodeDimensions(ProductCode{nx, kx, ny, ky, nz, kz}, p);
 }
 
 struct Node {
