@@ -16,6 +16,8 @@
 
 #include <cstdint>
 
+namespace tpc {
+
 inline constexpr int kMinHammingOrder = 3;
 inline constexpr int kMaxHammingOrder = 8;
 
@@ -50,3 +52,5 @@ constexpr int HammingOrderOfInformationLength(int k) {
     }
     return 0;
 }
+
+}  // namespace tpc

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+namespace tpc {
+
 constexpr int64_t HelicalStep(int32_t nx, int32_t ny, int32_t kz) {
     return kz >= 2 ? int64_t{nx} * ny + nx + 1 : int64_t{nx} + 1;
 }
@@ -17,3 +19,5 @@ constexpr int64_t HelicalStep(int32_t nx, int32_t ny, int32_t kz) {
 constexpr int32_t HelicalPosition(int32_t i, int64_t step, int32_t blockSize) {
     return static_cast<int32_t>((int64_t{i} * step) % blockSize);
 }
+
+}  // namespace tpc

@@ -7,6 +7,8 @@
 #include "code/generator_polynomials.h"
 #include "host/records.h"
 
+namespace tpc {
+
 namespace {
 
 constexpr Status kTooLarge =
@@ -113,3 +115,5 @@ Status CheckProductCode(const ProductCode& c) {
     }
     return kOk;
 }
+
+}  // namespace tpc

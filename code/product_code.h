@@ -23,6 +23,8 @@
 struct EncoderParams;
 struct DecoderParams;
 
+namespace tpc {
+
 struct ProductCode {
     int32_t nx = 64, kx = 57;
     int32_t ny = 64, ky = 57;
@@ -69,3 +71,5 @@ Status CheckProductCode(const ProductCode& code);
 
 // The log2 rule as the nodes state it: trunc(log10(n) * 3.322 + 1.0).
 int32_t HammingRedundancyOfLength(int32_t n);
+
+}  // namespace tpc

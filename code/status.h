@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace tpc {
+
 // The host's error buffer, terminating zero included.
 inline constexpr size_t kErrorTextBytes = 147;
 
@@ -25,3 +27,5 @@ constexpr Status Failure(int32_t code, const char (&message)[N]) {
     static_assert(N <= kErrorTextBytes, "error message longer than the host's 147-byte buffer");
     return Status{code, message};
 }
+
+}  // namespace tpc

@@ -7,6 +7,8 @@
 
 #include "code/generator_polynomials.h"
 
+namespace tpc {
+
 namespace {
 
 // g(x) with bit k the coefficient of x^k, the leading x^m included.
@@ -121,3 +123,5 @@ const int32_t* CompletionPairTable(int32_t n) {
         default: return nullptr;
     }
 }
+
+}  // namespace tpc

@@ -18,6 +18,8 @@
 
 #include <cstdint>
 
+namespace tpc {
+
 // Syndrome that a word with a single 1 at position i gives (0 for i = n-1).
 int32_t SingleErrorSyndrome(int32_t n, int32_t i);
 
@@ -27,3 +29,5 @@ const int32_t* SyndromePositionTable(int32_t n);
 
 // n rows of n-2 entries; row v starts at v * (n-2). Same n as above.
 const int32_t* CompletionPairTable(int32_t n);
+
+}  // namespace tpc

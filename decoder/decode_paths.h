@@ -17,6 +17,8 @@
 #include "code/product_code.h"
 #include "decoder/product_decoder.h"
 
+namespace tpc {
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define TPC_FAST_DECODER_SSE2 1
 #if !defined(_WIN32)
@@ -69,3 +71,5 @@ void RowInputsSse2(const int16_t* channel, const int16_t* a, const int16_t* b, i
 void RowInputsAvx2(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
                    int16_t* out);
 #endif
+
+}  // namespace tpc

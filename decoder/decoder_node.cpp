@@ -10,6 +10,8 @@
 #include "host/entry_points.h"
 #include "host/node_frame.h"
 
+namespace tpc {
+
 namespace {
 
 constexpr int32_t kAllocationFailure = 1;
@@ -209,3 +211,5 @@ extern "C" int32_t TPCDECODE(SystemRecord* system, NodeInstance* instance) {
     static constexpr NodePhases<DecoderState> kPhases{Initialise, Run, ReleaseBuffers};
     return DispatchNodeCall(*system, *instance, kPhases);
 }
+
+}  // namespace tpc

@@ -21,6 +21,8 @@
 #include "code/product_code.h"
 #include "decoder/word_steps.h"
 
+namespace tpc {
+
 inline constexpr int32_t kChannelClip = 31;
 inline constexpr int32_t kWeightDenominator = 16;
 
@@ -100,3 +102,5 @@ inline int32_t ClampMagnitude(int32_t value, int32_t limit) {
 inline int32_t RowInput(int32_t channelValue, int32_t feedbackSum, int32_t weight) {
     return ClampMagnitude(channelValue + feedbackSum * weight / kWeightDenominator, SoftLimit);
 }
+
+}  // namespace tpc

@@ -22,6 +22,8 @@
 
 #include "decoder/fast_product_kernel.h"
 
+namespace tpc {
+
 namespace {
 
 struct Avx2Lanes {
@@ -148,6 +150,8 @@ void RowInputsAvx2(const int16_t* channel, const int16_t* a, const int16_t* b, i
 }
 
 int32_t DecodeAvx2(const DecodeJob& job) { return fast_kernel::Kernel<Avx2Lanes>::Decode(job); }
+
+}  // namespace tpc
 
 #if defined(__clang__)
 #pragma clang attribute pop

@@ -46,6 +46,8 @@
 #include "decoder/decoding_schedule.h"
 #include "decoder/word_steps.h"
 
+namespace tpc {
+
 namespace {
 
 namespace fast_kernel {
@@ -613,3 +615,5 @@ struct Kernel {
 }  // namespace fast_kernel
 
 }  // namespace
+
+}  // namespace tpc

@@ -8,6 +8,8 @@
 #include "decoder/decoding_schedule.h"
 #include "decoder/fast_product_kernel.h"
 
+namespace tpc {
+
 namespace {
 
 struct PortableLanes {
@@ -197,3 +199,5 @@ void RowInputsPortable(const int16_t* channel, const int16_t* a, const int16_t* 
 }
 
 int32_t DecodePortable(const DecodeJob& job) { return fast_kernel::Kernel<PortableLanes>::Decode(job); }
+
+}  // namespace tpc

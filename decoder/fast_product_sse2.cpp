@@ -22,6 +22,8 @@
 
 #include "decoder/fast_product_kernel.h"
 
+namespace tpc {
+
 namespace {
 
 struct Sse2Lanes {
@@ -131,6 +133,8 @@ void RowInputsSse2(const int16_t* channel, const int16_t* a, const int16_t* b, i
 }
 
 int32_t DecodeSse2(const DecodeJob& job) { return fast_kernel::Kernel<Sse2Lanes>::Decode(job); }
+
+}  // namespace tpc
 
 #if defined(__clang__)
 #pragma clang attribute pop

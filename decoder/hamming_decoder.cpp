@@ -13,6 +13,8 @@
 #include "decoder/code_tables.h"
 #include "decoder/word_steps.h"
 
+namespace tpc {
+
 namespace {
 
 // Larger than any pair score (at most 2 * SoftLimit), so the first pair
@@ -132,3 +134,5 @@ void DecodeHammingWord(int32_t n, uint8_t* hard, int32_t* soft, uint8_t* decisio
         hard[b] = static_cast<uint8_t>(1 - hard[b]);
     }
 }
+
+}  // namespace tpc

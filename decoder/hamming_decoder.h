@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace tpc {
+
 // n is 8, 16, 32, 64, 128 or 256 (unchecked: the caller validated it).
 // Replaces hard[0 .. n-1] (in/out, bits 0 or 1) with the best of the
 // codewords it examines: the algebraic decision D and every codeword that
@@ -34,3 +36,5 @@ struct WinningPair {
     int32_t b;
 };
 WinningPair ScoreCompetitors(int32_t n, int32_t v, int32_t* r);
+
+}  // namespace tpc

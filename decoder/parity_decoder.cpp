@@ -7,6 +7,8 @@
 
 #include "decoder/word_steps.h"
 
+namespace tpc {
+
 void DecodeParityWord(int32_t n, uint8_t* hard, int32_t* soft, uint8_t* decisionKept,
                       uint8_t* correctionMade) {
     const int32_t parityHolds = WordParity(hard, n);
@@ -27,3 +29,5 @@ void DecodeParityWord(int32_t n, uint8_t* hard, int32_t* soft, uint8_t* decision
     *decisionKept = static_cast<uint8_t>(parityHolds);
     *correctionMade = static_cast<uint8_t>(1 - parityHolds);
 }
+
+}  // namespace tpc

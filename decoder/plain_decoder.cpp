@@ -8,6 +8,8 @@
 #include "decoder/hamming_decoder.h"
 #include "decoder/parity_decoder.h"
 
+namespace tpc {
+
 namespace {
 
 constexpr int32_t kMaxLineLength = 256;
@@ -95,3 +97,5 @@ int32_t DecodePlain(const DecodeJob& job) {
             return RunPass(axes[plan.axis], lines[plan.axis], job.channel, stores, job.decisions);
         });
 }
+
+}  // namespace tpc

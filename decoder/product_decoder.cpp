@@ -8,6 +8,8 @@
 #include "decoder/decode_paths.h"
 #include "decoder/decoding_schedule.h"
 
+namespace tpc {
+
 namespace {
 
 // Reset by every decoded block. Per thread: a library-wide counter would
@@ -137,3 +139,5 @@ void DecodeProductBlock(int32_t iterations, uint32_t selectstp, int32_t* channel
 int32_t DecoderPassCounter() { return passCounter; }
 
 void SetDecoderPassCounter(int32_t value) { passCounter = value; }
+
+}  // namespace tpc

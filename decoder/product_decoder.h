@@ -18,6 +18,8 @@
 
 #include "code/product_code.h"
 
+namespace tpc {
+
 enum class ProductDecoderPath : int32_t {
     kPlain = 0,     // line by line, the reference
     kPortable = 1,  // 8 lines at a time in plain C++ lanes
@@ -97,3 +99,5 @@ void SetDecoderPassCounter(int32_t value);
 // What a position hands on to later passes: its signed soft output
 // (+reliability for bit 1, -reliability for bit 0) minus its row input.
 int32_t ExtrinsicValue(uint8_t bit, int32_t reliability, int32_t rowInput);
+
+}  // namespace tpc

@@ -7,6 +7,8 @@
 
 #include "code/helical_map.h"
 
+namespace tpc {
+
 namespace {
 
 constexpr double kClipMargin = 0.000001;
@@ -63,3 +65,5 @@ void ConvertSoftBlock(uint32_t deinter, const double* received, int32_t* channel
     const Placement place = PlacementOf(deinter, nx, ny, kz, blockSize);
     for (int32_t i = 0; i < blockSize; ++i) channel[place(i)] = SaturatingTruncate(received[i]);
 }
+
+}  // namespace tpc

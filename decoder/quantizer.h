@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+namespace tpc {
+
 // BPSK amplitudes: levels = 2^(resolution - 1), scale = levels / quantLimit,
 // q = floor(x * scale) after x is pulled just inside +-quantLimit (an absolute
 // margin of 0.000001), giving -levels ... levels - 1.
@@ -30,3 +32,5 @@ void QuantizeBlock(int32_t resolution, double quantLimit, uint32_t deinter, doub
 // gives 0; the decoder clips to +-31, so neither changes a decision.
 void ConvertSoftBlock(uint32_t deinter, const double* received, int32_t* channel, int32_t nx,
                       int32_t ny, int32_t kz, int32_t blockSize);
+
+}  // namespace tpc

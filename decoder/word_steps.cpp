@@ -2,6 +2,8 @@
 
 #include "code/generator_polynomials.h"
 
+namespace tpc {
+
 int32_t WordParity(const uint8_t* hard, int32_t n) {
     int32_t parity = 1;
     for (int32_t i = 0; i < n; ++i) parity ^= hard[i];
@@ -44,3 +46,5 @@ int32_t HammingSyndrome(int32_t n, const uint8_t* hard) {
     }
     return static_cast<int32_t>(cells);
 }
+
+}  // namespace tpc

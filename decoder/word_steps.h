@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace tpc {
+
 // Largest reliability a caller may hand to a component decoder. The second
 // minimum of FindTwoLeast starts one above it, so it is always replaced.
 inline constexpr int32_t SoftLimit = 4090;
@@ -29,3 +31,5 @@ TwoLeast FindTwoLeast(const int32_t* soft, int32_t n);
 // length n (8 ... 256): the remainder of sum hard[i] x^(n-2-i) modulo g(x),
 // with the coefficient of x^(m-1-j) as bit j. Position n-1 does not enter.
 int32_t HammingSyndrome(int32_t n, const uint8_t* hard);
+
+}  // namespace tpc

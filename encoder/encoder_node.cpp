@@ -12,6 +12,8 @@
 #include "host/entry_points.h"
 #include "host/node_frame.h"
 
+namespace tpc {
+
 namespace {
 
 constexpr int32_t kAllocationFailure = 6;
@@ -174,3 +176,5 @@ extern "C" int32_t TPCENCODE(SystemRecord* system, NodeInstance* instance) {
     static constexpr NodePhases<EncoderState> kPhases{Initialise, Run, ReleaseBuffers};
     return DispatchNodeCall(*system, *instance, kPhases);
 }
+
+}  // namespace tpc

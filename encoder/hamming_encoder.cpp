@@ -9,6 +9,8 @@
 
 #include "code/generator_polynomials.h"
 
+namespace tpc {
+
 void EncodeHammingParity(int32_t n, const int32_t* word, int32_t* parity) {
     const int32_t m = HammingOrderOfLength(n);
     assert(m != 0 && "not an extended Hamming code length");
@@ -42,3 +44,5 @@ void EncodeParityWord(int32_t n, int32_t* word) {
     for (int32_t i = 0; i <= n - 2; ++i) sum ^= word[i];
     word[n - 1] = sum;
 }
+
+}  // namespace tpc

@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+namespace tpc {
+
 // Number of entries of the parity register array that are cleared before
 // every word; the largest register (n = 256) uses 8 of them.
 inline constexpr int32_t kParityRegisterClear = 10;
@@ -36,3 +38,5 @@ void EncodeHammingWord(int32_t n, int32_t* word, int32_t* parity);
 // Completes a single parity code word in place: position n-1 becomes the
 // XOR of positions 0 ... n-2 (n >= 2).
 void EncodeParityWord(int32_t n, int32_t* word);
+
+}  // namespace tpc

@@ -11,6 +11,8 @@
 #include "code/helical_map.h"
 #include "encoder/hamming_encoder.h"
 
+namespace tpc {
+
 namespace {
 
 // How the lines of one axis are completed.
@@ -112,3 +114,5 @@ void ProductEncoder::Encode(const double* inputBits, int32_t* outputBits) {
                        scratch_.codeBlock, scratch_.word, scratch_.parity, c.nx, c.ny, c.nz, c.kx,
                        c.ky, c.kz, c.N());
 }
+
+}  // namespace tpc

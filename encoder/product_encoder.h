@@ -22,6 +22,8 @@
 
 #include "code/product_code.h"
 
+namespace tpc {
+
 // The encoder's scratch: N entries each for the information grid and the code
 // block, 256 for one component word, at least 10 for the shift register.
 struct EncoderScratch {
@@ -75,3 +77,5 @@ void EncodeProductBlock(uint32_t interleave, const double* inputBits, int32_t* o
                         int32_t* infoGrid, int32_t* codeBlock, int32_t* word, int32_t* parity,
                         int32_t nx, int32_t ny, int32_t nz, int32_t kx, int32_t ky, int32_t kz,
                         int32_t blockSize);
+
+}  // namespace tpc

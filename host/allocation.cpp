@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace tpc {
+
 namespace {
 thread_local int64_t allowedAllocations = -1;  // negative: unlimited
 thread_local int64_t allocationCount = 0;
@@ -31,3 +33,5 @@ int64_t AllocationCount() { return allocationCount; }
 void ResetAllocationCount() { allocationCount = 0; }
 
 int64_t LiveAllocationCount() { return liveAllocations; }
+
+}  // namespace tpc

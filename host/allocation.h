@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace tpc {
+
 // calloc(count, size), or null when a test asked this allocation to fail.
 void* AllocateZeroed(size_t count, size_t size);
 void ReleaseAllocation(void* memory);
@@ -34,3 +36,5 @@ void ReleaseBuffer(T*& buffer) {
     ReleaseAllocation(buffer);
     buffer = nullptr;
 }
+
+}  // namespace tpc

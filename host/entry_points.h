@@ -14,6 +14,9 @@
 #define TPC_EXPORT __attribute__((visibility("default")))
 #endif
 
+// Defined inside namespace tpc with the rest of the library: a function with
+// C linkage is one function whatever namespace declares it, so these are the
+// global, undecorated symbols.
 extern "C" {
 TPC_EXPORT void USERCODE(LibraryDescriptor* library);
 TPC_EXPORT int32_t PARAMETER(int32_t nodeIndex, ParameterRequest* request);

@@ -1,6 +1,8 @@
 // USERCODE: tells the host which nodes the library offers.
 #include "host/entry_points.h"
 
+namespace tpc {
+
 namespace {
 
 constexpr uint32_t kInterfaceLevel = 19;
@@ -48,3 +50,5 @@ extern "C" void USERCODE(LibraryDescriptor* library) {
     nodes[2].inputNames[0] = "Iinput";
     nodes[2].inputNames[1] = "Qinput";
 }
+
+}  // namespace tpc

@@ -10,6 +10,8 @@
 #include "host/allocation.h"
 #include "host/records.h"
 
+namespace tpc {
+
 enum class CallPhase { kInit, kFinal, kRun };
 
 // The init flag wins over the final flag: a call with both is an init call.
@@ -126,3 +128,5 @@ int32_t DispatchNodeCall(SystemRecord& system, NodeInstance& instance,
     }
     return 0;
 }
+
+}  // namespace tpc

@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace tpc {
+
 namespace {
 
 // Encoder and decoder share the code dimensions: a 64 x 64 block of
@@ -117,3 +119,5 @@ void DescribeLlrParams(const LlrParams& block, char* text) {
     // The host's block may lack a terminating zero; never read past it.
     out.Append("file: %.*s", static_cast<int>(sizeof block.file), block.file);
 }
+
+}  // namespace tpc

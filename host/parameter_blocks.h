@@ -5,6 +5,8 @@
 
 #include "host/records.h"
 
+namespace tpc {
+
 // Node indices, shared by USERCODE's descriptor order and PARAMETER.
 inline constexpr int32_t kEncoderNode = 0;
 inline constexpr int32_t kDecoderNode = 1;
@@ -20,3 +22,5 @@ void WriteLlrDefaults(LlrParams& block);
 void DescribeEncoderParams(const EncoderParams& block, char* text);
 void DescribeDecoderParams(const DecoderParams& block, char* text);
 void DescribeLlrParams(const LlrParams& block, char* text);
+
+}  // namespace tpc

@@ -3,6 +3,8 @@
 #include "host/entry_points.h"
 #include "host/parameter_blocks.h"
 
+namespace tpc {
+
 namespace {
 
 enum Action : int32_t {
@@ -67,3 +69,5 @@ extern "C" int32_t PARAMETER(int32_t nodeIndex, ParameterRequest* request) {
             return 0;
     }
 }
+
+}  // namespace tpc

@@ -5,6 +5,8 @@
 
 #include "llr/constellation_reader.h"
 
+namespace tpc {
+
 namespace {
 
 // ln of sum exp(exponent[s]) over s < M whose bit k equals bitValue.
@@ -53,3 +55,5 @@ void ComputeCellLlrs(double I, double Q, const double* pointI, const double* poi
         llrs[k] = llr;
     }
 }
+
+}  // namespace tpc

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+namespace tpc {
+
 // Writes llrs[0 ... m-1].
 //   I, Q            in   the received point
 //   pointI, pointQ  in   M point coordinates, label = index
@@ -31,3 +33,5 @@
 // where the plain value is finite keep it bit for bit.
 void ComputeCellLlrs(double I, double Q, const double* pointI, const double* pointQ, int32_t M,
                      int32_t m, double gamma, double* llrs);
+
+}  // namespace tpc

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace tpc {
+
 void ReadConstellation(double* pointI, double* pointQ, int32_t M, const char* fileName,
                        int32_t* openFailed) {
     std::FILE* file = fileName != nullptr ? std::fopen(fileName, "r") : nullptr;
@@ -25,3 +27,5 @@ void ReadConstellation(double* pointI, double* pointQ, int32_t M, const char* fi
     }
     std::fclose(file);
 }
+
+}  // namespace tpc

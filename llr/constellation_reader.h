@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+namespace tpc {
+
 // Room the callers give the coordinate arrays; M larger than this is never
 // read past it.
 inline constexpr int32_t kMaxConstellationPoints = 256;
@@ -31,3 +33,5 @@ inline constexpr int32_t kMaxConstellationPoints = 256;
 // Nothing else is reported: the first conversion that fails ends the read.
 void ReadConstellation(double* pointI, double* pointQ, int32_t M, const char* fileName,
                        int32_t* openFailed);
+
+}  // namespace tpc

@@ -9,6 +9,8 @@
 #include "llr/constellation_reader.h"
 #include "llr/llr_table.h"
 
+namespace tpc {
+
 namespace {
 
 constexpr int32_t kAllocationFailure = 1;
@@ -152,3 +154,5 @@ extern "C" int32_t LLRcalculator(SystemRecord* system, NodeInstance* instance) {
     static constexpr NodePhases<LlrState> kPhases{Initialise, Run, ReleaseBuffers};
     return DispatchNodeCall(*system, *instance, kPhases);
 }
+
+}  // namespace tpc

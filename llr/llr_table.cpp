@@ -6,6 +6,8 @@
 #include "llr/cell_llrs.h"
 #include "llr/constellation_reader.h"
 
+namespace tpc {
+
 namespace {
 
 constexpr double kEdgeMargin = 0.001;  // keeps located samples off the grid's outer edges
@@ -112,3 +114,5 @@ void FetchSymbolLlrs(int32_t m, int32_t row, int32_t column, int32_t* out, const
     const double* cell = table + (m * 256) * row + m * column;
     for (int32_t k = 0; k < m; ++k) out[k] = static_cast<int32_t>(cell[k]);
 }
+
+}  // namespace tpc

@@ -16,6 +16,8 @@
 
 #include "code/status.h"
 
+namespace tpc {
+
 inline constexpr int32_t kGridBits = 8;
 inline constexpr int32_t kGridCells = 256;               // per axis
 inline constexpr int32_t kTableCells = 256 * 256;        // entries per bit
@@ -76,3 +78,5 @@ void LocateLlrCell(double I, double Q, double L, int32_t gridBits, int32_t* row,
 //   out      out  m integers; nothing else written
 //   table    in   a table built by BuildLlrTable
 void FetchSymbolLlrs(int32_t m, int32_t row, int32_t column, int32_t* out, const double* table);
+
+}  // namespace tpc

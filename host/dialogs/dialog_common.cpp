@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+namespace tpc {
+
 namespace {
 
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -147,3 +149,5 @@ bool BrowseConstellationFile(HWND owner, char* file) {
     std::memcpy(file, previous, sizeof previous);
     return false;
 }
+
+}  // namespace tpc

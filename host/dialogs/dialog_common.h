@@ -6,6 +6,8 @@
 
 #include "host/dialogs/win32_api.h"
 
+namespace tpc {
+
 // Answers of a dialog procedure.
 inline constexpr INT_PTR kHandled = 1;
 inline constexpr INT_PTR kNotHandled = 0;
@@ -53,3 +55,5 @@ inline constexpr uint32_t kBrowserFileCapacity = 256;
 // path field, offered as the initial name). On confirmation the chosen path
 // replaces `file` and true is returned; otherwise `file` is unchanged.
 bool BrowseConstellationFile(HWND owner, char* file);
+
+}  // namespace tpc

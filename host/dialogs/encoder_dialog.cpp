@@ -4,6 +4,8 @@
 #include "host/dialogs/dialog_procedures.h"
 #include "host/records.h"
 
+namespace tpc {
+
 namespace {
 
 // The block being edited; the dialog is modal, so one is open at a time.
@@ -96,3 +98,5 @@ INT_PTR CALLBACK EncoderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
             return kNotHandled;
     }
 }
+
+}  // namespace tpc

@@ -5,6 +5,8 @@
 #include "host/dialogs/dialog_procedures.h"
 #include "host/records.h"
 
+namespace tpc {
+
 namespace {
 
 // The block being edited; the dialog is modal, so one is open at a time.
@@ -64,3 +66,5 @@ INT_PTR CALLBACK LlrDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
             return kNotHandled;
     }
 }
+
+}  // namespace tpc

@@ -5,6 +5,8 @@
 #include "host/dialogs/dialog_procedures.h"
 #include "host/dialogs/show_dialog.h"
 
+namespace tpc {
+
 namespace {
 
 // The library's module handle, where the dialog templates and the logo live.
@@ -37,3 +39,5 @@ int32_t ShowParameterDialog(int32_t dialogId, void* block, void* parentWindow) {
     // the system's error code (GetLastError) is left unread and as it was.
     return static_cast<int32_t>(result);
 }
+
+}  // namespace tpc
