@@ -39,6 +39,10 @@ double EsN0DbFromEbN0Db(double ebN0Db, double codeRate, int bitsPerSymbol) {
     return ebN0Db + 10 * std::log10(codeRate * bitsPerSymbol);
 }
 
+double EbN0DbFromEsN0Db(double esN0Db, double codeRate, int bitsPerSymbol) {
+    return esN0Db - 10 * std::log10(codeRate * bitsPerSymbol);
+}
+
 double NoiseSigma(double esN0Db, double symbolEnergy) {
     const double n0 = symbolEnergy / std::pow(10.0, esN0Db / 10);
     return std::sqrt(n0 / 2);

@@ -43,8 +43,9 @@ struct LinkGeometry {
 };
 LinkGeometry GeometryOf(const LinkConfig& config);
 
-// Es/N0 in dB of a symbol for a given Eb/N0 in dB.
+// Es/N0 in dB of a symbol for a given Eb/N0 in dB (Es = R * m * Eb), and back.
 double EsN0DbFromEbN0Db(double ebN0Db, double codeRate, int bitsPerSymbol);
+double EbN0DbFromEsN0Db(double esN0Db, double codeRate, int bitsPerSymbol);
 // Noise standard deviation per real dimension for symbols of mean energy es.
 double NoiseSigma(double esN0Db, double symbolEnergy);
 

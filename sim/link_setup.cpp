@@ -1,6 +1,5 @@
 #include "sim/link_setup.h"
 
-#include "sim/units.h"
 
 namespace tpcsim {
 
@@ -54,7 +53,7 @@ std::vector<double> SweepEbN0(const SimOptions& options) {
     std::vector<double> points = ParseSweep(options.sweep);
     if (options.sweepIsEsN0) {
         const devhost::LinkGeometry g = GeometryOfOptions(options);
-        for (double& p : points) p = EbN0FromEsN0(p, g.codeRate(), g.bitsPerSymbol);
+        for (double& p : points) p = devhost::EbN0DbFromEsN0Db(p, g.codeRate(), g.bitsPerSymbol);
     }
     return points;
 }

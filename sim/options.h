@@ -1,39 +1,53 @@
 // The options of tpcsim: one record holding every setting of a run, the
 // parser that fills it from the command line and an optional config file,
-// and the range checks made before anything runs.
+// and the range checks made before anything runs. Each option is declared
+// once, in sim/option_table.cpp.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "sim/sweep_engine.h"
+#include "host/records.h"
 
 namespace tpcsim {
 
+// The library's own defaults of its three parameter blocks.
+const EncoderParams& LibraryEncoderDefaults();
+const DecoderParams& LibraryDecoderDefaults();
+const LlrParams& LibraryLlrDefaults();
+
 struct SimOptions {
-    // Product code, shared by encoder and decoder (the library's defaults:
-    // extended Hamming (64, 57) on X and Y, no Z axis).
-    int32_t nx = 64, ny = 64, nz = 1;
-    int32_t kx = 57, ky = 57, kz = 1;
+    // Product code, shared by encoder and decoder.
+    int32_t nx = LibraryEncoderDefaults().nx, ny = LibraryEncoderDefaults().ny,
+            nz = LibraryEncoderDefaults().nz;
+    int32_t kx = LibraryEncoderDefaults().kx, ky = LibraryEncoderDefaults().ky,
+            kz = LibraryEncoderDefaults().kz;
     // TPCENCODE.
-    double threshold = 0.5;
-    bool interleave = false;    // encoder `interleave` and decoder `deinter`
-    double encoderOffset = 0;   // encoder `delay`, in input bits
+    double threshold = LibraryEncoderDefaults().threshold;
+    bool interleave = LibraryEncoderDefaults().interleave != 0;  // encoder `interleave` and decoder `deinter`
+    double encoderOffset = LibraryEncoderDefaults().delay;       // encoder `delay`, in input bits
     // TPCDECODE.
-    int32_t iterations = 64;
-    int32_t weights[3] = {7, 7, 7};  // NUMX, NUMY, NUMZ in sixteenths
-    bool selectiveStop = false;
-    int32_t resolution = 5;
-    double quantLimit = 1.4;
-    double offset = 0;  // decoder `delay`, in coded bits (0 with a constellation: aligned automatically)
+    int32_t iterations = LibraryDecoderDefaults().iterations;
+    int32_t weights[3] = {LibraryDecoderDefaults().NUMX, LibraryDecoderDefaults().NUMY,
+                          LibraryDecoderDefaults().NUMZ};  // in sixteenths
+    bool selectiveStop = LibraryDecoderDefaults().selectstp != 0;
+    int32_t resolution = LibraryDecoderDefaults().resolution;
+    double quantLimit = LibraryDecoderDefaults().quantLimit;
+    // Decoder `delay`, in coded bits (0 with a constellation: aligned automatically).
+    double offset = LibraryDecoderDefaults().delay;
     // Constellation and LLRcalculator; an empty file means BPSK into the decoder.
     std::string constellation;
-    int32_t points = 0;           // M, required with a constellation
-    bool llrEsNoFixed = false;    // false: Es/No follows the channel at each point
-    double llrEsNo = 11.5;        // linear Es/No used when llrEsNoFixed
-    double llrLimit = 1.5;
-    int32_t llrResolution = 5;
+    // M. Not the node's default of 2: a constellation file is read with the
+    // number of points given for it, so tpcsim asks for it rather than guess.
+    int32_t points = 0;
+    // tpcsim sweeps the noise, so by default the LLR table's Es/No follows
+    // the channel at each point; the node's fixed esno is used only when
+    // --llr-esno is given.
+    bool llrEsNoFixed = false;
+    double llrEsNo = LibraryLlrDefaults().esno;  // linear
+    double llrLimit = LibraryLlrDefaults().quantLimit;
+    int32_t llrResolution = LibraryLlrDefaults().res;
     // Sweep: the text as given ("START:STOP:STEP" or a comma list), in Eb/N0
     // or, when sweepIsEsN0, in Es/N0 (dB).
     std::string sweep = "2.0:3.4:0.1";
@@ -71,12 +85,5 @@ std::string ValidateOptions(const SimOptions& options);
 // "A:B:S" (inclusive of B within a small tolerance) or "a,b,c", in dB.
 // Throws std::invalid_argument with a message on malformed text.
 std::vector<double> ParseSweep(const std::string& text);
-
-// "64,57x64,57" or "16,11x16,11x8,4": n,k per axis, two or three axes.
-// Throws std::invalid_argument.
-void ParseCode(const std::string& text, SimOptions& options);
-
-// Shell-quoted words joined by blanks.
-std::string JoinCommandLine(const std::vector<std::string>& args);
 
 }  // namespace tpcsim

@@ -12,7 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/units.h"
+#include "sim/option_table.h"
+#include "sim/shell_words.h"
 
 namespace tpcsim {
 
@@ -40,12 +41,6 @@ std::string Format(const char* format, ...) {
     std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
     return buffer;
-}
-
-std::string Quoted(const std::string& path) {
-    std::string q = "'";
-    for (char c : path) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& text) {
@@ -88,36 +83,6 @@ std::string FormatCsv(const RunRecord& run) {
 
 std::string FormatJson(const RunRecord& run) {
     const SimOptions& o = run.options;
-    nlohmann::ordered_json config;
-    config["nx"] = o.nx;
-    config["ny"] = o.ny;
-    config["nz"] = o.nz;
-    config["kx"] = o.kx;
-    config["ky"] = o.ky;
-    config["kz"] = o.kz;
-    config["threshold"] = o.threshold;
-    config["interleave"] = o.interleave;
-    config["encoder-offset"] = o.encoderOffset;
-    config["iterations"] = o.iterations;
-    config["weights"] = {o.weights[0], o.weights[1], o.weights[2]};
-    config["selective-stop"] = o.selectiveStop;
-    config["resolution"] = o.resolution;
-    config["quant-limit"] = o.quantLimit;
-    config["offset"] = o.offset;
-    if (!o.constellation.empty()) {
-        config["constellation"] = o.constellation;
-        config["points"] = o.points;
-        if (o.llrEsNoFixed) config["llr-esno"] = o.llrEsNo;
-        config["llr-limit"] = o.llrLimit;
-        config["llr-resolution"] = o.llrResolution;
-    }
-    config[o.sweepIsEsN0 ? "esn0" : "ebn0"] = o.sweep;
-    config["errors"] = o.errors;
-    config["max-blocks"] = o.maxBlocks;
-    config["min-ber"] = o.minBer;
-    config["seed"] = o.seed;
-    config["batch"] = o.batch;
-
     nlohmann::ordered_json doc;
     doc["program"] = "tpcsim";
     doc["version"] = TPCSIM_VERSION;
@@ -126,7 +91,7 @@ std::string FormatJson(const RunRecord& run) {
     doc["seed"] = o.seed;
     doc["ranks"] = run.ranks;
     doc["threads"] = run.threads;
-    doc["configuration"] = config;
+    doc["configuration"] = ConfigurationJson(o);
     doc["code"] = {{"info_bits", run.geometry.infoBits},
                    {"code_bits", run.geometry.codeBits},
                    {"rate", run.geometry.codeRate()},
@@ -218,7 +183,7 @@ std::string WriteOutputs(const std::string& dir, const RunRecord& run) {
     if (std::system("command -v gnuplot >/dev/null 2>&1") != 0) {
         return "gnuplot is not installed (package gnuplot-nox): no plot; plot.gp is ready for it";
     }
-    const std::string command = "cd " + Quoted(dir) + " && gnuplot plot.gp 2>gnuplot.log";
+    const std::string command = "cd " + ShellWord(dir) + " && gnuplot plot.gp 2>gnuplot.log";
     if (std::system(command.c_str()) != 0) {
         return "gnuplot failed (see " + (fs::path(dir) / "gnuplot.log").string() + "): no plot";
     }

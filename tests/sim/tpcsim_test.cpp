@@ -2,6 +2,7 @@
 // points, the result files that a later run and the plot read back, and whole links set up from the options and
 // run through the library's real entry points.
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -43,9 +44,7 @@ TEST(Options, EachBadValueGetsItsOwnMessage) {
     const std::pair<std::string, std::string> cases[] = {
         {"--nx abc", help}, {"--ebn0 1 --esn0 2", help}, {"--config /nonexistent/c.json", help},
         {"--nx 0", "--nx must be between 1 and 256"}, {"--ky 257", "--ky must be between 1"},
-        {"--code 64,57", "--code: expected n,k x n,k"},
-        {"--code 64,57x64", "--code: each axis is n,k (got \"64\")"},
-        {"--code 64,5.5x64,57", "--code: \"5.5\" is not an integer"},
+        {"--code 64,5.5x64,57", "--code: a product code is n,k per axis"},
         {"--threshold inf", "--threshold must be a finite number"},
         {"--encoder-offset -1", "--encoder-offset must be between 0 and"},
         {"--iterations 129", "--iterations must be between 0 and 128"},
@@ -176,6 +175,19 @@ devhost::LinkConfig Config(const std::string& options, double ebN0Db) {
     return MakeLinkConfig(Parse(options).options, DefaultLinkConfig(TheLibrary()), ebN0Db);
 }
 const std::string kDir = " --constellation " TPC_SOURCE_DIR "/examples/constellations/";
+
+// tpcsim's defaults are the blocks the loaded library writes for a new node
+// (PARAMETER action -1), byte for byte, reserved bytes included; only M,
+// which tpcsim asks for, is left out.
+TEST(Options, DefaultsAreTheLibrarysOwnBlocks) {
+    const devhost::LinkConfig library = DefaultLinkConfig(TheLibrary());
+    devhost::LinkConfig ours = MakeLinkConfig(SimOptions{}, library, 0);
+    EXPECT_EQ(std::memcmp(&ours.encoder, &library.encoder, sizeof ours.encoder), 0);
+    EXPECT_EQ(std::memcmp(&ours.decoder, &library.decoder, sizeof ours.decoder), 0);
+    ours = Config("--points 4" + kDir + "qpsk.txt", 0);
+    ours.llr.numsym = library.llr.numsym;
+    EXPECT_EQ(std::memcmp(&ours.llr, &library.llr, sizeof ours.llr), 0);
+}
 
 TEST(LinkRuns, NoiselessRoundTripsAndAMismatchRefused) {
     // Both edges of the code sizes, a parity-check axis, three axes,

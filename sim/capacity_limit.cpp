@@ -1,25 +1,10 @@
-#include "sim/units.h"
+#include "sim/capacity_limit.h"
 
 #include <cmath>
 
+#include "devhost/link.h"
+
 namespace tpcsim {
-
-double DbToLinear(double db) { return std::pow(10.0, db / 10); }
-double LinearToDb(double linear) { return 10 * std::log10(linear); }
-
-double EsN0FromEbN0(double ebN0Db, double codeRate, int bitsPerSymbol) {
-    return ebN0Db + LinearToDb(codeRate * bitsPerSymbol);
-}
-
-double EbN0FromEsN0(double esN0Db, double codeRate, int bitsPerSymbol) {
-    return esN0Db - LinearToDb(codeRate * bitsPerSymbol);
-}
-
-double NoiseSigmaFor(double esN0Db, double symbolEnergy) {
-    return std::sqrt(symbolEnergy / DbToLinear(esN0Db) / 2);
-}
-
-double UncodedBpskBer(double ebN0Db) { return 0.5 * std::erfc(std::sqrt(DbToLinear(ebN0Db))); }
 
 namespace {
 
@@ -56,7 +41,7 @@ double BiAwgnCapacity(double sigma) {
 double BiAwgnLimitEbN0Db(double codeRate) {
     // BPSK symbols of energy 1 carry R information bits: Es/N0 = R Eb/N0.
     auto capacityAt = [codeRate](double ebN0Db) {
-        return BiAwgnCapacity(NoiseSigmaFor(EsN0FromEbN0(ebN0Db, codeRate, 1), 1.0));
+        return BiAwgnCapacity(devhost::NoiseSigma(devhost::EsN0DbFromEbN0Db(ebN0Db, codeRate, 1), 1.0));
     };
     double lo = -2.0, hi = 20.0;  // capacity grows with Eb/N0 at fixed rate
     for (int i = 0; i < 60; ++i) {

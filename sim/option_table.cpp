@@ -1,0 +1,283 @@
+// The rows of the option table, the handlers of its special options, and
+// the library defaults that SimOptions starts from.
+#include "sim/option_table.h"
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "code/product_code.h"
+#include "host/parameter_blocks.h"
+
+namespace tpcsim {
+
+const EncoderParams& LibraryEncoderDefaults() {
+    static const EncoderParams block = [] {
+        EncoderParams b{};
+        WriteEncoderDefaults(b);
+        return b;
+    }();
+    return block;
+}
+
+const DecoderParams& LibraryDecoderDefaults() {
+    static const DecoderParams block = [] {
+        DecoderParams b{};
+        WriteDecoderDefaults(b);
+        return b;
+    }();
+    return block;
+}
+
+const LlrParams& LibraryLlrDefaults() {
+    static const LlrParams block = [] {
+        LlrParams b{};
+        WriteLlrDefaults(b);
+        return b;
+    }();
+    return block;
+}
+
+namespace {
+
+double ParseNumber(const std::string& text, const std::string& what) {
+    size_t used = 0;
+    double value = 0;
+    try {
+        value = std::stod(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || !std::isfinite(value)) {
+        throw std::invalid_argument(what + ": \"" + text + "\" is not a number");
+    }
+    return value;
+}
+
+int32_t ParseInt(const std::string& text, const std::string& what) {
+    const double value = ParseNumber(text, what);
+    if (value != std::floor(value) || std::fabs(value) > 1e6) {
+        throw std::invalid_argument(what + ": \"" + text + "\" is not an integer");
+    }
+    return static_cast<int32_t>(value);
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream stream(text);
+    while (std::getline(stream, part, separator)) parts.push_back(part);
+    if (!text.empty() && text.back() == separator) parts.emplace_back();
+    return parts;
+}
+
+// ---- the special options ----
+
+void ApplyCode(const std::string& text, SimOptions& o, const GivenFn& given) {
+    ProductCode code;
+    const Status status = ParseProductCode(text, code);
+    if (!status.ok()) throw std::invalid_argument(std::string("--code: ") + status.message);
+    // The per-axis options given next to --code refine it.
+    const struct {
+        const char* name;
+        int32_t SimOptions::*field;
+        int32_t value;
+    } axes[] = {{"--nx", &SimOptions::nx, code.nx}, {"--ny", &SimOptions::ny, code.ny},
+                {"--nz", &SimOptions::nz, code.nz}, {"--kx", &SimOptions::kx, code.kx},
+                {"--ky", &SimOptions::ky, code.ky}, {"--kz", &SimOptions::kz, code.kz}};
+    for (const auto& axis : axes) {
+        if (!given(axis.name)) o.*axis.field = axis.value;
+    }
+}
+
+void ApplyWeights(const std::string& text, SimOptions& o, const GivenFn&) {
+    const std::vector<std::string> parts = Split(text, ',');
+    if (parts.size() != 1 && parts.size() != 3) {
+        throw std::invalid_argument("--weights: give X,Y,Z or one weight for all axes");
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        o.weights[axis] = ParseInt(parts[parts.size() == 1 ? 0 : axis], "--weights");
+    }
+}
+
+void ApplyEbN0(const std::string& text, SimOptions& o, const GivenFn&) { o.sweep = text; }
+
+void ApplyEsN0(const std::string& text, SimOptions& o, const GivenFn&) {
+    o.sweep = text;
+    o.sweepIsEsN0 = true;
+}
+
+void FixLlrEsNo(SimOptions& o) { o.llrEsNoFixed = true; }
+
+std::string CheckConstellation(const SimOptions& o) {
+    if (o.constellation.empty()) {
+        return o.points != 0 || o.llrEsNoFixed ? "--points and --llr-esno need --constellation" : "";
+    }
+    std::ifstream file(o.constellation);
+    return file ? "" : "cannot open the constellation file \"" + o.constellation + "\"";
+}
+
+std::string CheckPoints(const SimOptions& o) {
+    if (o.constellation.empty() || (o.points >= 2 && o.points <= 256)) return "";
+    return "--points (2 ... 256) is required with --constellation";
+}
+
+std::string CheckLlrEsNo(const SimOptions& o) {
+    if (o.constellation.empty() || !o.llrEsNoFixed || (o.llrEsNo > 0 && std::isfinite(o.llrEsNo))) {
+        return "";
+    }
+    return "--llr-esno must be a positive number (a ratio, not dB)";
+}
+
+std::string CheckSweep(const SimOptions& o, bool esN0) {
+    if (o.sweepIsEsN0 != esN0) return "";
+    try {
+        ParseSweep(o.sweep);
+    } catch (const std::invalid_argument& e) {
+        return std::string(esN0 ? "--esn0" : "--ebn0") + ": " + e.what();
+    }
+    return "";
+}
+std::string CheckEbN0(const SimOptions& o) { return CheckSweep(o, false); }
+std::string CheckEsN0(const SimOptions& o) { return CheckSweep(o, true); }
+bool SweepInEbN0(const SimOptions& o) { return !o.sweepIsEsN0; }
+bool SweepInEsN0(const SimOptions& o) { return o.sweepIsEsN0; }
+bool LlrEsNoFixed(const SimOptions& o) { return o.llrEsNoFixed; }
+
+std::string CheckMinBer(const SimOptions& o) {
+    return o.minBer >= 0 && o.minBer < 1 ? "" : "--min-ber must lie in [0, 1)";
+}
+
+// 0 stands for all cores, so the message names 1 as the least count.
+std::string CheckThreads(const SimOptions& o) {
+    return o.threads >= 0 && o.threads <= 1024 ? "" : RangeMessage("--threads", 1, 1024);
+}
+
+// Name, group, help, field, bounds, constellation only, in results.json: the
+// special handlers are added by MakeTable below.
+std::vector<OptionRow> PlainRows() {
+    using S = SimOptions;
+    const Bounds dimension{Rule::kRange, 1, 256}, offset{Rule::kRange, 0, 1e6};
+    return {
+        {"--config", "", "JSON or key = value file of options (the command line wins)", &S::configFile,
+         {}, false, false},
+        {"--code", "Code", "n,k per axis: 64,57x64,57 or 16,11x16,11x16,11", {}},
+        {"--nx", "Code", "X code length", &S::nx, dimension},
+        {"--ny", "Code", "Y code length", &S::ny, dimension},
+        {"--nz", "Code", "Z code length (1: no Z axis)", &S::nz, dimension},
+        {"--kx", "Code", "X information bits", &S::kx, dimension},
+        {"--ky", "Code", "Y information bits", &S::ky, dimension},
+        {"--kz", "Code", "Z information bits", &S::kz, dimension},
+        {"--threshold", "Encoder", "encoder hard-decision threshold", &S::threshold, {Rule::kFinite}},
+        {"--interleave", "Encoder", "helical interleave (encoder) and deinterleave (decoder)",
+         &S::interleave},
+        {"--encoder-offset", "Encoder", "encoder start offset, input bits", &S::encoderOffset, offset},
+        {"--iterations", "Decoder", "decoder axis passes (0 ... 128)", &S::iterations,
+         {Rule::kRange, 0, 128}},
+        {"--weights", "Decoder", "feedback weights X,Y,Z in sixteenths (1 ... 16)", &S::weights,
+         {Rule::kRange, 1, 16}},
+        {"--selective-stop", "Decoder", "selective (early) stop of the iterations", &S::selectiveStop},
+        {"--resolution", "Decoder", "BPSK quantiser resolution, bits (1 ... 31)", &S::resolution,
+         {Rule::kRange, 1, 31}},
+        {"--quant-limit", "Decoder", "BPSK quantiser limit", &S::quantLimit, {Rule::kPositive}},
+        {"--offset", "Decoder", "decoder start offset, coded bits", &S::offset, offset},
+        {"--constellation", "Constellation", "constellation file: use the mapper and LLRcalculator",
+         &S::constellation, {}, true},
+        {"--points", "Constellation", "number of constellation points M (2 ... 256)", &S::points, {}, true},
+        {"--llr-esno", "Constellation", "fixed linear Es/No of the LLR table (default: the channel's)",
+         &S::llrEsNo, {}, true},
+        {"--llr-limit", "Constellation", "LLR table quantisation limit L (> 0.001)", &S::llrLimit,
+         {Rule::kAbove, 0.001}, true},
+        {"--llr-resolution", "Constellation", "LLR `res` field (not used by the table)", &S::llrResolution,
+         {Rule::kPositiveInt}, true},
+        {"--ebn0", "Sweep", "Eb/N0 points, dB: START:STOP:STEP or a,b,c", &S::sweep},
+        {"--esn0", "Sweep", "Es/N0 points instead, dB", &S::sweep},
+        {"--errors", "Sweep", "block errors that end a point", &S::errors, {Rule::kAtLeast, 1}},
+        {"--max-blocks", "Sweep", "blocks that end a point", &S::maxBlocks, {Rule::kAtLeast, 1}},
+        {"--min-ber", "Sweep", "end the sweep after a point with a BER below this (0: never)", &S::minBer},
+        {"--threads", "Run",
+         "worker threads of each process (default: all cores, shared by the MPI ranks on a machine)",
+         &S::threads, {}, false, false},
+        {"--seed", "Run", "seed of every noise and data stream", &S::seed},
+        {"--batch", "Run", "blocks per work unit", &S::batch, {Rule::kRange, 1, 1e6}},
+        {"--out", "Run", "directory for results.csv, results.json, ber.png, ber.svg", &S::out, {}, false,
+         false},
+        {"--quiet", "Run", "no progress display", &S::quiet, {}, false, false},
+    };
+}
+
+std::vector<OptionRow> MakeTable() {
+    std::vector<OptionRow> t = PlainRows();
+    auto row = [&t](const std::string& name) -> OptionRow& {
+        for (OptionRow& r : t) {
+            if (name == r.name) return r;
+        }
+        throw std::logic_error("no option " + name);
+    };
+    row("--code").fromText = ApplyCode;
+    row("--weights").fromText = ApplyWeights;
+    row("--constellation").check = CheckConstellation;
+    row("--points").check = CheckPoints;
+    OptionRow& llrEsNo = row("--llr-esno");
+    llrEsNo.shownDefault = "channel";
+    llrEsNo.whenGiven = FixLlrEsNo;
+    llrEsNo.check = CheckLlrEsNo;
+    llrEsNo.written = LlrEsNoFixed;
+    OptionRow& ebN0 = row("--ebn0");
+    ebN0.excludes = "--esn0";
+    ebN0.fromText = ApplyEbN0;
+    ebN0.check = CheckEbN0;
+    ebN0.written = SweepInEbN0;
+    OptionRow& esN0 = row("--esn0");
+    esN0.shownDefault = "";
+    esN0.fromText = ApplyEsN0;
+    esN0.check = CheckEsN0;
+    esN0.written = SweepInEsN0;
+    row("--min-ber").check = CheckMinBer;
+    row("--threads").shownDefault = "all";
+    row("--threads").check = CheckThreads;
+    return t;
+}
+
+}  // namespace
+
+std::string RangeMessage(const std::string& name, double low, double high) {
+    std::ostringstream text;
+    text << name << " must be between " << low << " and " << high;
+    return text.str();
+}
+
+const std::vector<OptionRow>& OptionTable() {
+    static const std::vector<OptionRow> table = MakeTable();
+    return table;
+}
+
+std::vector<double> ParseSweep(const std::string& text) {
+    std::vector<double> points;
+    if (text.find(':') != std::string::npos) {
+        const std::vector<std::string> parts = Split(text, ':');
+        if (parts.size() != 3) throw std::invalid_argument("sweep: expected START:STOP:STEP");
+        const double start = ParseNumber(parts[0], "sweep start");
+        const double stop = ParseNumber(parts[1], "sweep stop");
+        const double step = ParseNumber(parts[2], "sweep step");
+        if (step == 0 || (stop - start) * step < 0) {
+            throw std::invalid_argument("sweep: the step must lead from START to STOP");
+        }
+        const double count = std::floor((stop - start) / step + 1e-6) + 1;
+        if (count > 1000) throw std::invalid_argument("sweep: more than 1000 points");
+        for (int i = 0; i < static_cast<int>(count); ++i) points.push_back(start + i * step);
+    } else {
+        for (const std::string& part : Split(text, ',')) {
+            points.push_back(ParseNumber(part, "sweep point"));
+        }
+        if (points.size() > 1000) throw std::invalid_argument("sweep: more than 1000 points");
+    }
+    if (points.empty()) throw std::invalid_argument("sweep: no points");
+    for (double p : points) {
+        if (p < -50 || p > 100) throw std::invalid_argument("sweep: points must lie in -50 ... 100 dB");
+    }
+    return points;
+}
+
+}  // namespace tpcsim
