@@ -207,9 +207,10 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
 
 }  // namespace
 
+}  // namespace tpc
+
 extern "C" int32_t TPCDECODE(SystemRecord* system, NodeInstance* instance) {
+    using namespace tpc;
     static constexpr NodePhases<DecoderState> kPhases{Initialise, Run, ReleaseBuffers};
     return DispatchNodeCall(*system, *instance, kPhases);
 }
-
-}  // namespace tpc

@@ -172,9 +172,10 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
 
 }  // namespace
 
+}  // namespace tpc
+
 extern "C" int32_t TPCENCODE(SystemRecord* system, NodeInstance* instance) {
+    using namespace tpc;
     static constexpr NodePhases<EncoderState> kPhases{Initialise, Run, ReleaseBuffers};
     return DispatchNodeCall(*system, *instance, kPhases);
 }
-
-}  // namespace tpc

@@ -14,9 +14,8 @@
 #define TPC_EXPORT __attribute__((visibility("default")))
 #endif
 
-// Defined inside namespace tpc with the rest of the library: a function with
-// C linkage is one function whatever namespace declares it, so these are the
-// global, undecorated symbols.
+// Defined at global scope, after the namespace of the rest of the library:
+// there they take the visibility declared here.
 extern "C" {
 TPC_EXPORT void USERCODE(LibraryDescriptor* library);
 TPC_EXPORT int32_t PARAMETER(int32_t nodeIndex, ParameterRequest* request);

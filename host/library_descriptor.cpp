@@ -35,7 +35,10 @@ void Describe(NodeDescriptor& node, const char* name, const char* shortName,
 
 }  // namespace
 
+}  // namespace tpc
+
 extern "C" void USERCODE(LibraryDescriptor* library) {
+    using namespace tpc;
     library->interfaceLevel = kInterfaceLevel;
     library->nodeCount = kNodeCount;
     NodeDescriptor* nodes = library->nodes;
@@ -50,5 +53,3 @@ extern "C" void USERCODE(LibraryDescriptor* library) {
     nodes[2].inputNames[0] = "Iinput";
     nodes[2].inputNames[1] = "Qinput";
 }
-
-}  // namespace tpc

@@ -52,7 +52,10 @@ void Describe(int32_t nodeIndex, const void* block, char* text) {
 
 }  // namespace
 
+}  // namespace tpc
+
 extern "C" int32_t PARAMETER(int32_t nodeIndex, ParameterRequest* request) {
+    using namespace tpc;
     if (nodeIndex < kEncoderNode || nodeIndex > kLlrNode) return 0;
     switch (request->action) {
         case kDefaultsAndDialog:
@@ -69,5 +72,3 @@ extern "C" int32_t PARAMETER(int32_t nodeIndex, ParameterRequest* request) {
             return 0;
     }
 }
-
-}  // namespace tpc

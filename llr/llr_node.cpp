@@ -150,9 +150,10 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
 
 }  // namespace
 
+}  // namespace tpc
+
 extern "C" int32_t LLRcalculator(SystemRecord* system, NodeInstance* instance) {
+    using namespace tpc;
     static constexpr NodePhases<LlrState> kPhases{Initialise, Run, ReleaseBuffers};
     return DispatchNodeCall(*system, *instance, kPhases);
 }
-
-}  // namespace tpc

@@ -15,7 +15,7 @@ namespace tpcsim {
 const EncoderParams& LibraryEncoderDefaults() {
     static const EncoderParams block = [] {
         EncoderParams b{};
-        WriteEncoderDefaults(b);
+        tpc::WriteEncoderDefaults(b);
         return b;
     }();
     return block;
@@ -24,7 +24,7 @@ const EncoderParams& LibraryEncoderDefaults() {
 const DecoderParams& LibraryDecoderDefaults() {
     static const DecoderParams block = [] {
         DecoderParams b{};
-        WriteDecoderDefaults(b);
+        tpc::WriteDecoderDefaults(b);
         return b;
     }();
     return block;
@@ -33,7 +33,7 @@ const DecoderParams& LibraryDecoderDefaults() {
 const LlrParams& LibraryLlrDefaults() {
     static const LlrParams block = [] {
         LlrParams b{};
-        WriteLlrDefaults(b);
+        tpc::WriteLlrDefaults(b);
         return b;
     }();
     return block;
@@ -75,8 +75,8 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 // ---- the special options ----
 
 void ApplyCode(const std::string& text, SimOptions& o, const GivenFn& given) {
-    ProductCode code;
-    const Status status = ParseProductCode(text, code);
+    tpc::ProductCode code;
+    const tpc::Status status = tpc::ParseProductCode(text, code);
     if (!status.ok()) throw std::invalid_argument(std::string("--code: ") + status.message);
     // The per-axis options given next to --code refine it.
     const struct {

@@ -15,6 +15,8 @@
 #include "decoder/word_steps.h"
 #include "encoder/hamming_encoder.h"
 
+using namespace tpc;
+
 namespace {
 
 constexpr int32_t kWordCount = 1024;

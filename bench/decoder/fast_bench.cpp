@@ -23,6 +23,8 @@
 #include "decoder/quantizer.h"
 #include "encoder/product_encoder.h"
 
+using namespace tpc;
+
 namespace {
 
 constexpr int32_t kBlockCount = 8;

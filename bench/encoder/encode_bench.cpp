@@ -8,6 +8,8 @@
 
 #include "encoder/product_encoder.h"
 
+using namespace tpc;
+
 namespace {
 
 void EncodeBlocks(benchmark::State& state, const ProductCode& code) {

@@ -9,6 +9,8 @@
 
 #include "llr/llr_table.h"
 
+using namespace tpc;
+
 namespace {
 
 // Square QAM (M = 4, 16, 64, 256) with unit mean energy; labels in any

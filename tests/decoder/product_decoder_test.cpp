@@ -22,6 +22,8 @@
 #include "hamming_reference.h"
 #include "trial_count.h"
 
+using namespace tpc;
+
 namespace {
 
 struct Geometry : ProductCode {

@@ -8,6 +8,8 @@
 #include <limits>
 #include <vector>
 
+using namespace tpc;
+
 namespace {
 
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max(), kMin = std::numeric_limits<int32_t>::min();

@@ -13,6 +13,8 @@
 #include "hamming_reference.h"
 #include "trial_count.h"
 
+using namespace tpc;
+
 namespace {
 
 using Word = reference::SoftWord;

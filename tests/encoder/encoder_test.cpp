@@ -12,6 +12,8 @@
 #include "hamming_reference.h"
 #include "trial_count.h"
 
+using namespace tpc;
+
 namespace {
 
 constexpr int32_t kStale = 7;  // prefill of the caller's arrays; never a bit

@@ -18,6 +18,8 @@
 #include "host/dialogs/win32_api.h"
 #include "host/parameter_blocks.h"
 
+using namespace tpc;
+
 namespace {
 
 TEST(DialogFields, TextParsesAsADecimalNumberOnly) {

@@ -11,6 +11,8 @@
 #include "host/node_frame.h"
 #include "host/parameter_blocks.h"
 
+using namespace tpc;
+
 namespace {
 
 // Names and ports only where the node has them; the host's own bytes, filled

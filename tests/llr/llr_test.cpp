@@ -19,6 +19,8 @@
 #include "llr/llr_table.h"
 #include "trial_count.h"
 
+using namespace tpc;
+
 namespace {
 
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN(), kInf = std::numeric_limits<double>::infinity();

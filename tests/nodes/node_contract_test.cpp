@@ -10,6 +10,8 @@
 #include "host/allocation.h"
 #include "node_harness.h"
 
+using namespace tpc;
+
 namespace {
 
 constexpr NodeKind kEnc = NodeKind::kEncoder, kDec = NodeKind::kDecoder, kLlr = NodeKind::kLlr;

@@ -12,6 +12,8 @@
 #include "host/entry_points.h"
 #include "host/parameter_blocks.h"
 
+using namespace tpc;
+
 enum class NodeKind { kEncoder, kDecoder, kLlr };
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN(), kInf = std::numeric_limits<double>::infinity();
 

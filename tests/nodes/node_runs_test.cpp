@@ -15,6 +15,8 @@
 #include "encoder/product_encoder.h"
 #include "node_harness.h"
 
+using namespace tpc;
+
 namespace {
 
 // The parity block (N = 8, K = 3) at input rate 1; output period 3/8 s.

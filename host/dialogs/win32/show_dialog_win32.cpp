@@ -23,12 +23,6 @@ DLGPROC ProcedureOf(int32_t dialogId) {
 
 }  // namespace
 
-// Loading records the module handle and does nothing else.
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) gModule = module;
-    return TRUE;
-}
-
 int32_t ShowParameterDialog(int32_t dialogId, void* block, void* parentWindow) {
     DLGPROC procedure = ProcedureOf(dialogId);
     if (!procedure) return -1;
@@ -41,3 +35,10 @@ int32_t ShowParameterDialog(int32_t dialogId, void* block, void* parentWindow) {
 }
 
 }  // namespace tpc
+
+// Loading records the module handle and does nothing else.
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+    using namespace tpc;
+    if (reason == DLL_PROCESS_ATTACH) gModule = module;
+    return TRUE;
+}
