@@ -1,25 +1,15 @@
 #include "devhost/channel_blocks.h"
 
 #include <cmath>
-#include <cstdio>
 #include <stdexcept>
 
+#include "llr/constellation_reader.h"
+#include "llr/llr_table.h"
+
 namespace devhost {
-namespace {
-
-void PassSignal(const PortRecord& in, PortRecord& out) {
-    out.rate = in.rate;
-    out.time = in.time;
-    out.portInfo[0] = in.portInfo[0];
-    out.portInfo[1] = in.portInfo[1];
-    out.portInfo[2] = in.portInfo[2];
-    out.noSample = 1;
-}
-
-}  // namespace
 
 InitStatus BpskMapper::init(SystemRecord&) {
-    PassSignal(input(0), output(0));
+    CopySignalDescription(input(0), output(0));
     return {};
 }
 
@@ -33,26 +23,25 @@ void BpskMapper::run(SystemRecord&) {
     }
 }
 
+// The library's own reader, so that mapper and LLRcalculator read a file
+// alike; a file that holds fewer points than asked for is refused here,
+// where the node would take the missing points as 0.
 Constellation Constellation::Read(const std::string& path, int points) {
-    FILE* file = std::fopen(path.c_str(), "r");
-    if (file == nullptr) throw std::runtime_error("cannot open constellation file " + path);
+    const bool usable = points >= 2 && points <= tpc::kMaxConstellationPoints;
     Constellation c;
-    int ignored = 0;
-    bool ok = std::fscanf(file, "%d", &ignored) == 1;
-    for (int s = 0; ok && s < points; ++s) {
-        double i = 0, q = 0;
-        ok = std::fscanf(file, "%d %lf %lf", &ignored, &i, &q) == 3;
-        if (ok) {
-            c.i.push_back(i);
-            c.q.push_back(q);
-        }
-    }
-    std::fclose(file);
-    if (!ok || points < 2) {
+    c.i.assign(tpc::kMaxConstellationPoints, 0.0);
+    c.q.assign(tpc::kMaxConstellationPoints, 0.0);
+    int32_t openFailed = 0;
+    const int32_t read = tpc::ReadConstellation(c.i.data(), c.q.data(), usable ? points : 0,
+                                                path.c_str(), &openFailed);
+    if (openFailed != 0) throw std::runtime_error("cannot open constellation file " + path);
+    if (!usable || read < points) {
         throw std::runtime_error("constellation file " + path + " does not hold " +
                                  std::to_string(points) + " points");
     }
-    while ((2 << c.bitsPerSymbol) <= points) ++c.bitsPerSymbol;
+    c.i.resize(static_cast<size_t>(points));
+    c.q.resize(static_cast<size_t>(points));
+    c.bitsPerSymbol = tpc::BitsPerSymbol(points);
     return c;
 }
 
@@ -69,7 +58,7 @@ InitStatus SymbolMapper::init(SystemRecord&) {
     label_ = 0;
     collected_ = 0;
     for (int p = 0; p < 2; ++p) {
-        PassSignal(input(0), output(p));
+        CopySignalDescription(input(0), output(p));
         output(p).rate = input(0).rate / constellation_.bitsPerSymbol;
     }
     return {};
@@ -98,7 +87,7 @@ AwgnChannel::AwgnChannel(int ports, double sigma, uint64_t seed)
 
 InitStatus AwgnChannel::init(SystemRecord&) {
     random_.reseed(seed_);
-    for (int p = 0; p < inputCount(); ++p) PassSignal(input(p), output(p));
+    for (int p = 0; p < inputCount(); ++p) CopySignalDescription(input(p), output(p));
     return {};
 }
 

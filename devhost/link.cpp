@@ -5,10 +5,12 @@
 #include <stdexcept>
 #include <vector>
 
+#include "code/product_code.h"
 #include "devhost/channel_blocks.h"
 #include "devhost/diagram.h"
 #include "devhost/host_blocks.h"
 #include "devhost/library_node.h"
+#include "llr/llr_table.h"
 
 namespace devhost {
 
@@ -24,14 +26,11 @@ LinkConfig DefaultLinkConfig(const Library& library) {
 }
 
 LinkGeometry GeometryOf(const LinkConfig& c) {
+    const tpc::ProductCode code = tpc::ProductCodeOf(c.encoder);
     LinkGeometry g;
-    g.infoBits = int64_t{c.encoder.kx} * c.encoder.ky * c.encoder.kz;
-    g.codeBits = int64_t{c.encoder.nx} * c.encoder.ny * c.encoder.nz;
-    g.bitsPerSymbol = 1;
-    if (!c.constellation.empty()) {
-        g.bitsPerSymbol = 0;
-        while (c.llr.numsym >= (2 << g.bitsPerSymbol)) ++g.bitsPerSymbol;
-    }
+    g.infoBits = code.K();
+    g.codeBits = code.N();
+    g.bitsPerSymbol = c.constellation.empty() ? 1 : tpc::BitsPerSymbol(c.llr.numsym);
     return g;
 }
 

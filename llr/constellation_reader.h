@@ -30,8 +30,10 @@ inline constexpr int32_t kMaxConstellationPoints = 256;
 //   openFailed      out  set to 1 when the file cannot be opened (the arrays
 //                        are then untouched); left alone otherwise, so the
 //                        caller sets it to 0 beforehand
-// Nothing else is reported: the first conversion that fails ends the read.
-void ReadConstellation(double* pointI, double* pointQ, int32_t M, const char* fileName,
-                       int32_t* openFailed);
+// The first conversion that fails ends the read. Returns the number of points
+// read whole (0 when the file cannot be opened); the LLR node does not look
+// at it, the development host's mapper refuses a file that falls short.
+int32_t ReadConstellation(double* pointI, double* pointQ, int32_t M, const char* fileName,
+                          int32_t* openFailed);
 
 }  // namespace tpc
