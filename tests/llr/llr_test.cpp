@@ -71,9 +71,9 @@ std::vector<double> Build(const Constellation& c, int32_t M, double L, double es
 }
 
 TEST(ConstellationReader, ReadsPointsByPositionAndStopsAtTheFirstFailedScan) {
-    // I, Q: the entries the reader may write, zero-filled before.
-    struct Case { const char* what; std::string content; int32_t M; std::vector<double> I, Q; };
-    Case many{"M beyond the arrays", "300\n", 300, {}, {}};  // points "s s+1 -s": 256 fit
+    // I, Q: the entries the reader may write, zero-filled before; whole: the points it reports, where checked.
+    struct Case { const char* what; std::string content; int32_t M; std::vector<double> I, Q; int32_t whole = -1; };
+    Case many{"M beyond the arrays", "300\n", 300, {}, {}, 256};  // points "s s+1 -s": 256 fit
     for (int s = 0; s < 300; ++s)
         many.content += std::to_string(s) + " " + std::to_string(s + 1) + " " + std::to_string(-s) + "\n";
     for (int s = 0; s < 256; ++s) many.I.push_back(s + 1.0), many.Q.push_back(-s);
@@ -81,8 +81,8 @@ TEST(ConstellationReader, ReadsPointsByPositionAndStopsAtTheFirstFailedScan) {
         {"well formed", "4\n0 -1 -1\n1 1 -1\n2 -1 1\n3 1 1\n", 4, {-1, 1, -1, 1}, {-1, -1, 1, 1}},
         {"labels out of order are ignored", "4\n3 0.5 0.25\n1 -2 3\n0 4e-1 -5\n2 6 .5\n", 4, {0.5, -2, 0.4, 6},
          {0.25, 3, -5, 0.5}},
-        {"only M - 1 complete points", "4 0 1 2 1 3 4 2 5 6\n", 4, {1, 3, 5, 0}, {2, 4, 6, 0}},
-        {"file ends inside a point", "3\n0 1 2\n1 3 4\n2 5", 3, {1, 3, 5}, {2, 4, 0}},
+        {"only M - 1 complete points", "4 0 1 2 1 3 4 2 5 6\n", 4, {1, 3, 5, 0}, {2, 4, 6, 0}, 3},
+        {"file ends inside a point", "3\n0 1 2\n1 3 4\n2 5", 3, {1, 3, 5}, {2, 4, 0}, 2},
         // "%d" takes the 1 of 1.0; ".0" becomes the I coordinate and every later number moves up.
         {"1.0 written as a label", "2\n1.0 -1 0\n1 1 0\n", 2, {0.0, 1}, {-1, 1}},
         {"letters end the read", "3\n0 1 2\n1 x 4\n2 5 6\n", 3, {1, 0, 0}, {2, 0, 0}},
@@ -104,8 +104,9 @@ TEST(ConstellationReader, ReadsPointsByPositionAndStopsAtTheFirstFailedScan) {
         std::copy(c.I.begin(), c.I.end(), wantI.begin());
         std::copy(c.Q.begin(), c.Q.end(), wantQ.begin());
         int32_t openFailed = 0;
-        ReadConstellation(pointI.data(), pointQ.data(), c.M, file.c_str(), &openFailed);
+        const int32_t whole = ReadConstellation(pointI.data(), pointQ.data(), c.M, file.c_str(), &openFailed);
         EXPECT_EQ(openFailed, 0) << c.what;
+        EXPECT_TRUE(c.whole < 0 || whole == c.whole) << c.what << ": " << whole << " whole points";
         EXPECT_TRUE(pointI == wantI && pointQ == wantQ) << c.what;
     }
     std::remove(file.c_str());
