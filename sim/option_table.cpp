@@ -12,32 +12,28 @@
 
 namespace tpcsim {
 
+namespace {
+
+// A parameter block as the library writes its defaults, made once.
+template <class Block, void (*WriteDefaults)(Block&)>
+const Block& DefaultsOf() {
+    static const Block block = [] {
+        Block b{};
+        WriteDefaults(b);
+        return b;
+    }();
+    return block;
+}
+
+}  // namespace
+
 const EncoderParams& LibraryEncoderDefaults() {
-    static const EncoderParams block = [] {
-        EncoderParams b{};
-        tpc::WriteEncoderDefaults(b);
-        return b;
-    }();
-    return block;
+    return DefaultsOf<EncoderParams, tpc::WriteEncoderDefaults>();
 }
-
 const DecoderParams& LibraryDecoderDefaults() {
-    static const DecoderParams block = [] {
-        DecoderParams b{};
-        tpc::WriteDecoderDefaults(b);
-        return b;
-    }();
-    return block;
+    return DefaultsOf<DecoderParams, tpc::WriteDecoderDefaults>();
 }
-
-const LlrParams& LibraryLlrDefaults() {
-    static const LlrParams block = [] {
-        LlrParams b{};
-        tpc::WriteLlrDefaults(b);
-        return b;
-    }();
-    return block;
-}
+const LlrParams& LibraryLlrDefaults() { return DefaultsOf<LlrParams, tpc::WriteLlrDefaults>(); }
 
 namespace {
 
