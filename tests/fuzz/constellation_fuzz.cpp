@@ -16,6 +16,8 @@
 #include "host/parameter_blocks.h"
 #include "llr/constellation_reader.h"
 
+using namespace tpc;
+
 namespace {
 
 // One scratch file for the whole session, removed at exit.

@@ -24,6 +24,8 @@
 #include "host/allocation.h"
 #include "host/entry_points.h"
 
+using namespace tpc;
+
 namespace {
 
 constexpr int kMaxRunCalls = 4096;

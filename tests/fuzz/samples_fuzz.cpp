@@ -18,6 +18,8 @@
 #include "host/entry_points.h"
 #include "host/parameter_blocks.h"
 
+using namespace tpc;
+
 namespace {
 
 constexpr int kMaxRunCalls = 8192;
