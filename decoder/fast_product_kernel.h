@@ -228,7 +228,7 @@ struct Kernel {
         V syndrome;
         V odd;  // all ones where the word has odd weight
     };
-    [[gnu::always_inline]] static Syndrome SyndromeOf(const AxisCode& code, const Work& w) {
+    [[gnu::always_inline]] static void FindSyndrome(const AxisCode& code, const Work& w, Syndrome& out) {
         const V zero = L::Zero();
         const V one = L::Set1(1);
         V syndrome = zero;
@@ -240,7 +240,8 @@ struct Kernel {
             syndrome = L::Xor(syndrome, L::And(bit, slot));
             odd = L::Xor(odd, bit);
         }
-        return Syndrome{syndrome, L::Xor(odd, L::CmpGt(L::Load(w.input), zero))};
+        out.syndrome = syndrome;
+        out.odd = L::Xor(odd, L::CmpGt(L::Load(w.input), zero));
     }
 
     // The least reliable pair after algebraic correction, as slots, and its
@@ -251,8 +252,9 @@ struct Kernel {
 
     // Algebraic correction into w.soft (signed reliabilities) and w.hard,
     // then the two least in position order (ties go to the lower position).
-    [[gnu::always_inline]] static Anchor CorrectAndFindAnchor(const AxisCode& code,
-                                                             const Syndrome& syn, Work& w) {
+    [[gnu::always_inline]] static void CorrectAndFindAnchor(const AxisCode& code,
+                                                           const Syndrome& syn, Work& w,
+                                                           Anchor& out) {
         const V zero = L::Zero();
         const V parityHolds = L::Xor(syn.odd, L::Ones());
         V least = zero, second = L::Set1(SoftLimit + 1), p1 = zero, p2 = zero;
@@ -275,7 +277,9 @@ struct Kernel {
         // The rotation origin must be a cyclic position, not slot 0.
         const V originIsParity = L::CmpEq(p1, zero);
         const V origin = L::Select(originIsParity, p2, p1);
-        return Anchor{origin, L::Select(originIsParity, zero, p2), L::Sub(zero, L::Add(least, second))};
+        out.p1 = origin;
+        out.p2 = L::Select(originIsParity, zero, p2);
+        out.score = L::Sub(zero, L::Add(least, second));
     }
 
     // Among equal best competitors (score m1) the pair table's order decides:
@@ -314,8 +318,10 @@ struct Kernel {
         const int32_t n = code.n;
         const V zero = L::Zero();
         const V one = L::Set1(1);
-        const Syndrome syn = SyndromeOf(code, w);
-        const Anchor anchor = CorrectAndFindAnchor(code, syn, w);
+        Syndrome syn;
+        FindSyndrome(code, w, syn);
+        Anchor anchor;
+        CorrectAndFindAnchor(code, syn, w, anchor);
         const V partnerXor = L::Xor(anchor.p1, anchor.p2);
 
         // Pair scores; the anchor pair holds the anchor score. Each pair
