@@ -8,8 +8,12 @@
 //   Avx2      16 lines at a time in AVX2 registers       (x86 builds, not
 //             Windows: its ABI does not keep 32-byte vectors aligned on the
 //             stack, so the compiler cannot spill them safely there)
-// The SSE2 and AVX2 functions may only run on a CPU that has the feature;
-// PathDecoderOf asks the CPU.
+//   Avx512    32 lines at a time in AVX-512BW registers  (x86 builds, not
+//             Windows, for the same reason)
+// The SIMD functions may only run on a CPU that has the feature;
+// PathDecoderOf asks the CPU. The lane paths stop at a fixed point of the
+// passes (decoding_schedule.h) with the results of the full run; the plain
+// path runs every pass.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +27,7 @@ namespace tpc {
 #define TPC_FAST_DECODER_SSE2 1
 #if !defined(_WIN32)
 #define TPC_FAST_DECODER_AVX2 1
+#define TPC_FAST_DECODER_AVX512 1
 #endif
 #endif
 
@@ -38,26 +43,34 @@ struct DecodeJob {
     int32_t* extrinsicB;    // zeroed, all N (3D only)
 };
 
-// Returns the final pass counter (1 + passes run).
-using PathDecoder = int32_t (*)(const DecodeJob& job);
+struct DecodeOutcome {
+    int32_t passCounter;     // final pass counter, 1 + the passes the full run makes
+    int32_t passesComputed;  // passes actually decoded
+};
 
-int32_t DecodePlain(const DecodeJob& job);
-int32_t DecodePortable(const DecodeJob& job);
+using PathDecoder = DecodeOutcome (*)(const DecodeJob& job);
+
+DecodeOutcome DecodePlain(const DecodeJob& job);
+DecodeOutcome DecodePortable(const DecodeJob& job);
 #if defined(TPC_FAST_DECODER_SSE2)
-int32_t DecodeSse2(const DecodeJob& job);
+DecodeOutcome DecodeSse2(const DecodeJob& job);
 #endif
 #if defined(TPC_FAST_DECODER_AVX2)
-int32_t DecodeAvx2(const DecodeJob& job);
+DecodeOutcome DecodeAvx2(const DecodeJob& job);
+#endif
+#if defined(TPC_FAST_DECODER_AVX512)
+DecodeOutcome DecodeAvx512(const DecodeJob& job);
 #endif
 
 // The function of a path (kFastest resolved), or null when this build lacks
 // it or this CPU cannot run it.
 PathDecoder PathDecoderOf(ProductDecoderPath path);
 
-// For tests of the weighted feedback: the row inputs of 16 consecutive
-// elements as a path's lanes compute them, channel + (a + b) * weight / 16
+// For tests of the weighted feedback: the row inputs of kRowInputsSpan
+// consecutive elements as a path's lanes compute them, channel + (a + b) * weight / 16
 // (truncating), limited to +-SoftLimit, from 16-bit channel values and
 // stores. b is null in two dimensions. Stores hold values within +-20450.
+inline constexpr int32_t kRowInputsSpan = 32;
 using RowInputsFunction = void (*)(const int16_t* channel, const int16_t* a, const int16_t* b,
                                    int16_t weight, int16_t* out);
 RowInputsFunction RowInputsOf(ProductDecoderPath path);
@@ -70,6 +83,10 @@ void RowInputsSse2(const int16_t* channel, const int16_t* a, const int16_t* b, i
 #if defined(TPC_FAST_DECODER_AVX2)
 void RowInputsAvx2(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
                    int16_t* out);
+#endif
+#if defined(TPC_FAST_DECODER_AVX512)
+void RowInputsAvx512(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
+                     int16_t* out);
 #endif
 
 }  // namespace tpc

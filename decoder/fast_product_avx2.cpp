@@ -146,10 +146,12 @@ struct Avx2Lanes {
 
 void RowInputsAvx2(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
                    int16_t* out) {
-    fast_kernel::Kernel<Avx2Lanes>::RowInputs16(channel, a, b, weight, out);
+    fast_kernel::Kernel<Avx2Lanes>::RowInputs(channel, a, b, weight, out);
 }
 
-int32_t DecodeAvx2(const DecodeJob& job) { return fast_kernel::Kernel<Avx2Lanes>::Decode(job); }
+DecodeOutcome DecodeAvx2(const DecodeJob& job) {
+    return fast_kernel::Kernel<Avx2Lanes>::Decode(job);
+}
 
 }  // namespace tpc
 

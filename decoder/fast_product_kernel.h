@@ -86,6 +86,9 @@ struct StoreWiring {
     const int16_t* feedbackExtra;  // null in two dimensions
     int16_t* target;
     int16_t* decisions;  // null when a later pass rewrites every decision anyway
+    // Tracked passes: what the pass wrote the cycle before, at the target's
+    // offsets; each extrinsic value is compared with it and replaces it.
+    int16_t* shadow;     // null when the pass is not tracked
 };
 
 inline int16_t Get16(const int16_t* p) {
@@ -110,7 +113,15 @@ struct Kernel {
         int16_t soft[kMaxLine * kLanes];   // signed reliabilities, then extrinsics
         int16_t score[kMaxLine * kLanes];  // permuted copy, then scores
         int16_t hard[kMaxLine * kLanes];   // decisions as lane masks
+        V changed;  // nonzero lanes: a tracked pass wrote something new this cycle
     };
+
+    // Compare while writing: the tracked pass's extrinsics against the
+    // shadow, which then takes them.
+    [[gnu::always_inline]] static void Track(int16_t* shadow, V extrinsic, Work& w) {
+        w.changed = L::Or(w.changed, L::Xor(L::Load(shadow), extrinsic));
+        L::Store(shadow, extrinsic);
+    }
 
     static V SlotVector(int32_t s) { return L::Set1(static_cast<int16_t>(s)); }
 
@@ -144,10 +155,12 @@ struct Kernel {
         int32_t first;
         int32_t stride;
         const StoreWiring& stores;
+        Work& w;
         void Put(int32_t s, V extrinsic, V bit) const {
             const int32_t e = first + code.positionOfSlot[s] * stride;
             L::Store(stores.target + e, extrinsic);
             if (stores.decisions != nullptr) L::Store(stores.decisions + e, bit);
+            if (stores.shadow != nullptr) Track(stores.shadow + e, extrinsic, w);
         }
     };
 
@@ -402,10 +415,12 @@ struct Kernel {
         return static_cast<int16_t>(RowInput(Get16(stores.channel + e), feedback, weight));
     }
 
-    // Row inputs of 16 consecutive elements, for the tests of each lane type.
-    static void RowInputs16(const int16_t* channel, const int16_t* a, const int16_t* b,
-                            int16_t weight, int16_t* out) {
-        for (int32_t e = 0; e < 16; e += kLanes) {
+    // Row inputs of kRowInputsSpan consecutive elements, for the tests of
+    // each lane type.
+    static void RowInputs(const int16_t* channel, const int16_t* a, const int16_t* b,
+                          int16_t weight, int16_t* out) {
+        static_assert(kRowInputsSpan % kLanes == 0, "whole vectors only");
+        for (int32_t e = 0; e < kRowInputsSpan; e += kLanes) {
             L::Store(out + e, b == nullptr ? L::RowInput2D(channel + e, a + e, weight)
                                            : L::RowInput3D(channel + e, a + e, b + e, weight));
         }
@@ -462,7 +477,8 @@ struct Kernel {
     // The inverse: one lane-major buffer (w.soft or w.hard) back along the
     // lines into a block view.
     static void ScatterConsecutiveLines(const AxisCode& code, const int16_t* slots, int32_t first,
-                                        int32_t lineStep, int16_t* view) {
+                                        int32_t lineStep, int16_t* view, int16_t* shadow,
+                                        Work& w) {
         const int32_t n = code.n;
         for (int32_t i0 = 0; i0 < n; i0 += kLanes) {
             const int32_t count = n - i0 < kLanes ? n - i0 : kLanes;
@@ -473,13 +489,18 @@ struct Kernel {
             }
             L::Transpose(block);
             for (int32_t l = 0; l < kLanes; ++l) {
-                int16_t* to = view + first + l * lineStep + i0;
+                const int32_t e = first + l * lineStep + i0;
                 if (count == kLanes) {
-                    L::Store(to, block[l]);
+                    L::Store(view + e, block[l]);
+                    if (shadow != nullptr) Track(shadow + e, block[l], w);
                 } else {
                     int16_t part[kLanes];
                     L::Store(part, block[l]);
-                    std::memcpy(to, part, sizeof(int16_t) * static_cast<size_t>(count));
+                    std::memcpy(view + e, part, sizeof(int16_t) * static_cast<size_t>(count));
+                    for (int32_t j = 0; shadow != nullptr && j < count; ++j) {
+                        if (Get16(shadow + e + j) != part[j]) w.changed = L::Ones();
+                        Put16(shadow + e + j, part[j]);
+                    }
                 }
             }
         }
@@ -504,9 +525,14 @@ struct Kernel {
             const int32_t s = code.slotOfPosition[i];
             for (int32_t l = 0; l < count; ++l) {
                 const int32_t e = lineFirst[l] + i * stride;
-                Put16(stores.target + e, w.soft[s * kLanes + l]);
+                const int16_t extrinsic = w.soft[s * kLanes + l];
+                Put16(stores.target + e, extrinsic);
                 if (stores.decisions != nullptr)
                     Put16(stores.decisions + e, w.hard[s * kLanes + l]);
+                if (stores.shadow != nullptr) {
+                    if (Get16(stores.shadow + e) != extrinsic) w.changed = L::Ones();
+                    Put16(stores.shadow + e, extrinsic);
+                }
             }
         }
     }
@@ -528,15 +554,16 @@ struct Kernel {
                 const int32_t first = o * pass.outerStep + i0 * pass.innerStep;
                 if (count == kLanes && pass.innerStep == 1) {
                     GatherAdjacentLines(code, first, pass.lineStride, stores, w);
-                    const BlockSink sink{code, first, pass.lineStride, stores};
+                    const BlockSink sink{code, first, pass.lineStride, stores, w};
                     activity = L::Or(activity, DecodeGroup(code, w, sink));
                 } else if (count == kLanes && pass.lineStride == 1) {
                     GatherConsecutiveLines(code, first, pass.innerStep, stores, w);
                     activity = L::Or(activity, DecodeGroup(code, w, BufferSink{w}));
-                    ScatterConsecutiveLines(code, w.soft, first, pass.innerStep, stores.target);
+                    ScatterConsecutiveLines(code, w.soft, first, pass.innerStep, stores.target,
+                                            stores.shadow, w);
                     if (stores.decisions != nullptr) {
                         ScatterConsecutiveLines(code, w.hard, first, pass.innerStep,
-                                                stores.decisions);
+                                                stores.decisions, nullptr, w);
                     }
                 } else {
                     int32_t lineFirst[kLanes];
@@ -585,15 +612,63 @@ struct Kernel {
         }
     }
 
+    // What the schedule drives: the passes of one block on the 16-bit views,
+    // with the fixed-point exit (decoding_schedule.h). The shadows of the
+    // tracked passes live in the upper halves of the stores' 32-bit buffers,
+    // which the 16-bit views leave free: 2D, Y's in A; 3D, Y's in A and Z's
+    // in B.
+    struct Runner {
+        static constexpr bool kFixedPointExit = true;
+        const AxisCode* codes;
+        const LineLayout* lines;
+        int16_t* channel;
+        int16_t* decisions;
+        int16_t* a;
+        int16_t* b;  // null in two dimensions
+        int16_t* shadow[3];
+        int32_t count;  // decoded elements
+        Work& w;
+
+        uint8_t RunPass(const PassPlan& plan) {
+            const StoreWiring stores{channel,
+                                     a,
+                                     b,
+                                     plan.writeA ? a : b,
+                                     plan.decisionsNeeded ? decisions : nullptr,
+                                     plan.tracked ? shadow[plan.axis] : nullptr};
+            return Kernel::RunPass(codes[plan.axis], lines[plan.axis], stores, w);
+        }
+        bool Settled() {
+            // Any() reads masks; a lane of `changed` is any nonzero value.
+            const bool settled = !L::Any(L::Xor(L::CmpEq(w.changed, L::Zero()), L::Ones()));
+            w.changed = L::Zero();
+            return settled;
+        }
+        void SwapStores() {
+            int32_t e = 0;
+            for (; e + kLanes <= count; e += kLanes) {
+                const V x = L::Load(a + e);
+                L::Store(a + e, L::Load(b + e));
+                L::Store(b + e, x);
+            }
+            for (; e < count; ++e) {
+                const int16_t x = Get16(a + e);
+                Put16(a + e, Get16(b + e));
+                Put16(b + e, x);
+            }
+        }
+    };
+
     // The passes of one block (see decode_paths.h). The decoded part of the
     // channel is narrowed to 16 bits for the passes and everything widened
     // back at the end; the stores start zeroed, which reads as zero in 16
     // bits too, and the decisions are only written by passes.
-    static int32_t Decode(const DecodeJob& job) {
+    static DecodeOutcome Decode(const DecodeJob& job) {
         const ProductCode& c = job.code;
         const int32_t decoded = job.threeDimensional ? c.N() : c.PlaneSize();
 
         Work w;
+        w.changed = L::Zero();
         AxisCode codes[3];
         MakeAxisCode(c.nx, c.kx, job.weights[0], codes[0]);
         MakeAxisCode(c.ny, c.ky, job.weights[1], codes[1]);
@@ -604,17 +679,20 @@ struct Kernel {
         Narrow(job.channel, decoded);
         int16_t* const a = View16(job.extrinsicA);
         int16_t* const b = job.threeDimensional ? View16(job.extrinsicB) : nullptr;
-        const int32_t passCounter = RunDecodingSchedule(
-            job.iterations, job.selectiveStop, job.threeDimensional, [&](const PassPlan& plan) {
-                const StoreWiring stores{View16(job.channel), a, b, plan.writeA ? a : b,
-                                         plan.decisionsNeeded ? View16(job.decisions) : nullptr};
-                return RunPass(codes[plan.axis], lines[plan.axis], stores, w);
-            });
+        // The state before the first cycle is the zeroed stores.
+        int16_t* const shadowY = a + decoded;
+        int16_t* const shadowZ = b != nullptr ? b + decoded : nullptr;
+        std::memset(shadowY, 0, sizeof(int16_t) * static_cast<size_t>(decoded));
+        if (shadowZ != nullptr) std::memset(shadowZ, 0, sizeof(int16_t) * static_cast<size_t>(decoded));
+        Runner runner{codes, lines, View16(job.channel), View16(job.decisions), a, b,
+                      {nullptr, shadowY, shadowZ}, decoded, w};
+        const ScheduleOutcome outcome =
+            RunDecodingSchedule(job.iterations, job.selectiveStop, job.threeDimensional, runner);
         Widen(job.channel, decoded, false);
         Widen(job.extrinsicA, decoded, false);
         if (job.threeDimensional) Widen(job.extrinsicB, decoded, false);
         Widen(job.decisions, decoded, true);
-        return passCounter;
+        return DecodeOutcome{outcome.passCounter, outcome.passesComputed};
     }
 };
 

@@ -195,9 +195,11 @@ struct PortableLanes {
 
 void RowInputsPortable(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
                        int16_t* out) {
-    fast_kernel::Kernel<PortableLanes>::RowInputs16(channel, a, b, weight, out);
+    fast_kernel::Kernel<PortableLanes>::RowInputs(channel, a, b, weight, out);
 }
 
-int32_t DecodePortable(const DecodeJob& job) { return fast_kernel::Kernel<PortableLanes>::Decode(job); }
+DecodeOutcome DecodePortable(const DecodeJob& job) {
+    return fast_kernel::Kernel<PortableLanes>::Decode(job);
+}
 
 }  // namespace tpc

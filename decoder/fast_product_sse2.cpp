@@ -129,10 +129,12 @@ struct Sse2Lanes {
 
 void RowInputsSse2(const int16_t* channel, const int16_t* a, const int16_t* b, int16_t weight,
                    int16_t* out) {
-    fast_kernel::Kernel<Sse2Lanes>::RowInputs16(channel, a, b, weight, out);
+    fast_kernel::Kernel<Sse2Lanes>::RowInputs(channel, a, b, weight, out);
 }
 
-int32_t DecodeSse2(const DecodeJob& job) { return fast_kernel::Kernel<Sse2Lanes>::Decode(job); }
+DecodeOutcome DecodeSse2(const DecodeJob& job) {
+    return fast_kernel::Kernel<Sse2Lanes>::Decode(job);
+}
 
 }  // namespace tpc
 

@@ -78,24 +78,36 @@ int32_t ExtrinsicValue(uint8_t bit, int32_t reliability, int32_t rowInput) {
     return soft - rowInput;
 }
 
-int32_t DecodePlain(const DecodeJob& job) {
+// Every pass, as the reference: no fixed-point exit.
+struct PlainRunner {
+    static constexpr bool kFixedPointExit = false;
+    const DecodeJob& job;
+    const AxisDecoder* axes;
+    const LineLayout* lines;
+
+    uint8_t RunPass(const PassPlan& plan) {
+        // Every pass writes its decisions: the simplest account of what the
+        // last pass decided.
+        const StoreWiring stores =
+            job.threeDimensional
+                ? StoreWiring{job.extrinsicA, job.extrinsicB,
+                              plan.writeA ? job.extrinsicA : job.extrinsicB}
+                : StoreWiring{job.extrinsicA, nullptr, job.extrinsicA};
+        return tpc::RunPass(axes[plan.axis], lines[plan.axis], job.channel, stores, job.decisions);
+    }
+};
+
+DecodeOutcome DecodePlain(const DecodeJob& job) {
     const ProductCode& c = job.code;
     const AxisDecoder axes[3] = {{c.nx, c.nx - c.kx == 1, job.weights[0]},
                                  {c.ny, c.ny - c.ky == 1, job.weights[1]},
                                  {c.nz, c.nz - c.kz == 1, job.weights[2]}};
     LineLayout lines[3];
     PassLayouts(c, job.threeDimensional, lines);
-    return RunDecodingSchedule(
-        job.iterations, job.selectiveStop, job.threeDimensional, [&](const PassPlan& plan) {
-            // The plain path writes every pass's decisions: the simplest
-            // account of what the last pass decided.
-            const StoreWiring stores =
-                job.threeDimensional
-                    ? StoreWiring{job.extrinsicA, job.extrinsicB,
-                                  plan.writeA ? job.extrinsicA : job.extrinsicB}
-                    : StoreWiring{job.extrinsicA, nullptr, job.extrinsicA};
-            return RunPass(axes[plan.axis], lines[plan.axis], job.channel, stores, job.decisions);
-        });
+    PlainRunner runner{job, axes, lines};
+    const ScheduleOutcome outcome =
+        RunDecodingSchedule(job.iterations, job.selectiveStop, job.threeDimensional, runner);
+    return DecodeOutcome{outcome.passCounter, outcome.passesComputed};
 }
 
 }  // namespace tpc

@@ -28,22 +28,34 @@ bool CpuHasAvx2() {
     return __builtin_cpu_supports("avx2");
 }
 #endif
+#if defined(TPC_FAST_DECODER_AVX512)
+// The compiler's check also asks whether the operating system saves the
+// 512-bit registers.
+bool CpuHasAvx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512bw");
+}
+#endif
 
 // Indexed by ProductDecoderPath; filled once, read-only after.
+constexpr int32_t kPathCount = 5;
 struct PathTable {
-    PathDecoder decode[4];
-    RowInputsFunction rowInputs[4];
+    PathDecoder decode[kPathCount];
+    RowInputsFunction rowInputs[kPathCount];
 };
 
 const PathTable& Paths() {
     static const PathTable table = [] {
-        PathTable t{{&DecodePlain, &DecodePortable, nullptr, nullptr},
-                    {nullptr, &RowInputsPortable, nullptr, nullptr}};
+        PathTable t{{&DecodePlain, &DecodePortable, nullptr, nullptr, nullptr},
+                    {nullptr, &RowInputsPortable, nullptr, nullptr, nullptr}};
 #if defined(TPC_FAST_DECODER_SSE2)
         if (CpuHasSse2()) t.decode[2] = &DecodeSse2, t.rowInputs[2] = &RowInputsSse2;
 #endif
 #if defined(TPC_FAST_DECODER_AVX2)
         if (CpuHasAvx2()) t.decode[3] = &DecodeAvx2, t.rowInputs[3] = &RowInputsAvx2;
+#endif
+#if defined(TPC_FAST_DECODER_AVX512)
+        if (CpuHasAvx512()) t.decode[4] = &DecodeAvx512, t.rowInputs[4] = &RowInputsAvx512;
 #endif
         return t;
     }();
@@ -53,7 +65,7 @@ const PathTable& Paths() {
 int32_t IndexOf(ProductDecoderPath path) {
     if (path == ProductDecoderPath::kFastest) path = FastestProductDecoderPath();
     const int32_t index = static_cast<int32_t>(path);
-    return index >= 0 && index < 4 ? index : -1;
+    return index >= 0 && index < kPathCount ? index : -1;
 }
 
 void Clip(int32_t* channel, int32_t count) {
@@ -78,6 +90,7 @@ const char* ProductDecoderPathName(ProductDecoderPath path) {
         case ProductDecoderPath::kPortable: return "portable";
         case ProductDecoderPath::kSse2: return "sse2";
         case ProductDecoderPath::kAvx2: return "avx2";
+        case ProductDecoderPath::kAvx512: return "avx512";
         case ProductDecoderPath::kFastest: return "fastest";
     }
     return "unknown";
@@ -86,6 +99,7 @@ const char* ProductDecoderPathName(ProductDecoderPath path) {
 bool ProductDecoderPathAvailable(ProductDecoderPath path) { return PathDecoderOf(path) != nullptr; }
 
 ProductDecoderPath FastestProductDecoderPath() {
+    if (Paths().decode[4] != nullptr) return ProductDecoderPath::kAvx512;
     if (Paths().decode[3] != nullptr) return ProductDecoderPath::kAvx2;
     if (Paths().decode[2] != nullptr) return ProductDecoderPath::kSse2;
     return ProductDecoderPath::kPortable;
@@ -111,6 +125,7 @@ int32_t ProductDecoder::Decode(int32_t* channel, int32_t* decisions) {
     const int32_t stored = threeD ? code_.N() : code_.PlaneSize();
     std::fill(stores_.extrinsicA, stores_.extrinsicA + stored, 0);
     if (threeD) std::fill(stores_.extrinsicB, stores_.extrinsicB + stored, 0);
+    passesComputed_ = 0;
     if (settings_.iterations < 1) return 0;
 
     const DecodeJob job{code_,
@@ -122,7 +137,9 @@ int32_t ProductDecoder::Decode(int32_t* channel, int32_t* decisions) {
                         decisions,
                         stores_.extrinsicA,
                         stores_.extrinsicB};
-    return Paths().decode[static_cast<int32_t>(settings_.path)](job) - 1;
+    const DecodeOutcome outcome = Paths().decode[static_cast<int32_t>(settings_.path)](job);
+    passesComputed_ = outcome.passesComputed;
+    return outcome.passCounter - 1;
 }
 
 void DecodeProductBlock(int32_t iterations, uint32_t selectstp, int32_t* channel,

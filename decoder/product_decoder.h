@@ -25,7 +25,8 @@ enum class ProductDecoderPath : int32_t {
     kPortable = 1,  // 8 lines at a time in plain C++ lanes
     kSse2 = 2,      // 8 lines at a time in SSE2 registers (x86 builds)
     kAvx2 = 3,      // 16 lines at a time in AVX2 registers (x86 builds, not Windows)
-    kFastest = 4,   // the fastest path this build and this CPU offer
+    kAvx512 = 4,    // 32 lines at a time in AVX-512BW registers (x86 builds, not Windows)
+    kFastest = 5,   // the fastest path this build and this CPU offer
 };
 
 struct DecoderSettings {
@@ -58,8 +59,12 @@ public:
     //   decisions  out     bits 0/1 of the last pass that ran for every decoded
     //                      element (the first plane in two dimensions);
     //                      elements no pass reached are left untouched
-    // Returns the number of axis passes that ran.
+    // Returns the number of axis passes that ran. The lane paths may reach
+    // that result computing fewer (a fixed point of the passes); the plain
+    // path computes them all.
     int32_t Decode(int32_t* channel, int32_t* decisions);
+    // The passes the last Decode actually computed.
+    int32_t passesComputed() const { return passesComputed_; }
 
     const ProductCode& code() const { return code_; }
     const DecoderSettings& settings() const { return settings_; }
@@ -69,13 +74,15 @@ private:
     DecoderSettings settings_;
     std::vector<int32_t> ownedStores_;
     DecoderStores stores_;
+    int32_t passesComputed_ = 0;
 };
 
-// Short lower-case name ("plain", "portable", "sse2", "avx2", "fastest").
+// Short lower-case name ("plain", "portable", "sse2", "avx2", "avx512", "fastest").
 const char* ProductDecoderPathName(ProductDecoderPath path);
 // Whether this build and this CPU can run the path (kFastest always can).
 bool ProductDecoderPathAvailable(ProductDecoderPath path);
-// What kFastest stands for here: AVX2, else SSE2, else the portable path.
+// What kFastest stands for here: AVX-512BW, else AVX2, else SSE2, else the
+// portable path.
 ProductDecoderPath FastestProductDecoderPath();
 
 // The function form of the decoder: one block with every buffer the

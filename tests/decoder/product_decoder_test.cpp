@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iostream>
 #include <iterator>
 #include <limits>
 #include <ostream>
@@ -86,11 +87,18 @@ Buffers MakeBuffers(const Geometry& g, ChannelKind kind, std::mt19937& rng, std:
 
 struct Call { int32_t iterations; uint32_t selectstp; int32_t weight[3]; };  // weights X, Y, Z in sixteenths
 
+// How the lane paths' decodes ended: at a fixed point before the last pass, or computing every pass of a long run.
+struct ExitTally { int32_t early = 0, full = 0; } gExits;
+
 void RunDecode(ProductDecoderPath path, const Geometry& g, const Call& c, Buffers& buffers) {
     const DecoderSettings settings{c.iterations, {c.weight[0], c.weight[1], c.weight[2]}, c.selectstp != 0, path};
     ProductDecoder decoder(g, settings, DecoderStores{buffers.a.data(), buffers.b.data()});
     ASSERT_EQ(decoder.settings().path, path);
-    buffers.passCounter = 1 + decoder.Decode(buffers.channel.data(), buffers.decisions.data());
+    const int32_t passes = decoder.Decode(buffers.channel.data(), buffers.decisions.data());
+    buffers.passCounter = 1 + passes;
+    if (path == ProductDecoderPath::kPlain) return;
+    if (decoder.passesComputed() < passes) ++gExits.early;
+    else if (passes >= 6) ++gExits.full;
 }
 
 // Each line: row input channel + (A [+ B]) * weight / 16 truncated toward zero and limited to +-SoftLimit, the
@@ -170,10 +178,14 @@ void ExpectSameResult(const Buffers& expected, const Buffers& actual) {
     EXPECT_EQ(expected.passCounter, actual.passCounter) << "pass counter";
 }
 
+// The lane paths this build and CPU run; the others are named in the test's output.
 std::vector<ProductDecoderPath> FastPathsOfThisCpu() {
     std::vector<ProductDecoderPath> paths;
-    for (auto path : {ProductDecoderPath::kPortable, ProductDecoderPath::kSse2, ProductDecoderPath::kAvx2})
+    for (auto path : {ProductDecoderPath::kPortable, ProductDecoderPath::kSse2, ProductDecoderPath::kAvx2,
+                      ProductDecoderPath::kAvx512}) {
         if (ProductDecoderPathAvailable(path)) paths.push_back(path);
+        else std::cout << "[ SKIPPED  ] path " << ProductDecoderPathName(path) << ": not in this build or CPU\n";
+    }
     return paths;
 }
 
@@ -225,8 +237,9 @@ TEST(ProductDecoder, PlainEqualsReferenceOnEveryGeometryClass) {
     Sweep(ProductDecoderPath::kPlain, "plain", ReferenceDecode, TestSeed(106u));
 }
 
-// Every fast path against the plain decoder on every geometry
-// class, then on many small blocks: the cheapest way to meet rare tie patterns.
+// Every fast path against the plain decoder on every geometry class, then on many small blocks: the cheapest way to
+// meet rare tie patterns. Blocks settle at a fixed point early (clean), late (noisy) or never (ties, extremes); the
+// lane paths must have stopped at a fixed point and also run long decodes to the end.
 TEST(FastProductDecoder, EqualsPlain) {
     const auto plain = [](const Geometry& g, const Call& c, Buffers& b) {
         RunDecode(ProductDecoderPath::kPlain, g, c, b);
@@ -235,6 +248,7 @@ TEST(FastProductDecoder, EqualsPlain) {
                               {{4, 3, 8, 4, 8, 4}, 6}};
     for (ProductDecoderPath path : FastPathsOfThisCpu()) {
         const char* name = ProductDecoderPathName(path);
+        gExits = ExitTally{};
         uint32_t seed = TestSeed(4417u);
         bool same = Sweep(path, name, plain, seed);
         seed += 1000;
@@ -244,6 +258,8 @@ TEST(FastProductDecoder, EqualsPlain) {
                 same = same && CompareOnce(path, name, plain, g, ChannelKind(trial % 3), call, seed++);
             }
         }
+        EXPECT_GT(gExits.early, 0) << name << ": no decode stopped at a fixed point";
+        EXPECT_GT(gExits.full, 0) << name << ": every long decode stopped early";
     }
 }
 
@@ -251,22 +267,24 @@ TEST(FastProductDecoder, EqualsPlain) {
 // read (|E| <= 20450), alone (2D) and in sums A + B up to 40900 (3D), beyond 16 bits, which full blocks rarely reach.
 TEST(FastRowInputs, EqualPlainRowInputOverTheWholeStoreRange) {
     constexpr int32_t kStoreLimit = 20450;
-    const int16_t channels[16] = {-31, 31, 0, -1, 1, 30, -30, 31, -31, 0, 5, -5, 31, -31, 2, -2};
+    constexpr int32_t kSpan = kRowInputsSpan;
+    const int16_t channels[kSpan] = {-31, 31, 0, -1, 1, 30, -30, 31, -31, 0, 5, -5, 31, -31, 2, -2,
+                                     7, -7, 31, 0, -31, 16, -16, 1, -1, 30, -30, 3, -3, 31, -31, 0};
     const int16_t edges[] = {0, 1, 15, 16, 17, 255, 256, 4089, 4090, 4091, 8180, 16360, 16383, 16384, 20000, 20449,
                              20450, -1, -15, -16, -17, -4090, -8180, -16360, -16384, -20449, -20450};
     for (ProductDecoderPath path : FastPathsOfThisCpu()) {
         const RowInputsFunction rowInputs = RowInputsOf(path);
         ASSERT_NE(rowInputs, nullptr) << ProductDecoderPathName(path);
-        int16_t a[16], b[16], out[16];
+        int16_t a[kSpan], b[kSpan], out[kSpan];
         for (int16_t weight = 1; weight <= 16; ++weight) {
-            for (int32_t first = -kStoreLimit, turn = 0; first <= kStoreLimit; first += 16, ++turn) {
-                for (int32_t l = 0; l < 16; ++l) {
+            for (int32_t first = -kStoreLimit, turn = 0; first <= kStoreLimit; first += kSpan, ++turn) {
+                for (int32_t l = 0; l < kSpan; ++l) {
                     a[l] = static_cast<int16_t>(std::min(first + l, kStoreLimit));
                     b[l] = edges[(turn + l) % std::size(edges)];
                 }
                 for (const int16_t* second : {static_cast<const int16_t*>(nullptr), static_cast<const int16_t*>(b)}) {
                     rowInputs(channels, a, second, weight, out);
-                    for (int32_t l = 0; l < 16; ++l)
+                    for (int32_t l = 0; l < kSpan; ++l)
                         ASSERT_EQ(out[l], RowInput(channels[l], a[l] + (second ? b[l] : 0), weight))
                             << ProductDecoderPathName(path) << " weight " << weight << " A " << a[l] << " B "
                             << (second ? b[l] : 0) << " lane " << l;
