@@ -150,17 +150,25 @@ struct Kernel {
             L::Store(w.hard + s * kLanes, bit);
         }
     };
-    struct BlockSink {  // straight into the block, for adjacent lines
-        const AxisCode& code;
+    // Straight into the block, for adjacent lines. The pointers are copied
+    // in, and the differences gathered in the sink, so that they stay in
+    // registers while the stores through the block views go on.
+    struct BlockSink {
+        const int16_t* positionOfSlot;
         int32_t first;
         int32_t stride;
-        const StoreWiring& stores;
-        Work& w;
+        int16_t* target;
+        int16_t* decisions;
+        int16_t* shadow;
+        mutable V changed;
         void Put(int32_t s, V extrinsic, V bit) const {
-            const int32_t e = first + code.positionOfSlot[s] * stride;
-            L::Store(stores.target + e, extrinsic);
-            if (stores.decisions != nullptr) L::Store(stores.decisions + e, bit);
-            if (stores.shadow != nullptr) Track(stores.shadow + e, extrinsic, w);
+            const int32_t e = first + positionOfSlot[s] * stride;
+            L::Store(target + e, extrinsic);
+            if (decisions != nullptr) L::Store(decisions + e, bit);
+            if (shadow != nullptr) {
+                changed = L::Or(changed, L::Xor(L::Load(shadow + e), extrinsic));
+                L::Store(shadow + e, extrinsic);
+            }
         }
     };
 
@@ -554,8 +562,10 @@ struct Kernel {
                 const int32_t first = o * pass.outerStep + i0 * pass.innerStep;
                 if (count == kLanes && pass.innerStep == 1) {
                     GatherAdjacentLines(code, first, pass.lineStride, stores, w);
-                    const BlockSink sink{code, first, pass.lineStride, stores, w};
+                    const BlockSink sink{code.positionOfSlot, first, pass.lineStride, stores.target,
+                                         stores.decisions, stores.shadow, L::Zero()};
                     activity = L::Or(activity, DecodeGroup(code, w, sink));
+                    w.changed = L::Or(w.changed, sink.changed);
                 } else if (count == kLanes && pass.lineStride == 1) {
                     GatherConsecutiveLines(code, first, pass.innerStep, stores, w);
                     activity = L::Or(activity, DecodeGroup(code, w, BufferSink{w}));
