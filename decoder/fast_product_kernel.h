@@ -54,6 +54,7 @@ namespace fast_kernel {
 
 constexpr int32_t kMaxLine = 256;
 constexpr int16_t kNoScore = 32767;  // above every score, for minimum searches
+constexpr int16_t kExcluded = 16383;  // twice it stays below kNoScore
 
 // One axis of the block: its component code, weight and slot order.
 struct AxisCode {
@@ -173,18 +174,16 @@ struct Kernel {
     };
 
     // The competitor scores of one slot, once its permuted partner is known.
+    // The anchor pair scores 2 * kExcluded, above every competitor (see
+    // ExcludeAnchors), so it needs no test here.
     struct CompetitorScan {
-        V p1, p2, anchor;
         V m1, m1b, m2;  // the three least competitor slot scores
         [[gnu::always_inline]] void Visit(int32_t s, V partner, Work& w) {
-            const V slot = SlotVector(s);
             const V score = L::Add(L::Load(w.soft + s * kLanes), partner);
-            const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
             L::Store(w.score + s * kLanes, score);
-            const V competitor = L::AddSat(score, L::And(isAnchor, L::Set1(kNoScore)));
-            m2 = L::Min(m2, L::Max(m1b, competitor));
-            m1b = L::Min(m1b, L::Max(m1, competitor));
-            m1 = L::Min(m1, competitor);
+            m2 = L::Min(m2, L::Max(m1b, score));
+            m1b = L::Min(m1b, L::Max(m1, score));
+            m1 = L::Min(m1, score);
         }
     };
 
@@ -303,6 +302,20 @@ struct Kernel {
         out.score = L::Sub(zero, L::Add(least, second));
     }
 
+    // The anchor pair is no competitor: its two slots take kExcluded as
+    // their signed reliability, so that their pair score lies above every
+    // real one (|score| <= 8180) and below kNoScore. Lane by lane, as each
+    // lane has its own pair; w.soft is read again only by the partner scan.
+    static void ExcludeAnchors(const Anchor& anchor, Work& w) {
+        int16_t p1[kLanes], p2[kLanes];
+        L::Store(p1, anchor.p1);
+        L::Store(p2, anchor.p2);
+        for (int32_t l = 0; l < kLanes; ++l) {
+            w.soft[p1[l] * kLanes + l] = kExcluded;
+            w.soft[p2[l] * kLanes + l] = kExcluded;
+        }
+    }
+
     // Among equal best competitors (score m1) the pair table's order decides:
     // the least rotated first position wins. The key is that rotated position
     // and the slot, unsigned, biased for signed minimum. Returns the winning
@@ -325,8 +338,8 @@ struct Kernel {
             V rotated = L::Sub(L::Set1(code.positionOfSlot[s]), originVector);
             rotated = L::Add(rotated, L::And(L::CmpGt(zero, rotated), modulus));
             const V key = L::Xor(L::Or(L::ShiftLeft8(rotated), slot), bias);
-            const V isAnchor = L::Or(L::CmpEq(slot, anchor.p1), L::CmpEq(slot, anchor.p2));
-            const V hit = L::AndNot(isAnchor, L::CmpEq(L::Load(w.score + s * kLanes), m1));
+            // The anchor slots score 2 * kExcluded, never m1.
+            const V hit = L::CmpEq(L::Load(w.score + s * kLanes), m1);
             winnerKey = L::Min(winnerKey, L::Select(hit, key, L::Set1(kNoScore)));
         }
         return L::And(winnerKey, L::Set1(0xFF));
@@ -348,8 +361,8 @@ struct Kernel {
         // Pair scores; the anchor pair holds the anchor score. Each pair
         // fills two slots, so the third least slot score is the second best
         // competitor.
-        CompetitorScan scan{anchor.p1, anchor.p2, anchor.score,
-                            L::Set1(kNoScore), L::Set1(kNoScore), L::Set1(kNoScore)};
+        ExcludeAnchors(anchor, w);
+        CompetitorScan scan{L::Set1(kNoScore), L::Set1(kNoScore), L::Set1(kNoScore)};
         ScanPartners(code, partnerXor, scan, w);
         const V m1 = scan.m1;
         // A competitor must score strictly below the anchor to win.
