@@ -358,9 +358,8 @@ struct Kernel {
         CorrectAndFindAnchor(code, syn, w, anchor);
         const V partnerXor = L::Xor(anchor.p1, anchor.p2);
 
-        // Pair scores; the anchor pair holds the anchor score. Each pair
-        // fills two slots, so the third least slot score is the second best
-        // competitor.
+        // Pair scores of the competitors. Each pair fills two slots, so the
+        // third least slot score is the second best competitor.
         ExcludeAnchors(anchor, w);
         CompetitorScan scan{L::Set1(kNoScore), L::Set1(kNoScore), L::Set1(kNoScore)};
         ScanPartners(code, partnerXor, scan, w);
@@ -371,22 +370,37 @@ struct Kernel {
         const V runnerUp = L::Select(moved, L::Min(anchor.score, scan.m2), m1);
         const V gap = L::Sub(runnerUp, best);
 
-        V slot = zero;
-        if (L::Any(moved)) {
-            const V winnerSlot = TieBreakWinner(code, anchor, m1, w);
-            const V winA = L::Select(moved, winnerSlot, anchor.p1);
-            const V winB = L::Select(moved, L::Xor(winnerSlot, partnerXor), anchor.p2);
+        // Where a competitor wins, D' replaces D: the winning pair and the
+        // anchor pair are inverted. Lanes where none wins keep D, and their
+        // anchor pair takes the gap.
+        const auto emitMoved = [&](auto isWinnerAt) {
+            V slot = zero;
             for (int32_t s = 0; s < n; ++s, slot = L::Add(slot, one)) {
-                const V isWinner = L::Or(L::CmpEq(slot, winA), L::CmpEq(slot, winB));
                 const V isAnchor = L::Or(L::CmpEq(slot, anchor.p1), L::CmpEq(slot, anchor.p2));
-                const V score = L::Select(isAnchor, anchor.score, L::Load(w.score + s * kLanes));
+                const V slotScore = L::Load(w.score + s * kLanes);
+                const V isWinner = isWinnerAt(slot, slotScore, isAnchor);
+                const V score = L::Select(isAnchor, anchor.score, slotScore);
                 const V out = L::Select(isWinner, gap, L::Sub(score, best));
                 const V flip = L::And(moved, L::Or(isWinner, isAnchor));
                 const V bit = L::Xor(L::Load(w.hard + s * kLanes), flip);
                 sink.Put(s, L::Sub(Signed(out, bit), L::Load(w.input + s * kLanes)), bit);
             }
+        };
+        if (L::Any(L::And(moved, L::CmpEq(scan.m2, m1)))) {
+            // Equal best competitors somewhere: the pair table's order picks.
+            const V winnerSlot = TieBreakWinner(code, anchor, m1, w);
+            const V winA = L::Select(moved, winnerSlot, anchor.p1);
+            const V winB = L::Select(moved, L::Xor(winnerSlot, partnerXor), anchor.p2);
+            emitMoved([&](V slot, V, V) { return L::Or(L::CmpEq(slot, winA), L::CmpEq(slot, winB)); });
+        } else if (L::Any(moved)) {
+            // One best competitor: the two slots of its pair hold m1 (the
+            // anchor slots never do).
+            emitMoved([&](V, V slotScore, V isAnchor) {
+                return L::Select(moved, L::CmpEq(slotScore, m1), isAnchor);
+            });
         } else {
             // D stays everywhere: its two least positions get the gap.
+            V slot = zero;
             for (int32_t s = 0; s < n; ++s, slot = L::Add(slot, one)) {
                 const V isAnchor = L::Or(L::CmpEq(slot, anchor.p1), L::CmpEq(slot, anchor.p2));
                 const V out = L::Select(isAnchor, gap, L::Sub(L::Load(w.score + s * kLanes), best));
