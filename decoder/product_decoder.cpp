@@ -62,8 +62,14 @@ const PathTable& Paths() {
     return table;
 }
 
+// A path's place in the table; kFastest, without a code to choose for, is
+// the widest path this CPU runs.
 int32_t IndexOf(ProductDecoderPath path) {
-    if (path == ProductDecoderPath::kFastest) path = FastestProductDecoderPath();
+    if (path == ProductDecoderPath::kFastest) {
+        for (int32_t widest = kPathCount - 1;; --widest) {
+            if (Paths().decode[widest] != nullptr) return widest;
+        }
+    }
     const int32_t index = static_cast<int32_t>(path);
     return index >= 0 && index < kPathCount ? index : -1;
 }
@@ -98,8 +104,10 @@ const char* ProductDecoderPathName(ProductDecoderPath path) {
 
 bool ProductDecoderPathAvailable(ProductDecoderPath path) { return PathDecoderOf(path) != nullptr; }
 
-ProductDecoderPath FastestProductDecoderPath() {
-    if (Paths().decode[4] != nullptr) return ProductDecoderPath::kAvx512;
+ProductDecoderPath FastestProductDecoderPath(const ProductCode& code) {
+    constexpr int32_t kWidestGroup = 32;
+    const bool wideGroups = code.nx >= kWidestGroup && code.ny >= kWidestGroup;
+    if (Paths().decode[4] != nullptr && wideGroups) return ProductDecoderPath::kAvx512;
     if (Paths().decode[3] != nullptr) return ProductDecoderPath::kAvx2;
     if (Paths().decode[2] != nullptr) return ProductDecoderPath::kSse2;
     return ProductDecoderPath::kPortable;
@@ -116,7 +124,9 @@ ProductDecoder::ProductDecoder(const ProductCode& code, const DecoderSettings& s
                                DecoderStores stores)
     : code_(code), settings_(settings), stores_(stores) {
     if (!ProductDecoderPathAvailable(settings_.path)) settings_.path = ProductDecoderPath::kFastest;
-    if (settings_.path == ProductDecoderPath::kFastest) settings_.path = FastestProductDecoderPath();
+    if (settings_.path == ProductDecoderPath::kFastest) {
+        settings_.path = FastestProductDecoderPath(code_);
+    }
 }
 
 int32_t ProductDecoder::Decode(int32_t* channel, int32_t* decisions) {

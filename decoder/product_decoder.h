@@ -81,9 +81,11 @@ private:
 const char* ProductDecoderPathName(ProductDecoderPath path);
 // Whether this build and this CPU can run the path (kFastest always can).
 bool ProductDecoderPathAvailable(ProductDecoderPath path);
-// What kFastest stands for here: AVX-512BW, else AVX2, else SSE2, else the
-// portable path.
-ProductDecoderPath FastestProductDecoderPath();
+// What kFastest stands for with this code here: AVX-512BW, else AVX2, else
+// SSE2, else the portable path. AVX-512BW only where the passes have 32 lines
+// to a group (nx and ny at least 32): with fewer its lanes would be filled
+// one element at a time.
+ProductDecoderPath FastestProductDecoderPath(const ProductCode& code);
 
 // The function form of the decoder: one block with every buffer the
 // caller's, on the fastest path. The schedule follows kz (< 2: two

@@ -338,3 +338,17 @@ TEST(ProductDecoder, RoundTripsThroughTheEncoder) {
 }
 
 }  // namespace
+
+namespace {
+
+// The widest lanes only where a pass fills them: 32 lines to a group need nx and ny of 32 or more.
+TEST(ProductDecoderPaths, FastestFitsTheCode) {
+    if (!ProductDecoderPathAvailable(ProductDecoderPath::kAvx512)) GTEST_SKIP() << "no AVX-512BW here";
+    EXPECT_EQ(FastestProductDecoderPath(ProductCode{64, 57, 32, 26, 1, 1}), ProductDecoderPath::kAvx512);
+    EXPECT_NE(FastestProductDecoderPath(ProductCode{16, 11, 16, 11, 16, 11}), ProductDecoderPath::kAvx512);
+    EXPECT_NE(FastestProductDecoderPath(ProductCode{64, 57, 16, 11, 1, 1}), ProductDecoderPath::kAvx512);
+    EXPECT_EQ(ProductDecoder(ProductCode{8, 4, 8, 4, 1, 1}, DecoderSettings{}).settings().path,
+              FastestProductDecoderPath(ProductCode{8, 4, 8, 4, 1, 1}));
+}
+
+}  // namespace
