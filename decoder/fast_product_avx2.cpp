@@ -105,25 +105,12 @@ struct Avx2Lanes {
         _mm256_storeu_si256(reinterpret_cast<V*>(p + 8),
                             _mm256_cvtepu16_epi32(_mm256_extracti128_si256(bits, 1)));
     }
-    // 8 x 8 transposes within both 128-bit halves at once.
-    static void TransposeHalves(V* r) {
-        const V a0 = _mm256_unpacklo_epi16(r[0], r[1]), a1 = _mm256_unpackhi_epi16(r[0], r[1]);
-        const V a2 = _mm256_unpacklo_epi16(r[2], r[3]), a3 = _mm256_unpackhi_epi16(r[2], r[3]);
-        const V a4 = _mm256_unpacklo_epi16(r[4], r[5]), a5 = _mm256_unpackhi_epi16(r[4], r[5]);
-        const V a6 = _mm256_unpacklo_epi16(r[6], r[7]), a7 = _mm256_unpackhi_epi16(r[6], r[7]);
-        const V b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
-        const V b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
-        const V b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
-        const V b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
-        r[0] = _mm256_unpacklo_epi64(b0, b4);
-        r[1] = _mm256_unpackhi_epi64(b0, b4);
-        r[2] = _mm256_unpacklo_epi64(b1, b5);
-        r[3] = _mm256_unpackhi_epi64(b1, b5);
-        r[4] = _mm256_unpacklo_epi64(b2, b6);
-        r[5] = _mm256_unpackhi_epi64(b2, b6);
-        r[6] = _mm256_unpacklo_epi64(b3, b7);
-        r[7] = _mm256_unpackhi_epi64(b3, b7);
-    }
+    static V UnpackLo16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
+    static V UnpackHi16(V a, V b) { return _mm256_unpackhi_epi16(a, b); }
+    static V UnpackLo32(V a, V b) { return _mm256_unpacklo_epi32(a, b); }
+    static V UnpackHi32(V a, V b) { return _mm256_unpackhi_epi32(a, b); }
+    static V UnpackLo64(V a, V b) { return _mm256_unpacklo_epi64(a, b); }
+    static V UnpackHi64(V a, V b) { return _mm256_unpackhi_epi64(a, b); }
     // 16 x 16: rows[i] lane j becomes rows[j] lane i. Row i and row i + 8
     // trade halves first, so that each 8 x 8 quarter lands in the half its
     // columns belong to.
@@ -133,8 +120,8 @@ struct Avx2Lanes {
             low[i] = _mm256_permute2x128_si256(rows[i], rows[i + 8], 0x20);
             high[i] = _mm256_permute2x128_si256(rows[i], rows[i + 8], 0x31);
         }
-        TransposeHalves(low);
-        TransposeHalves(high);
+        fast_kernel::TransposeBlocks8<Avx2Lanes>(low);
+        fast_kernel::TransposeBlocks8<Avx2Lanes>(high);
         for (int32_t i = 0; i < 8; ++i) {
             rows[i] = low[i];
             rows[i + 8] = high[i];

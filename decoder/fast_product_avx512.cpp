@@ -118,31 +118,18 @@ struct Avx512Lanes {
         _mm512_storeu_si512(p + 16, _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(bits, 1)));
     }
 
-    // 8 x 8 transposes within each 128-bit lane of eight rows at once.
-    static void TransposeLanes(V* r) {
-        const V a0 = _mm512_unpacklo_epi16(r[0], r[1]), a1 = _mm512_unpackhi_epi16(r[0], r[1]);
-        const V a2 = _mm512_unpacklo_epi16(r[2], r[3]), a3 = _mm512_unpackhi_epi16(r[2], r[3]);
-        const V a4 = _mm512_unpacklo_epi16(r[4], r[5]), a5 = _mm512_unpackhi_epi16(r[4], r[5]);
-        const V a6 = _mm512_unpacklo_epi16(r[6], r[7]), a7 = _mm512_unpackhi_epi16(r[6], r[7]);
-        const V b0 = _mm512_unpacklo_epi32(a0, a2), b1 = _mm512_unpackhi_epi32(a0, a2);
-        const V b2 = _mm512_unpacklo_epi32(a1, a3), b3 = _mm512_unpackhi_epi32(a1, a3);
-        const V b4 = _mm512_unpacklo_epi32(a4, a6), b5 = _mm512_unpackhi_epi32(a4, a6);
-        const V b6 = _mm512_unpacklo_epi32(a5, a7), b7 = _mm512_unpackhi_epi32(a5, a7);
-        r[0] = _mm512_unpacklo_epi64(b0, b4);
-        r[1] = _mm512_unpackhi_epi64(b0, b4);
-        r[2] = _mm512_unpacklo_epi64(b1, b5);
-        r[3] = _mm512_unpackhi_epi64(b1, b5);
-        r[4] = _mm512_unpacklo_epi64(b2, b6);
-        r[5] = _mm512_unpackhi_epi64(b2, b6);
-        r[6] = _mm512_unpacklo_epi64(b3, b7);
-        r[7] = _mm512_unpackhi_epi64(b3, b7);
-    }
+    static V UnpackLo16(V a, V b) { return _mm512_unpacklo_epi16(a, b); }
+    static V UnpackHi16(V a, V b) { return _mm512_unpackhi_epi16(a, b); }
+    static V UnpackLo32(V a, V b) { return _mm512_unpacklo_epi32(a, b); }
+    static V UnpackHi32(V a, V b) { return _mm512_unpackhi_epi32(a, b); }
+    static V UnpackLo64(V a, V b) { return _mm512_unpacklo_epi64(a, b); }
+    static V UnpackHi64(V a, V b) { return _mm512_unpackhi_epi64(a, b); }
     // 32 x 32: rows[i] lane j becomes rows[j] lane i. After the 8 x 8
     // transposes, row 8g + i holds in its 128-bit lane q what row 8q + i
     // needs in its lane g: a 4 x 4 transpose of 128-bit lanes over the rows
     // i, 8 + i, 16 + i, 24 + i finishes it.
     static void Transpose(V* rows) {
-        for (int32_t g = 0; g < 4; ++g) TransposeLanes(rows + 8 * g);
+        for (int32_t g = 0; g < 4; ++g) fast_kernel::TransposeBlocks8<Avx512Lanes>(rows + 8 * g);
         for (int32_t i = 0; i < 8; ++i) {
             const V t0 = _mm512_shuffle_i64x2(rows[i], rows[8 + i], _MM_SHUFFLE(1, 0, 1, 0));
             const V t1 = _mm512_shuffle_i64x2(rows[i], rows[8 + i], _MM_SHUFFLE(3, 2, 3, 2));

@@ -102,6 +102,30 @@ inline void Put16(int16_t* p, int16_t v) { std::memcpy(p, &v, sizeof v); }
 
 inline int16_t* View16(int32_t* p) { return reinterpret_cast<int16_t*>(p); }
 
+// 8 x 8 transposes of 16-bit elements within each 128-bit block of eight
+// vectors: r[i] element j of a block becomes r[j] element i. Built from the
+// lane type's unpacks, which work within 128-bit blocks at every x86 width.
+template <class L>
+inline void TransposeBlocks8(typename L::V* r) {
+    using V = typename L::V;
+    const V a0 = L::UnpackLo16(r[0], r[1]), a1 = L::UnpackHi16(r[0], r[1]);
+    const V a2 = L::UnpackLo16(r[2], r[3]), a3 = L::UnpackHi16(r[2], r[3]);
+    const V a4 = L::UnpackLo16(r[4], r[5]), a5 = L::UnpackHi16(r[4], r[5]);
+    const V a6 = L::UnpackLo16(r[6], r[7]), a7 = L::UnpackHi16(r[6], r[7]);
+    const V b0 = L::UnpackLo32(a0, a2), b1 = L::UnpackHi32(a0, a2);
+    const V b2 = L::UnpackLo32(a1, a3), b3 = L::UnpackHi32(a1, a3);
+    const V b4 = L::UnpackLo32(a4, a6), b5 = L::UnpackHi32(a4, a6);
+    const V b6 = L::UnpackLo32(a5, a7), b7 = L::UnpackHi32(a5, a7);
+    r[0] = L::UnpackLo64(b0, b4);
+    r[1] = L::UnpackHi64(b0, b4);
+    r[2] = L::UnpackLo64(b1, b5);
+    r[3] = L::UnpackHi64(b1, b5);
+    r[4] = L::UnpackLo64(b2, b6);
+    r[5] = L::UnpackHi64(b2, b6);
+    r[6] = L::UnpackLo64(b3, b7);
+    r[7] = L::UnpackHi64(b3, b7);
+}
+
 template <class L>
 struct Kernel {
     using V = typename L::V;

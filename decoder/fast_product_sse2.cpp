@@ -104,25 +104,14 @@ struct Sse2Lanes {
         _mm_storeu_si128(reinterpret_cast<V*>(p + 4),
                          _mm_unpackhi_epi16(bits, _mm_setzero_si128()));
     }
-    // 8 x 8 transpose: rows[i] lane j becomes rows[j] lane i.
-    static void Transpose(V* r) {
-        const V a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
-        const V a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
-        const V a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
-        const V a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
-        const V b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
-        const V b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
-        const V b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
-        const V b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
-        r[0] = _mm_unpacklo_epi64(b0, b4);
-        r[1] = _mm_unpackhi_epi64(b0, b4);
-        r[2] = _mm_unpacklo_epi64(b1, b5);
-        r[3] = _mm_unpackhi_epi64(b1, b5);
-        r[4] = _mm_unpacklo_epi64(b2, b6);
-        r[5] = _mm_unpackhi_epi64(b2, b6);
-        r[6] = _mm_unpacklo_epi64(b3, b7);
-        r[7] = _mm_unpackhi_epi64(b3, b7);
-    }
+    static V UnpackLo16(V a, V b) { return _mm_unpacklo_epi16(a, b); }
+    static V UnpackHi16(V a, V b) { return _mm_unpackhi_epi16(a, b); }
+    static V UnpackLo32(V a, V b) { return _mm_unpacklo_epi32(a, b); }
+    static V UnpackHi32(V a, V b) { return _mm_unpackhi_epi32(a, b); }
+    static V UnpackLo64(V a, V b) { return _mm_unpacklo_epi64(a, b); }
+    static V UnpackHi64(V a, V b) { return _mm_unpackhi_epi64(a, b); }
+    // 8 x 8: rows[i] lane j becomes rows[j] lane i.
+    static void Transpose(V* rows) { fast_kernel::TransposeBlocks8<Sse2Lanes>(rows); }
 };
 
 }  // namespace
