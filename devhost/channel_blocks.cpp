@@ -3,6 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "devhost/link.h"
 #include "llr/constellation_reader.h"
 #include "llr/llr_table.h"
 
@@ -109,7 +110,7 @@ ErrorMeter::ErrorMeter(int64_t blockBits, int64_t lag)
 InitStatus ErrorMeter::init(SystemRecord&) {
     skipped_ = 0;
     pending_.clear();
-    inBlock_ = errorsInBlock_ = blocks_ = bitErrors_ = blockErrors_ = 0;
+    inBlock_ = errorsInBlock_ = blocks_ = bitErrors_ = blockErrors_ = bitErrorsSquared_ = 0;
     captured_.clear();
     referenceCapture_.clear();
     return {};
@@ -137,6 +138,8 @@ void ErrorMeter::run(SystemRecord&) {
         ++blocks_;
         bitErrors_ += errorsInBlock_;
         blockErrors_ += errorsInBlock_ != 0;
+        bitErrorsSquared_ =
+            LinkCounts::SaturatingSum(bitErrorsSquared_, errorsInBlock_ * errorsInBlock_);
         inBlock_ = 0;
         errorsInBlock_ = 0;
     }

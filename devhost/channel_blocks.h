@@ -80,6 +80,7 @@ public:
     int64_t bits() const { return blocks_ * blockBits_; }
     int64_t bitErrors() const { return bitErrors_; }
     int64_t blockErrors() const { return blockErrors_; }
+    int64_t bitErrorsSquared() const { return bitErrorsSquared_; }
     // Every decoded sample, when capturing (to find the lag of a new chain).
     void setCapture(bool on) { capture_ = on; }
     void setLag(int64_t lag) { lag_ = lag; }
@@ -96,6 +97,7 @@ private:
     int64_t blocks_ = 0;
     int64_t bitErrors_ = 0;
     int64_t blockErrors_ = 0;
+    int64_t bitErrorsSquared_ = 0;
     bool capture_ = false;
     std::vector<uint8_t> captured_;
     std::vector<uint8_t> referenceCapture_;

@@ -161,6 +161,7 @@ LinkCounts Link::runOnce(int64_t blocks, uint64_t seed, bool noiseless, bool cap
     counts.bits = p.meter->bits();
     counts.bitErrors = p.meter->bitErrors();
     counts.blockErrors = p.meter->blockErrors();
+    counts.bitErrorsSquared = p.meter->bitErrorsSquared();
     return counts;
 }
 

@@ -54,12 +54,20 @@ struct LinkCounts {
     int64_t bits = 0;
     int64_t bitErrors = 0;
     int64_t blockErrors = 0;
+    // Sum over blocks of the square of each block's bit errors, for the
+    // spread of the errors between blocks; held at INT64_MAX rather than
+    // wrapped, which takes blocks of millions of errors each.
+    int64_t bitErrorsSquared = 0;
     LinkCounts& operator+=(const LinkCounts& o) {
         blocks += o.blocks;
         bits += o.bits;
         bitErrors += o.bitErrors;
         blockErrors += o.blockErrors;
+        bitErrorsSquared = SaturatingSum(bitErrorsSquared, o.bitErrorsSquared);
         return *this;
+    }
+    static int64_t SaturatingSum(int64_t a, int64_t b) {
+        return a > INT64_MAX - b ? INT64_MAX : a + b;
     }
 };
 

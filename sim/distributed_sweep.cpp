@@ -25,13 +25,14 @@ double SecondsSince(Clock::time_point start) {
 constexpr size_t kInterruptedFlag = 0;
 constexpr size_t kFailedFlag = 1;
 constexpr size_t kFlagValues = 2;
-constexpr size_t kCountValues = 4;
+constexpr size_t kCountValues = 5;
 
 void PutCounts(const LinkCounts& c, int64_t* out) {
     out[0] = c.blocks;
     out[1] = c.bits;
     out[2] = c.bitErrors;
     out[3] = c.blockErrors;
+    out[4] = c.bitErrorsSquared;
 }
 
 LinkCounts GetCounts(const int64_t* in) {
@@ -40,6 +41,7 @@ LinkCounts GetCounts(const int64_t* in) {
     c.bits = in[1];
     c.bitErrors = in[2];
     c.blockErrors = in[3];
+    c.bitErrorsSquared = in[4];
     return c;
 }
 

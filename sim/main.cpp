@@ -93,7 +93,7 @@ void PrintHeader(const RunRecord& run) {
                 static_cast<long long>(run.geometry.codeBits), run.geometry.codeRate(),
                 run.geometry.bitsPerSymbol, workers.c_str(),
                 static_cast<unsigned long long>(run.options.seed));
-    std::printf("# binary-input AWGN limit for this rate: Eb/N0 = %.3f dB; BER interval: Wilson 95%% on bits\n",
+    std::printf("# binary-input AWGN limit for this rate: Eb/N0 = %.3f dB; BER interval: 95%%, blocks as trials\n",
                 run.capacityLimitDb);
     std::printf("%s", TableHeader().c_str());
     std::fflush(stdout);
@@ -158,9 +158,12 @@ bool SweepPoint(Sweep& s, size_t i) {
         std::printf("%s", TableRow(record).c_str());
         std::fflush(stdout);
     }
-    if (s.options.minBer > 0 && record.ber() < s.options.minBer) {
+    // Only a BER known to be below the threshold ends the sweep: the upper
+    // end of its interval, which a point without errors has too.
+    if (s.options.minBer > 0 && record.berInterval().high < s.options.minBer) {
         if (s.leader && i + 1 < s.points.size() && !s.options.quiet) {
-            std::fprintf(stderr, "tpcsim: BER below --min-ber %.1e: the sweep ends here\n", s.options.minBer);
+            std::fprintf(stderr, "tpcsim: BER upper bound below --min-ber %.1e: the sweep ends here\n",
+                         s.options.minBer);
         }
         return false;
     }

@@ -191,7 +191,7 @@ std::vector<OptionRow> PlainRows() {
         {"--esn0", "Sweep", "Es/N0 points instead, dB", &S::sweep},
         {"--errors", "Sweep", "block errors that end a point", &S::errors, {Rule::kAtLeast, 1}},
         {"--max-blocks", "Sweep", "blocks that end a point", &S::maxBlocks, {Rule::kAtLeast, 1}},
-        {"--min-ber", "Sweep", "end the sweep after a point with a BER below this (0: never)", &S::minBer},
+        {"--min-ber", "Sweep", "end the sweep after a point whose BER upper bound (95%) is below this (0: never)", &S::minBer},
         {"--threads", "Run",
          "worker threads of each process (default: all cores, shared by the MPI ranks on a machine)",
          &S::threads, {}, false, false},

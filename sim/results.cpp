@@ -25,7 +25,14 @@ double PointRecord::fer() const {
     return counts.blocks > 0 ? static_cast<double>(counts.blockErrors) / counts.blocks : 0.0;
 }
 
-Interval PointRecord::berInterval() const { return WilsonInterval(counts.bitErrors, counts.bits); }
+Interval PointRecord::berInterval() const {
+    return BlockBerInterval(BlockErrorCounts{counts.blocks, counts.bits, counts.bitErrors,
+                                             counts.bitErrorsSquared, counts.blockErrors});
+}
+
+Interval PointRecord::ferInterval() const {
+    return WilsonInterval(counts.blockErrors, counts.blocks);
+}
 
 double PointRecord::infoMbitPerSecond() const {
     return seconds > 0 ? counts.bits / seconds / 1e6 : 0.0;
@@ -68,15 +75,17 @@ std::string TableRow(const PointRecord& p) {
 std::string FormatCsv(const RunRecord& run) {
     std::string csv =
         "ebn0_db,esn0_db,blocks,bits,bit_errors,ber,ber_low95,ber_high95,block_errors,fer,"
-        "seconds,info_mbit_per_s\n";
+        "seconds,info_mbit_per_s,fer_low95,fer_high95,avg_passes\n";
     for (const PointRecord& p : run.points) {
         const Interval ci = p.berInterval();
-        csv += Format("%.4f,%.4f,%lld,%lld,%lld,%.6e,%.6e,%.6e,%lld,%.6e,%.3f,%.4f\n", p.ebN0Db,
-                      p.esN0Db, static_cast<long long>(p.counts.blocks),
+        const Interval fer = p.ferInterval();
+        // avg_passes stays empty: the nodes do not report their passes.
+        csv += Format("%.4f,%.4f,%lld,%lld,%lld,%.6e,%.6e,%.6e,%lld,%.6e,%.3f,%.4f,%.6e,%.6e,\n",
+                      p.ebN0Db, p.esN0Db, static_cast<long long>(p.counts.blocks),
                       static_cast<long long>(p.counts.bits),
                       static_cast<long long>(p.counts.bitErrors), p.ber(), ci.low, ci.high,
                       static_cast<long long>(p.counts.blockErrors), p.fer(), p.seconds,
-                      p.infoMbitPerSecond());
+                      p.infoMbitPerSecond(), fer.low, fer.high);
     }
     return csv;
 }
@@ -97,10 +106,13 @@ std::string FormatJson(const RunRecord& run) {
                    {"rate", run.geometry.codeRate()},
                    {"bits_per_symbol", run.geometry.bitsPerSymbol},
                    {"biawgn_limit_ebn0_db", run.capacityLimitDb}};
-    doc["confidence_interval"] = "Wilson score, 95%, on bits";
+    doc["confidence_interval"] =
+        "95%; FER: Wilson score on blocks; BER: mean over blocks with the per-block error variance, "
+        "within FER/K ... FER; without errors an upper bound only";
     nlohmann::ordered_json points = nlohmann::ordered_json::array();
     for (const PointRecord& p : run.points) {
         const Interval ci = p.berInterval();
+        const Interval fer = p.ferInterval();
         points.push_back({{"ebn0_db", p.ebN0Db},
                           {"esn0_db", p.esN0Db},
                           {"blocks", p.counts.blocks},
@@ -111,6 +123,9 @@ std::string FormatJson(const RunRecord& run) {
                           {"ber_high95", ci.high},
                           {"block_errors", p.counts.blockErrors},
                           {"fer", p.fer()},
+                          {"fer_low95", fer.low},
+                          {"fer_high95", fer.high},
+                          {"bit_errors_squared", p.counts.bitErrorsSquared},
                           {"seconds", p.seconds},
                           {"info_mbit_per_s", p.infoMbitPerSecond()}});
     }

@@ -17,7 +17,8 @@ struct PointRecord {
     double seconds = 0;
     double ber() const;
     double fer() const;
-    Interval berInterval() const;  // Wilson, 95%, on bits
+    Interval berInterval() const;  // 95%, blocks as trials (BlockBerInterval)
+    Interval ferInterval() const;  // Wilson, 95%, on blocks
     double infoMbitPerSecond() const;
 };
 

@@ -19,4 +19,20 @@ Interval WilsonInterval(int64_t errors, int64_t trials, double z) {
     return {low, high};
 }
 
+Interval BlockBerInterval(const BlockErrorCounts& c, double z) {
+    const Interval fer = WilsonInterval(c.blockErrors, c.blocks, z);
+    if (c.blocks <= 0 || c.bits <= 0) return {0.0, 1.0};
+    if (c.bitErrors <= 0) return {0.0, fer.high};
+    const double n = static_cast<double>(c.blocks);
+    const double blockBits = static_cast<double>(c.bits) / n;
+    const double mean = static_cast<double>(c.bitErrors) / n;
+    const double sumSquares = static_cast<double>(c.bitErrorsSquared);
+    const double variance =
+        c.blocks > 1 ? std::max(0.0, (sumSquares - mean * mean * n) / (n - 1)) : mean * mean;
+    const double half = z * std::sqrt(variance / n);
+    const double low = std::max((mean - half) / blockBits, fer.low / blockBits);
+    const double high = std::min((mean + half) / blockBits, fer.high);
+    return {low, std::max(low, high)};
+}
+
 }  // namespace tpcsim

@@ -135,20 +135,26 @@ TEST(Results, JsonReadBackWithConfigReachesEveryNodeParameter) {
 }
 
 // The plot reads results.csv by column number: x is Eb/N0, then the BER with
-// its interval, and the FER. 10 wrong bits of 100 in 4 of 10 blocks; the
-// published 95% Wilson interval of 10 in 100 is [0.05523, 0.17437].
+// its interval, and the FER. 20 wrong bits of 100 in 8 of 10 blocks of 10 bits, 2 or 3 in each (squares sum to
+// 52): the BER interval is the mean 2 +- 1.96 * sqrt((52 - 40) / 9 / 10) per block, over 10 bits; the FER interval
+// is the published 95% Wilson interval of 8 in 10, [0.49016, 0.94332].
 TEST(Results, PlotReadsTheCsvColumnsOfItsCurves) {
     RunRecord run;
-    run.points.push_back({2, 0, {10, 100, 10, 4}, 0});  // 2 dB; blocks, bits, bit errors, block errors
+    run.points.push_back({2, 0, {10, 100, 20, 8, 52}, 0});  // 2 dB; blocks, bits, bit errors, block errors, squares
     const std::vector<std::string> lines = Split(FormatCsv(run), '\n');
     ASSERT_EQ(lines.size(), 2u);
-    const std::vector<std::string> header = Split(lines[0], ','), row = Split(lines[1], ',');
+    const std::vector<std::string> header = Split(lines[0], ',');
+    std::vector<std::string> row = Split(lines[1], ',');
+    if (lines[1].back() == ',') row.emplace_back();  // the last field, avg_passes, is empty for the nodes
     ASSERT_EQ(header.size(), row.size());
+    EXPECT_EQ(header.back() + "=" + row.back(), "avg_passes=");
     std::map<std::string, double> value;
-    for (size_t i = 0; i < header.size(); ++i) value[header[i]] = std::stod(row[i]);
-    EXPECT_EQ((std::vector<double>{value["ebn0_db"], value["ber"], value["fer"]}), (std::vector<double>{2, 0.1, 0.4}));
-    EXPECT_NEAR(value["ber_low95"], 0.05523, 1e-5);
-    EXPECT_NEAR(value["ber_high95"], 0.17437, 1e-5);
+    for (size_t i = 0; i + 1 < header.size(); ++i) value[header[i]] = std::stod(row[i]);
+    EXPECT_EQ((std::vector<double>{value["ebn0_db"], value["ber"], value["fer"]}), (std::vector<double>{2, 0.2, 0.8}));
+    EXPECT_NEAR(value["ber_low95"], 0.128434, 1e-5);
+    EXPECT_NEAR(value["ber_high95"], 0.271566, 1e-5);
+    EXPECT_NEAR(value["fer_low95"], 0.490162, 1e-5);
+    EXPECT_NEAR(value["fer_high95"], 0.943318, 1e-5);
 
     std::vector<std::vector<std::string>> plotted;  // the CSV columns of each curve
     const std::string script = GnuplotScript(run);
@@ -258,6 +264,17 @@ TEST(LinkRuns, CountsFollowTheSeedNotTheThreads) {
     EXPECT_EQ(bitErrors[0], bitErrors[1]) << "seed 1, one thread and two";
     EXPECT_EQ(bitErrors[2], bitErrors[3]) << "seed 2024, one thread and two";
     EXPECT_NE(bitErrors[0], bitErrors[2]) << "the noise does not follow the seed";
+}
+
+// A BER never leaves FER / K ... FER, and a point without errors has an upper end only.
+TEST(Statistics, BlockBerIntervalKeepsTheBlockBounds) {
+    const Interval none = BlockBerInterval({10, 100, 0, 0, 0});
+    EXPECT_EQ(none.low, 0.0);
+    EXPECT_NEAR(none.high, 0.277533, 1e-6);  // Wilson's upper end for 0 of 10 blocks
+    // One block of 10 with all 10 bits wrong: mean - 1.96 s would be negative; FER's lower end over K holds.
+    const Interval burst = BlockBerInterval({10, 100, 10, 100, 1});
+    EXPECT_NEAR(burst.low, 0.00178762, 1e-7);
+    EXPECT_NEAR(burst.high, 0.296, 1e-3);
 }
 
 }  // namespace
