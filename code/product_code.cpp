@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "code/generator_polynomials.h"
-#include "host/records.h"
 
 namespace tpc {
 
@@ -53,18 +52,6 @@ std::string ProductCode::ToString() const {
                        "," + std::to_string(ky);
     if (nz != 1 || kz != 1) text += "x" + std::to_string(nz) + "," + std::to_string(kz);
     return text;
-}
-
-ProductCode ProductCodeOf(const EncoderParams& params) {
-    ProductCode code;
-    CopyCodeDimensions(params, code);
-    return code;
-}
-
-ProductCode ProductCodeOf(const DecoderParams& params) {
-    ProductCode code;
-    CopyCodeDimensions(params, code);
-    return code;
 }
 
 Status ParseProductCode(const std::string& text, ProductCode& code) {

@@ -20,9 +20,6 @@
 
 #include "code/status.h"
 
-struct EncoderParams;
-struct DecoderParams;
-
 namespace tpc {
 
 struct ProductCode {
@@ -47,15 +44,20 @@ struct ProductCode {
     bool operator!=(const ProductCode& other) const { return !(*this == other); }
 };
 
-ProductCode ProductCodeOf(const EncoderParams& params);
-ProductCode ProductCodeOf(const DecoderParams& params);
-
 // Copies the six dimensions, and nothing else, between any two records that
 // name them nx ... kz: a ProductCode, a parameter block, a node's state.
 template <class From, class To>
 void CopyCodeDimensions(const From& from, To& to) {
     to.nx = from.nx, to.kx = from.kx, to.ny = from.ny;
     to.ky = from.ky, to.nz = from.nz, to.kz = from.kz;
+}
+
+// The code a parameter block or a node's state describes.
+template <class Record>
+ProductCode ProductCodeOf(const Record& record) {
+    ProductCode code;
+    CopyCodeDimensions(record, code);
+    return code;
 }
 
 // Reads "n,k x n,k" or "n,k x n,k x n,k" (blanks allowed around the numbers);

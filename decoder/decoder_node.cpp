@@ -153,7 +153,7 @@ void DecodeGatheredBlock(DecoderState& s) {
         ConvertSoftBlock(s.deinter, s.received, s.channel, s.nx, s.ny, s.kz, s.blockSize);
     }
     const DecoderSettings settings{s.iterations, {s.NUMX, s.NUMY, s.NUMZ}, s.selectstp != 0};
-    ProductDecoder decoder(ProductCode{s.nx, s.kx, s.ny, s.ky, s.nz, s.kz}, settings,
+    ProductDecoder decoder(ProductCodeOf(s), settings,
                            DecoderStores{s.extrinsicA, s.extrinsicB});
     SetDecoderPassCounter(1 + decoder.Decode(s.channel, s.decisions));
     for (int32_t z = 0; z < s.kz; ++z) {

@@ -142,9 +142,9 @@ struct Kernel {
     };
 
     // Compare while writing: the tracked pass's extrinsics against the
-    // shadow, which then takes them.
-    [[gnu::always_inline]] static void Track(int16_t* shadow, V extrinsic, Work& w) {
-        w.changed = L::Or(w.changed, L::Xor(L::Load(shadow), extrinsic));
+    // shadow, which then takes them; differing lanes go into `changed`.
+    [[gnu::always_inline]] static void Track(int16_t* shadow, V extrinsic, V& changed) {
+        changed = L::Or(changed, L::Xor(L::Load(shadow), extrinsic));
         L::Store(shadow, extrinsic);
     }
 
@@ -190,10 +190,7 @@ struct Kernel {
             const int32_t e = first + positionOfSlot[s] * stride;
             L::Store(target + e, extrinsic);
             if (decisions != nullptr) L::Store(decisions + e, bit);
-            if (shadow != nullptr) {
-                changed = L::Or(changed, L::Xor(L::Load(shadow + e), extrinsic));
-                L::Store(shadow + e, extrinsic);
-            }
+            if (shadow != nullptr) Track(shadow + e, extrinsic, changed);
         }
     };
 
@@ -551,7 +548,7 @@ struct Kernel {
                 const int32_t e = first + l * lineStep + i0;
                 if (count == kLanes) {
                     L::Store(view + e, block[l]);
-                    if (shadow != nullptr) Track(shadow + e, block[l], w);
+                    if (shadow != nullptr) Track(shadow + e, block[l], w.changed);
                 } else {
                     int16_t part[kLanes];
                     L::Store(part, block[l]);

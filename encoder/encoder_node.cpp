@@ -146,9 +146,8 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
         if (s.inCount == s.infoSize) {
             s.inCount = 0;
             s.outCount = 0;
-            ProductCode code;
-            CopyCodeDimensions(s, code);
-            ProductEncoder(code, s.interleave != 0, {s.infoGrid, s.codeBlock, s.word, s.parity})
+            ProductEncoder(ProductCodeOf(s), s.interleave != 0,
+                           {s.infoGrid, s.codeBlock, s.word, s.parity})
                 .Encode(s.inputBits, s.outputBits);
         }
         if (offsetReachedNow) {

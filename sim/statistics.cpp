@@ -27,6 +27,8 @@ Interval BlockBerInterval(const BlockErrorCounts& c, double z) {
     const double blockBits = static_cast<double>(c.bits) / n;
     const double mean = static_cast<double>(c.bitErrors) / n;
     const double sumSquares = static_cast<double>(c.bitErrorsSquared);
+    // One block says nothing of the spread; its own count stands in for it,
+    // and the FER bounds below decide.
     const double variance =
         c.blocks > 1 ? std::max(0.0, (sumSquares - mean * mean * n) / (n - 1)) : mean * mean;
     const double half = z * std::sqrt(variance / n);
