@@ -4,6 +4,7 @@
 // while the next block is gathered.
 #include <cmath>
 
+#include "decoder/decoding_parameters.h"
 #include "decoder/product_decoder.h"
 #include "decoder/quantizer.h"
 #include "code/product_code.h"
@@ -15,7 +16,6 @@ namespace tpc {
 namespace {
 
 constexpr int32_t kAllocationFailure = 1;
-constexpr int32_t kMaxIterations = 128;
 constexpr int32_t kUnusableTiming = 9;
 
 struct DecoderState {
@@ -56,20 +56,6 @@ void ReleaseBuffers(DecoderState& s) {
     ReleaseBuffer(s.extrinsicA);
     ReleaseBuffer(s.extrinsicB);
     ReleaseBuffer(s.infoBits);
-}
-
-bool WeightInRange(int32_t weight) { return weight >= 1 && weight <= 16; }
-
-// Parameter checks before the code dimensions, in their fixed order.
-Status CheckDecodingParameters(const DecoderState& s) {
-    if (s.iterations > kMaxIterations) return Failure(6, "Number of iterations exceeds 128");
-    if (!WeightInRange(s.NUMX)) return Failure(7, "NUMX must be an integer ranging from 1 to 16");
-    if (!WeightInRange(s.NUMY)) return Failure(7, "NUMY must be an integer ranging from 1 to 16");
-    if (!WeightInRange(s.NUMZ)) return Failure(7, "NUMZ must be an integer ranging from 1 to 16");
-    if (s.resolution < 1) return Failure(8, "Resolution must be a positive integer");
-    // NaN fails too.
-    if (!(s.quantLimit > 0)) return Failure(8, "Quantization limit must be a positive number");
-    return kOk;
 }
 
 // After every parameter check above has passed: the values those checks let

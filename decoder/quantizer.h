@@ -7,9 +7,41 @@
 // land on one position (the last one wins) and others keep what channel held.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace tpc {
+
+// Truncates toward zero; out-of-range values saturate and NaN gives 0, so
+// the conversion is defined for every double.
+inline int32_t SaturatingTruncate(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+// The BPSK quantiser of one amplitude, as QuantizeBlock applies it.
+struct BpskQuantizer {
+    static constexpr double kClipMargin = 0.000001;
+    static constexpr int32_t kMaxLevelExponent = 30;
+
+    BpskQuantizer(int32_t resolution, double quantLimit);
+    // Pulled just inside +-limit: two separate tests in this order, since
+    // with a limit below the margin the first pull lands beyond the negative
+    // limit.
+    double Clip(double x) const {
+        if (x >= limit) x = limit - kClipMargin;
+        if (x <= -limit) x = -limit + kClipMargin;
+        return x;
+    }
+    // The level of a clipped amplitude.
+    int32_t Level(double clipped) const { return SaturatingTruncate(std::floor(clipped * scale)); }
+
+    double limit;
+    double scale = 0;
+};
 
 // BPSK amplitudes: levels = 2^(resolution - 1), scale = levels / quantLimit,
 // q = floor(x * scale) after x is pulled just inside +-quantLimit (an absolute

@@ -84,10 +84,10 @@ void SymbolMapper::run(SystemRecord&) {
 }
 
 AwgnChannel::AwgnChannel(int ports, double sigma, uint64_t seed)
-    : Block("AWGN", ports, ports), sigma_(sigma), seed_(seed), random_(seed) {}
+    : Block("AWGN", ports, ports), sigma_(sigma), seed_(seed), noise_(seed) {}
 
 InitStatus AwgnChannel::init(SystemRecord&) {
-    random_.reseed(seed_);
+    noise_.reseed(seed_);
     for (int p = 0; p < inputCount(); ++p) CopySignalDescription(input(p), output(p));
     return {};
 }
@@ -98,7 +98,7 @@ void AwgnChannel::run(SystemRecord&) {
         PortRecord& out = output(p);
         out.noSample = in.noSample;
         if (in.noSample == 0) {
-            out.value = in.value + sigma_ * random_.gaussian();
+            out.value = in.value + sigma_ * noise_.next();
             out.time = in.time;
         }
     }

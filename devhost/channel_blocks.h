@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "devhost/block.h"
-#include "devhost/random.h"
+#include "devhost/gaussian_stream.h"
 
 namespace devhost {
 
@@ -62,7 +62,7 @@ public:
 private:
     double sigma_;
     uint64_t seed_;
-    Random random_;
+    GaussianStream noise_;
 };
 
 // Compares decoded information bits (input 1) with the source bits (input 0).

@@ -3,10 +3,10 @@
 namespace devhost {
 
 RandomBitSource::RandomBitSource(double rate, uint64_t seed)
-    : Block("random bits", 0, 1), rate_(rate), seed_(seed), random_(seed) {}
+    : Block("random bits", 0, 1), rate_(rate), seed_(seed), bits_(seed) {}
 
 InitStatus RandomBitSource::init(SystemRecord&) {
-    random_.reseed(seed_);
+    bits_.reseed(seed_);
     emitted_ = 0;
     PortRecord& out = output(0);
     out = PortRecord{};
@@ -20,7 +20,7 @@ void RandomBitSource::run(SystemRecord& system) {
     PortRecord& out = output(0);
     const double due = static_cast<double>(emitted_) / rate_;
     if (due - system.timeStep / 1024 <= system.currentTime) {
-        const int bit = random_.bit();
+        const int bit = bits_.next();
         out.value = bit;
         out.time = due;
         out.noSample = 0;

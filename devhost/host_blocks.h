@@ -26,7 +26,7 @@ public:
 private:
     double rate_;
     uint64_t seed_;
-    Random random_;
+    RandomBits bits_;
     int64_t emitted_ = 0;
 };
 

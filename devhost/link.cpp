@@ -57,28 +57,43 @@ struct Link::Parts {
     ErrorMeter* meter = nullptr;
 };
 
-Link::Link(const Library& library, LinkConfig config)
-    : library_(library), config_(std::move(config)), geometry_(GeometryOf(config_)) {
-    const bool bpsk = config_.constellation.empty();
-    Constellation constellation;
-    if (!bpsk) {
-        constellation = Constellation::Read(config_.constellation, config_.llr.numsym);
-        symbolEnergy_ = constellation.averageEnergy();
-        std::strncpy(config_.llr.file, config_.constellation.c_str(), sizeof config_.llr.file - 1);
-        config_.decoder.bpsk = 0;
-        config_.decoder.higherOrderMod = 1;
+const char kLinkMisaligned[] =
+    "the decoder does not return the source bits on a noiseless channel: check that "
+    "encoder and decoder use the same code and interleaving";
+
+PreparedLink PrepareLink(LinkConfig config) {
+    PreparedLink p;
+    p.config = std::move(config);
+    LinkConfig& c = p.config;
+    p.geometry = GeometryOf(c);
+    if (!c.constellation.empty()) {
+        p.constellation = Constellation::Read(c.constellation, c.llr.numsym);
+        p.symbolEnergy = p.constellation.averageEnergy();
+        std::strncpy(c.llr.file, c.constellation.c_str(), sizeof c.llr.file - 1);
+        c.decoder.bpsk = 0;
+        c.decoder.higherOrderMod = 1;
     }
-    const double esN0Db =
-        EsN0DbFromEbN0Db(config_.ebN0Db, geometry_.codeRate(), geometry_.bitsPerSymbol);
-    sigma_ = config_.noiseless ? 0.0 : NoiseSigma(esN0Db, symbolEnergy_);
-    if (!bpsk && config_.llrEsNoFromChannel) {
-        config_.llr.esno = symbolEnergy_ > 0 ? std::pow(10.0, esN0Db / 10) / symbolEnergy_ : 1;
+    const double esN0Db = EsN0DbFromEbN0Db(c.ebN0Db, p.geometry.codeRate(), p.geometry.bitsPerSymbol);
+    p.sigma = c.noiseless ? 0.0 : NoiseSigma(esN0Db, p.symbolEnergy);
+    if (!c.constellation.empty() && c.llrEsNoFromChannel) {
+        c.llr.esno = p.symbolEnergy > 0 ? std::pow(10.0, esN0Db / 10) / p.symbolEnergy : 1;
     }
     // The mapper holds m - 1 bits before it emits a symbol: the decoder
     // starts that many samples later, on the first bit of the first block.
-    if (!bpsk && config_.decoder.delay == 0 && config_.decoder.inBits != 0) {
-        config_.decoder.delay = geometry_.bitsPerSymbol - 1;
+    if (!c.constellation.empty() && c.decoder.delay == 0 && c.decoder.inBits != 0) {
+        c.decoder.delay = p.geometry.bitsPerSymbol - 1;
     }
+    return p;
+}
+
+Link::Link(const Library& library, LinkConfig config) : library_(library) {
+    PreparedLink prepared = PrepareLink(std::move(config));
+    config_ = std::move(prepared.config);
+    geometry_ = prepared.geometry;
+    symbolEnergy_ = prepared.symbolEnergy;
+    sigma_ = prepared.sigma;
+    const bool bpsk = config_.constellation.empty();
+    Constellation& constellation = prepared.constellation;
 
     parts_ = std::make_unique<Parts>();
     Parts& p = *parts_;
@@ -116,11 +131,7 @@ Link::Link(const Library& library, LinkConfig config)
     // Pilot: without noise the decoded stream is the source stream, delayed.
     runOnce(4, 0, true, true);
     lag_ = FindLag(p.meter->reference(), p.meter->captured(), geometry_.infoBits);
-    if (lag_ < 0) {
-        throw std::runtime_error(
-            "the decoder does not return the source bits on a noiseless channel: check that "
-            "encoder and decoder use the same code and interleaving");
-    }
+    if (lag_ < 0) throw std::runtime_error(kLinkMisaligned);
 }
 
 Link::~Link() = default;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "devhost/channel_blocks.h"
 #include "devhost/library.h"
 #include "host/records.h"
 
@@ -58,18 +59,40 @@ struct LinkCounts {
     // spread of the errors between blocks; held at INT64_MAX rather than
     // wrapped, which takes blocks of millions of errors each.
     int64_t bitErrorsSquared = 0;
+    // Axis passes the decoder ran over the counted blocks; the block engine
+    // knows them, the nodes do not report them (0).
+    int64_t passes = 0;
     LinkCounts& operator+=(const LinkCounts& o) {
         blocks += o.blocks;
         bits += o.bits;
         bitErrors += o.bitErrors;
         blockErrors += o.blockErrors;
         bitErrorsSquared = SaturatingSum(bitErrorsSquared, o.bitErrorsSquared);
+        passes += o.passes;
         return *this;
     }
     static int64_t SaturatingSum(int64_t a, int64_t b) {
         return a > INT64_MAX - b ? INT64_MAX : a + b;
     }
 };
+
+// A configuration made ready to run, the same for both engines: the
+// constellation read (refused when the file holds fewer points than asked),
+// the decoder switched to integer input behind the LLR calculator, the noise
+// level from Eb/N0 and the symbol energy, the LLR table's Es/N0 following the
+// channel when asked, and the decoder's start moved past the m - 1 samples
+// the LLR calculator emits before its first symbol, unless an offset is set.
+struct PreparedLink {
+    LinkConfig config;
+    LinkGeometry geometry;
+    Constellation constellation;  // no points for BPSK
+    double symbolEnergy = 1.0;
+    double sigma = 0.0;
+};
+PreparedLink PrepareLink(LinkConfig config);
+
+// What a pilot says when the decoded stream never returns the source bits.
+extern const char kLinkMisaligned[];
 
 class Link {
 public:

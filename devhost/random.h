@@ -68,4 +68,42 @@ private:
     bool hasSpare_ = false;
 };
 
+// Random bits drawn 64 at a time, least significant first: the source of a
+// link, read one bit per sample by the nodes' source and a block at a time by
+// the block engine, alike.
+class RandomBits {
+public:
+    explicit RandomBits(uint64_t seed = 1) { reseed(seed); }
+    void reseed(uint64_t seed) {
+        random_.reseed(seed);
+        left_ = 0;
+    }
+    int next() {
+        if (left_ == 0) refill();
+        const int bit = static_cast<int>(word_ & 1u);
+        word_ >>= 1;
+        --left_;
+        return bit;
+    }
+    void fill(uint8_t* bits, int64_t count) {
+        int64_t i = 0;
+        for (; i < count && left_ > 0; ++i) bits[i] = static_cast<uint8_t>(next());
+        // Whole words while they last: the bits a word would give one by one.
+        for (; count - i >= 64; i += 64) {
+            const uint64_t word = random_.next();
+            for (int j = 0; j < 64; ++j) bits[i + j] = static_cast<uint8_t>((word >> j) & 1u);
+        }
+        for (; i < count; ++i) bits[i] = static_cast<uint8_t>(next());
+    }
+
+private:
+    void refill() {
+        word_ = random_.next();
+        left_ = 64;
+    }
+    Random random_;
+    uint64_t word_ = 0;
+    int left_ = 0;
+};
+
 }  // namespace devhost

@@ -25,7 +25,7 @@ double SecondsSince(Clock::time_point start) {
 constexpr size_t kInterruptedFlag = 0;
 constexpr size_t kFailedFlag = 1;
 constexpr size_t kFlagValues = 2;
-constexpr size_t kCountValues = 5;
+constexpr size_t kCountValues = 6;
 
 void PutCounts(const LinkCounts& c, int64_t* out) {
     out[0] = c.blocks;
@@ -33,6 +33,7 @@ void PutCounts(const LinkCounts& c, int64_t* out) {
     out[2] = c.bitErrors;
     out[3] = c.blockErrors;
     out[4] = c.bitErrorsSquared;
+    out[5] = c.passes;
 }
 
 LinkCounts GetCounts(const int64_t* in) {
@@ -42,6 +43,7 @@ LinkCounts GetCounts(const int64_t* in) {
     c.bitErrors = in[2];
     c.blockErrors = in[3];
     c.bitErrorsSquared = in[4];
+    c.passes = in[5];
     return c;
 }
 

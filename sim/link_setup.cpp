@@ -45,6 +45,12 @@ devhost::LinkConfig MakeLinkConfig(const SimOptions& o, const devhost::LinkConfi
     return c;
 }
 
+std::unique_ptr<UnitRunner> MakeRunner(const SimOptions& options, const devhost::Library& library,
+                                       const devhost::LinkConfig& config) {
+    if (options.engine == "nodes") return std::make_unique<LinkRunner>(library, config);
+    return std::make_unique<BlockRunner>(config);
+}
+
 devhost::LinkGeometry GeometryOfOptions(const SimOptions& options) {
     return devhost::GeometryOf(MakeLinkConfig(options, devhost::LinkConfig{}, 0));
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "devhost/block_link.h"
 #include "devhost/library.h"
 #include "devhost/link.h"
 #include "sim/options.h"
@@ -24,7 +25,7 @@ devhost::LinkGeometry GeometryOfOptions(const SimOptions& options);
 // and bits per symbol).
 std::vector<double> SweepEbN0(const SimOptions& options);
 
-// A worker's link for one point.
+// A worker's link for one point, through the nodes' entry points.
 class LinkRunner : public UnitRunner {
 public:
     LinkRunner(const devhost::Library& library, const devhost::LinkConfig& config)
@@ -34,5 +35,19 @@ public:
 private:
     devhost::Link link_;
 };
+
+// A worker's link for one point, a block at a time.
+class BlockRunner : public UnitRunner {
+public:
+    explicit BlockRunner(const devhost::LinkConfig& config) : link_(config) {}
+    LinkCounts run(int64_t blocks, uint64_t seed) override { return link_.run(blocks, seed); }
+
+private:
+    devhost::BlockLink link_;
+};
+
+// The runner of the options' engine.
+std::unique_ptr<UnitRunner> MakeRunner(const SimOptions& options, const devhost::Library& library,
+                                       const devhost::LinkConfig& config);
 
 }  // namespace tpcsim

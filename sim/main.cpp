@@ -60,7 +60,7 @@ std::unique_ptr<devhost::Library> LoadLibrary(const std::string& path) {
 // One link up front: a node that refuses its parameters says so here, once.
 bool FirstLinkBuilds(const Sweep& s) {
     try {
-        devhost::Link check(s.library, MakeLinkConfig(s.options, s.defaults, s.points.front()));
+        MakeRunner(s.options, s.library, MakeLinkConfig(s.options, s.defaults, s.points.front()));
         return true;
     } catch (const std::exception& e) {
         if (s.leader) std::fprintf(stderr, "tpcsim: %s\n", e.what());
@@ -115,7 +115,7 @@ PointResult RunPointAt(const Sweep& s, size_t i) {
     const devhost::LinkConfig config = MakeLinkConfig(s.options, s.defaults, ebN0);
     const StopRule rule{s.options.errors, s.options.maxBlocks};
     const PointJob job{s.options.seed, i, s.options.batch, rule, s.rankThreads};
-    auto makeRunner = [&](int) { return std::make_unique<LinkRunner>(s.library, config); };
+    auto makeRunner = [&](int) { return MakeRunner(s.options, s.library, config); };
     ProgressFn progress;
     if (s.showProgress) {
         progress = [&](const PointProgress& p) {
@@ -133,8 +133,10 @@ PointResult RunPointAt(const Sweep& s, size_t i) {
     return result;
 }
 
-PointRecord RecordOf(double ebN0, const PointResult& result, const devhost::LinkGeometry& g) {
+PointRecord RecordOf(double ebN0, const PointResult& result, const devhost::LinkGeometry& g,
+                     bool passesCounted) {
     PointRecord record;
+    record.passesCounted = passesCounted;
     record.ebN0Db = ebN0;
     record.esN0Db = devhost::EsN0DbFromEbN0Db(ebN0, g.codeRate(), g.bitsPerSymbol);
     record.counts = result.counts;
@@ -152,7 +154,8 @@ bool SweepPoint(Sweep& s, size_t i) {
         }
         return false;
     }
-    s.run.points.push_back(RecordOf(s.points[i], result, s.run.geometry));
+    s.run.points.push_back(
+        RecordOf(s.points[i], result, s.run.geometry, s.options.engine == "blocks"));
     const PointRecord& record = s.run.points.back();
     if (s.leader) {
         std::printf("%s", TableRow(record).c_str());

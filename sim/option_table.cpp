@@ -150,6 +150,10 @@ std::string CheckThreads(const SimOptions& o) {
     return o.threads >= 0 && o.threads <= 1024 ? "" : RangeMessage("--threads", 1, 1024);
 }
 
+std::string CheckEngine(const SimOptions& o) {
+    return o.engine == "blocks" || o.engine == "nodes" ? "" : "--engine must be blocks or nodes";
+}
+
 // Name, group, help, field, bounds, constellation only, in results.json: the
 // special handlers are added by MakeTable below.
 std::vector<OptionRow> PlainRows() {
@@ -192,6 +196,10 @@ std::vector<OptionRow> PlainRows() {
         {"--errors", "Sweep", "block errors that end a point", &S::errors, {Rule::kAtLeast, 1}},
         {"--max-blocks", "Sweep", "blocks that end a point", &S::maxBlocks, {Rule::kAtLeast, 1}},
         {"--min-ber", "Sweep", "end the sweep after a point whose BER upper bound (95%) is below this (0: never)", &S::minBer},
+        {"--engine", "Run",
+         "blocks: the link a block at a time; nodes: through the library's entry points, sample by "
+         "sample (slower, same counts)",
+         &S::engine},
         {"--threads", "Run",
          "worker threads of each process (default: all cores, shared by the MPI ranks on a machine)",
          &S::threads, {}, false, false},
@@ -231,6 +239,7 @@ std::vector<OptionRow> MakeTable() {
     esN0.check = CheckEsN0;
     esN0.written = SweepInEsN0;
     row("--min-ber").check = CheckMinBer;
+    row("--engine").check = CheckEngine;
     row("--threads").shownDefault = "all";
     row("--threads").check = CheckThreads;
     return t;

@@ -57,6 +57,9 @@ struct SimOptions {
     int64_t maxBlocks = 10000;  // blocks per point
     double minBer = 1e-7;       // end the sweep after a point below this BER (0: never)
     // Execution and output.
+    // "blocks": the link a block at a time (devhost/block_link.h); "nodes":
+    // through the library's entry points, sample by sample. Same counts.
+    std::string engine = "blocks";
     int threads = 0;            // 0: all cores
     uint64_t seed = 1;
     int64_t batch = 32;         // blocks per work unit

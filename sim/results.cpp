@@ -38,6 +38,10 @@ double PointRecord::infoMbitPerSecond() const {
     return seconds > 0 ? counts.bits / seconds / 1e6 : 0.0;
 }
 
+double PointRecord::averagePasses() const {
+    return counts.blocks > 0 ? static_cast<double>(counts.passes) / counts.blocks : 0.0;
+}
+
 namespace {
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -60,16 +64,17 @@ void WriteFile(const std::filesystem::path& path, const std::string& text) {
 
 std::string TableHeader() {
     return " Eb/N0   Es/N0      blocks  bit errors       BER      block err       FER    "
-           "BER 95% interval     Mbit/s\n";
+           "BER 95% interval     Mbit/s  passes\n";
 }
 
 std::string TableRow(const PointRecord& p) {
     const Interval ci = p.berInterval();
-    return Format("%6.2f  %6.2f  %10lld  %10lld  %9.3e  %10lld  %9.3e  [%8.2e, %8.2e]  %7.3f\n",
+    const std::string passes = p.passesCounted ? Format("%6.2f", p.averagePasses()) : "     -";
+    return Format("%6.2f  %6.2f  %10lld  %10lld  %9.3e  %10lld  %9.3e  [%8.2e, %8.2e]  %7.3f  %s\n",
                   p.ebN0Db, p.esN0Db, static_cast<long long>(p.counts.blocks),
                   static_cast<long long>(p.counts.bitErrors), p.ber(),
                   static_cast<long long>(p.counts.blockErrors), p.fer(), ci.low, ci.high,
-                  p.infoMbitPerSecond());
+                  p.infoMbitPerSecond(), passes.c_str());
 }
 
 std::string FormatCsv(const RunRecord& run) {
@@ -79,13 +84,14 @@ std::string FormatCsv(const RunRecord& run) {
     for (const PointRecord& p : run.points) {
         const Interval ci = p.berInterval();
         const Interval fer = p.ferInterval();
-        // avg_passes stays empty: the nodes do not report their passes.
-        csv += Format("%.4f,%.4f,%lld,%lld,%lld,%.6e,%.6e,%.6e,%lld,%.6e,%.3f,%.4f,%.6e,%.6e,\n",
+        // avg_passes stays empty for the nodes: they do not report their passes.
+        const std::string passes = p.passesCounted ? Format("%.4f", p.averagePasses()) : "";
+        csv += Format("%.4f,%.4f,%lld,%lld,%lld,%.6e,%.6e,%.6e,%lld,%.6e,%.3f,%.4f,%.6e,%.6e,%s\n",
                       p.ebN0Db, p.esN0Db, static_cast<long long>(p.counts.blocks),
                       static_cast<long long>(p.counts.bits),
                       static_cast<long long>(p.counts.bitErrors), p.ber(), ci.low, ci.high,
                       static_cast<long long>(p.counts.blockErrors), p.fer(), p.seconds,
-                      p.infoMbitPerSecond(), fer.low, fer.high);
+                      p.infoMbitPerSecond(), fer.low, fer.high, passes.c_str());
     }
     return csv;
 }
@@ -126,6 +132,8 @@ std::string FormatJson(const RunRecord& run) {
                           {"fer_low95", fer.low},
                           {"fer_high95", fer.high},
                           {"bit_errors_squared", p.counts.bitErrorsSquared},
+                          {"avg_passes", p.passesCounted ? nlohmann::ordered_json(p.averagePasses())
+                                                         : nlohmann::ordered_json()},
                           {"seconds", p.seconds},
                           {"info_mbit_per_s", p.infoMbitPerSecond()}});
     }

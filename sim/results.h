@@ -15,11 +15,13 @@ struct PointRecord {
     double ebN0Db = 0, esN0Db = 0;
     LinkCounts counts;
     double seconds = 0;
+    bool passesCounted = false;  // the block engine counts the decoder's passes
     double ber() const;
     double fer() const;
     Interval berInterval() const;  // 95%, blocks as trials (BlockBerInterval)
     Interval ferInterval() const;  // Wilson, 95%, on blocks
     double infoMbitPerSecond() const;
+    double averagePasses() const;  // axis passes per block
 };
 
 struct RunRecord {

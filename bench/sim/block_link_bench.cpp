@@ -1,0 +1,61 @@
+// tpcsim's block engine on the default code at the waterfall, in information
+// bits per second of the whole link (source, encoder, noise, quantiser,
+// decoder, meter), beside FastDecode/default/... for the decoder alone.
+// Names read BlockLink/<mode>/<Eb-N0>/threads:T; each thread runs its own
+// link, as tpcsim's workers do, on work units of 32 blocks.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+
+#include "devhost/block_link.h"
+#include "host/parameter_blocks.h"
+
+namespace {
+
+devhost::LinkConfig DefaultConfig(double ebN0Db, bool selectiveStop) {
+    devhost::LinkConfig config;
+    tpc::WriteEncoderDefaults(config.encoder);
+    tpc::WriteDecoderDefaults(config.decoder);
+    tpc::WriteLlrDefaults(config.llr);
+    config.decoder.selectstp = selectiveStop ? 1 : 0;
+    config.ebN0Db = ebN0Db;
+    return config;
+}
+
+void RunLink(benchmark::State& state, double ebN0Db, bool selectiveStop) {
+    constexpr int64_t kBatch = 32;
+    devhost::BlockLink link(DefaultConfig(ebN0Db, selectiveStop));
+    uint64_t seed = 1 + static_cast<uint64_t>(state.thread_index()) * 1000003;
+    int64_t bits = 0, passes = 0, blocks = 0;
+    for (auto _ : state) {
+        const devhost::LinkCounts counts = link.run(kBatch, seed++);
+        bits += counts.bits;
+        passes += counts.passes;
+        blocks += counts.blocks;
+    }
+    state.SetItemsProcessed(bits);
+    state.counters["info_Mbit/s"] =
+        benchmark::Counter(static_cast<double>(bits) / 1e6, benchmark::Counter::kIsRate);
+    state.counters["passes"] = benchmark::Counter(static_cast<double>(passes) / static_cast<double>(blocks),
+                                                 benchmark::Counter::kAvgThreads);
+}
+
+void Register() {
+    struct Case {
+        const char* name;
+        double ebN0Db;
+        bool selectiveStop;
+    };
+    for (const Case& c : {Case{"BlockLink/64passes/3.0dB", 3.0, false},
+                          Case{"BlockLink/stop/3.0dB", 3.0, true}}) {
+        benchmark::RegisterBenchmark(c.name, RunLink, c.ebN0Db, c.selectiveStop)
+            ->Threads(1)
+            ->Threads(2)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+    }
+}
+
+const int kRegistered = (Register(), 0);
+
+}  // namespace
