@@ -20,11 +20,12 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Layout of one rank's part of the exchange: two flags, then the counts of
+// Layout of one rank's part of the exchange: three flags, then the counts of
 // its units of the round in order (zeros past the end of the point).
 constexpr size_t kInterruptedFlag = 0;
 constexpr size_t kFailedFlag = 1;
-constexpr size_t kFlagValues = 2;
+constexpr size_t kTimeUpFlag = 2;
+constexpr size_t kFlagValues = 3;
 constexpr size_t kCountValues = 6;
 
 void PutCounts(const LinkCounts& c, int64_t* out) {
@@ -146,6 +147,7 @@ PointResult RunPointAcrossRanks(const PointJob& job, int64_t unitsPerRank, RankG
         std::fill(mine.begin(), mine.end(), 0);
         mine[kInterruptedFlag] = local.interrupted ? 1 : 0;
         mine[kFailedFlag] = local.failure ? 1 : 0;
+        mine[kTimeUpFlag] = job.maxSeconds > 0 && SecondsSince(start) >= job.maxSeconds ? 1 : 0;
         for (size_t i = 0; i < local.units.size(); ++i) {
             PutCounts(local.counts[i], &mine[kFlagValues + i * kCountValues]);
         }
@@ -160,6 +162,10 @@ PointResult RunPointAcrossRanks(const PointJob& job, int64_t unitsPerRank, RankG
             if (all[static_cast<size_t>(r) * rankValues + kInterruptedFlag] != 0) result.interrupted = true;
         }
         if (result.interrupted) break;
+        bool timeUp = false;
+        for (int64_t r = 0; r < ranks; ++r) {
+            if (all[static_cast<size_t>(r) * rankValues + kTimeUpFlag] != 0) timeUp = true;
+        }
 
         for (int64_t unit = base; unit < roundEnd; ++unit) {
             const size_t owner = static_cast<size_t>((unit - base) % ranks);
@@ -170,6 +176,10 @@ PointResult RunPointAcrossRanks(const PointJob& job, int64_t unitsPerRank, RankG
                 done = true;
                 break;
             }
+        }
+        if (timeUp && !done) {
+            result.timeLimited = true;
+            break;
         }
         const double now = SecondsSince(start);
         if (progress && !done && now - lastShown >= progressInterval) {

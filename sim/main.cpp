@@ -2,6 +2,7 @@
 // library's real nodes. See docs/tpcsim.md for the options and outputs.
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -15,9 +16,11 @@
 #include "sim/capacity_limit.h"
 #include "sim/distributed_sweep.h"
 #include "sim/link_setup.h"
+#include "sim/option_table.h"
 #include "sim/options.h"
 #include "sim/progress.h"
 #include "sim/rank_group.h"
+#include "sim/result_store.h"
 #include "sim/results.h"
 #ifdef TPCSIM_MPI
 #include "sim/mpi/mpi_rank_group.h"
@@ -28,12 +31,22 @@ namespace {
 using namespace tpcsim;
 
 std::atomic<bool> gInterrupted{false};
+volatile std::sig_atomic_t gSignal = 0;
 
-extern "C" void OnInterrupt(int) { gInterrupted.store(true); }
+// The first signal stops the sweep after the running work unit; a second
+// one exits at once. The files of finished points are already on disk.
+extern "C" void OnStopSignal(int signal) {
+    if (gSignal != 0) _exit(128 + signal);
+    gSignal = signal;
+    gInterrupted.store(true);
+    static const char kSaying[] =
+        "\ntpcsim: stopping after the running work unit (signal again to exit at once)\n";
+    const ssize_t written = write(STDERR_FILENO, kSaying, sizeof kSaying - 1);
+    (void)written;
+}
 
 constexpr int kExitBadOptions = 2;
 constexpr int kExitFailure = 1;
-constexpr int kExitInterrupted = 130;
 
 // What every point of a sweep shares.
 struct Sweep {
@@ -43,6 +56,13 @@ struct Sweep {
     devhost::LinkConfig defaults;  // the library's blocks, under the options
     std::vector<double> points;    // Eb/N0, dB
     RunRecord run;
+    std::vector<double> swept;                 // the points as given: Eb/N0 or Es/N0, dB
+    std::vector<PointRecord> storedPoints;     // read from --resume
+    std::vector<bool> kept;                    // per point: taken from storedPoints
+    std::vector<size_t> keptIndex;
+    std::chrono::steady_clock::time_point started;
+    int pointsRun = 0;
+    double secondsRun = 0;
     int rankThreads = 1;
     int64_t unitsPerRank = 0;
     bool leader = true, distributed = false, showProgress = false;
@@ -100,28 +120,59 @@ void PrintHeader(const RunRecord& run) {
 }
 
 void CatchStopSignals(bool distributed) {
-    std::signal(SIGINT, OnInterrupt);
-    if (distributed) {
-        // mpirun forwards SIGUSR1 to every rank: the way to stop a distributed
-        // sweep and keep its files. Its Ctrl-C sends SIGTERM, then kills the
-        // ranks a second later; a short round may still end in time.
-        std::signal(SIGUSR1, OnInterrupt);
-        std::signal(SIGTERM, OnInterrupt);
+    // A closed standard output (tpcsim | head) must not end the run: the
+    // rows are lost, the files are not.
+    std::signal(SIGPIPE, SIG_IGN);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnStopSignal);
+    // mpirun forwards SIGUSR1 to every rank: the way to stop a distributed
+    // sweep and keep its files. Its Ctrl-C sends SIGTERM, then kills the
+    // ranks a second later; a short round may still end in time.
+    if (distributed) std::signal(SIGUSR1, OnStopSignal);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The time point i may take: its own limit, and what is left of the sweep's.
+double PointTimeLimit(const Sweep& s) {
+    double limit = s.options.maxTimePerPoint;
+    if (s.options.maxTime > 0) {
+        const double left = std::max(s.options.maxTime - SecondsSince(s.started), 1e-3);
+        limit = limit > 0 ? std::min(limit, left) : left;
     }
+    return limit;
+}
+
+// Seconds the rest of the sweep may take: this point's estimate, and the
+// points still to run at the mean of those run so far (or of this one).
+double SweepSecondsLeft(const Sweep& s, size_t i, const PointProgress& p, double pointLeft) {
+    if (pointLeft < 0) return -1;
+    const double perPoint = s.pointsRun > 0 ? s.secondsRun / s.pointsRun : p.seconds + pointLeft;
+    double left = pointLeft;
+    for (size_t j = i + 1; j < s.points.size(); ++j) {
+        if (!s.kept[j]) left += perPoint;
+    }
+    if (s.options.maxTime > 0) left = std::min(left, std::max(0.0, s.options.maxTime - SecondsSince(s.started)));
+    return left;
 }
 
 PointResult RunPointAt(const Sweep& s, size_t i) {
     const double ebN0 = s.points[i];
     const devhost::LinkConfig config = MakeLinkConfig(s.options, s.defaults, ebN0);
     const StopRule rule{s.options.errors, s.options.maxBlocks};
-    const PointJob job{s.options.seed, i, s.options.batch, rule, s.rankThreads};
+    const PointJob job{s.options.seed, PointKey(s.swept[i]), s.options.batch, rule, s.rankThreads,
+                       PointTimeLimit(s)};
     auto makeRunner = [&](int) { return MakeRunner(s.options, s.library, config); };
     ProgressFn progress;
     if (s.showProgress) {
         progress = [&](const PointProgress& p) {
+            double pointLeft = PointSecondsLeft(p, rule);
+            if (job.maxSeconds > 0 && pointLeft >= 0) pointLeft = std::min(pointLeft, job.maxSeconds - p.seconds);
             std::fprintf(stderr, "\r\033[K%s",
                          ProgressLine(static_cast<int>(i) + 1, static_cast<int>(s.points.size()), ebN0, p,
-                                      rule, s.run.geometry.infoBits)
+                                      rule, s.run.geometry.infoBits, pointLeft,
+                                      SweepSecondsLeft(s, i, p, pointLeft))
                              .c_str());
             std::fflush(stderr);
         };
@@ -137,6 +188,7 @@ PointRecord RecordOf(double ebN0, const PointResult& result, const devhost::Link
                      bool passesCounted) {
     PointRecord record;
     record.passesCounted = passesCounted;
+    record.timeLimited = result.timeLimited;
     record.ebN0Db = ebN0;
     record.esN0Db = devhost::EsN0DbFromEbN0Db(ebN0, g.codeRate(), g.bitsPerSymbol);
     record.counts = result.counts;
@@ -144,8 +196,22 @@ PointRecord RecordOf(double ebN0, const PointResult& result, const devhost::Link
     return record;
 }
 
-// Runs point i and records it; false when the sweep ends with it.
-bool SweepPoint(Sweep& s, size_t i) {
+// The files as they stand after a point (rank 0 only). A failure to write
+// ends the sweep: a run whose results cannot be kept is not worth going on.
+void SaveTables(Sweep& s) {
+    if (!s.leader || s.options.out.empty()) return;
+    RunRecord record = s.run;
+    record.points = MergePoints({s.storedPoints, s.run.points}, s.options.sweepIsEsN0);
+    record.seconds = SecondsSince(s.started);
+    WriteTables(s.options.out, record);
+}
+
+// The row of point i: run now, or kept from the resumed directory.
+bool PointRow(Sweep& s, size_t i, PointRecord& record) {
+    if (s.kept[i]) {
+        record = s.storedPoints[s.keptIndex[i]];
+        return true;
+    }
     const PointResult result = RunPointAt(s, i);
     if (result.interrupted) {
         s.run.interrupted = true;
@@ -154,11 +220,27 @@ bool SweepPoint(Sweep& s, size_t i) {
         }
         return false;
     }
-    s.run.points.push_back(
-        RecordOf(s.points[i], result, s.run.geometry, s.options.engine == "blocks"));
-    const PointRecord& record = s.run.points.back();
+    ++s.pointsRun;
+    s.secondsRun += result.seconds;
+    record = RecordOf(s.points[i], result, s.run.geometry, s.options.engine == "blocks");
+    s.run.points.push_back(record);
+    SaveTables(s);
+    return true;
+}
+
+// Runs point i and records it; false when the sweep ends with it.
+bool SweepPoint(Sweep& s, size_t i) {
+    if (s.options.maxTime > 0 && SecondsSince(s.started) >= s.options.maxTime && !s.kept[i]) {
+        if (s.leader) std::fprintf(stderr, "tpcsim: --max-time reached: the sweep ends here\n");
+        return false;
+    }
+    PointRecord record;
+    if (!PointRow(s, i, record)) return false;
     if (s.leader) {
-        std::printf("%s", TableRow(record).c_str());
+        std::string row = TableRow(record);
+        if (s.kept[i]) row.insert(row.size() - 1, "  (kept)");
+        if (record.timeLimited) row.insert(row.size() - 1, "  (time limit)");
+        std::printf("%s", row.c_str());
         std::fflush(stdout);
     }
     // Only a BER known to be below the threshold ends the sweep: the upper
@@ -191,14 +273,18 @@ int SweepAllPoints(Sweep& s) {
     return kExitFailure;
 }
 
-int WriteRunOutputs(const RunRecord& run) {
-    const SimOptions& o = run.options;
+// The plot, at the end of the sweep or after it was stopped.
+int WritePlotAtEnd(Sweep& s) {
+    const SimOptions& o = s.options;
     try {
-        const std::string note = WriteOutputs(o.out, run);
+        SaveTables(s);
+        RunRecord record = s.run;
+        record.points = MergePoints({s.storedPoints, s.run.points}, o.sweepIsEsN0);
+        const std::string note = WritePlot(o.out, record);
         if (!note.empty()) std::fprintf(stderr, "tpcsim: %s\n", note.c_str());
         if (!o.quiet) {
             std::fprintf(stderr, "tpcsim: wrote %s/results.csv, results.json%s (%.1f s)\n", o.out.c_str(),
-                         note.empty() ? ", ber.png, ber.svg" : "", run.seconds);
+                         note.empty() ? ", ber.png, ber.svg" : "", SecondsSince(s.started));
         }
         return 0;
     } catch (const std::exception& e) {
@@ -207,28 +293,79 @@ int WriteRunOutputs(const RunRecord& run) {
     }
 }
 
+// --resume DIR: its points of this configuration are kept. False (with the
+// reason said) when DIR cannot be continued with these options.
+bool LoadResumedRun(Sweep& s) {
+    s.kept.assign(s.points.size(), false);
+    s.keptIndex.assign(s.points.size(), 0);
+    if (s.options.resume.empty()) return true;
+    try {
+        StoredRun stored = ReadStoredRun(s.options.resume);
+        const std::string difference = ConfigurationDifference(ConfigurationJson(s.options), stored.configuration);
+        if (!difference.empty()) {
+            if (s.leader) {
+                std::fprintf(stderr, "tpcsim: --resume %s holds a run of another configuration (%s)\n",
+                             s.options.resume.c_str(), difference.c_str());
+            }
+            return false;
+        }
+        s.storedPoints = std::move(stored.points);
+    } catch (const std::exception& e) {
+        if (s.leader) std::fprintf(stderr, "tpcsim: --resume: %s\n", e.what());
+        return false;
+    }
+    for (size_t i = 0; i < s.points.size(); ++i) {
+        for (size_t j = 0; j < s.storedPoints.size(); ++j) {
+            const PointRecord& p = s.storedPoints[j];
+            // A point cut short by a time limit is run again.
+            if (!p.timeLimited && PointKey(SweptValue(p, s.options.sweepIsEsN0)) == PointKey(s.swept[i])) {
+                s.kept[i] = true;
+                s.keptIndex[i] = j;
+            }
+        }
+    }
+    return true;
+}
+
+// The output directory, made and proven writable before the first block.
+bool PrepareOutput(const Sweep& s) {
+    if (!s.leader || s.options.out.empty()) return true;
+    try {
+        PrepareOutputDirectory(s.options.out, !s.options.resume.empty());
+        return true;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tpcsim: --out: %s\n", e.what());
+        return false;
+    }
+}
+
+int InterruptedExitCode() { return 128 + (gSignal != 0 ? static_cast<int>(gSignal) : SIGINT); }
+
 // Every rank runs the whole sweep loop on the same gathered counts, so all
 // take the same decisions (stop rules, --min-ber, interruption); only rank 0
 // prints the table, shows progress and writes files. Messages that would be
 // the same on every rank come from rank 0; a rank's own failure from it.
 int Run(const SimOptions& options, RankGroup& group) {
-    const auto started = std::chrono::steady_clock::now();
     const std::string libraryPath = devhost::DefaultLibraryPath();
     const std::unique_ptr<devhost::Library> library = LoadLibrary(libraryPath);
     if (!AllRanksAgree(group, library != nullptr)) return kExitFailure;
-    Sweep s{options, group, *library, devhost::DefaultLinkConfig(*library), SweepEbN0(options), {}};
+    Sweep s{options, group, *library, devhost::DefaultLinkConfig(*library), SweepEbN0(options), {}, {}, {}, {}, {}, {}};
+    s.swept = ParseSweep(options.sweep);
+    s.started = std::chrono::steady_clock::now();
     s.leader = group.rank() == 0;
     s.distributed = group.size() > 1;
     s.showProgress = s.leader && !options.quiet && isatty(STDERR_FILENO);
+    if (!AllRanksAgree(group, LoadResumedRun(s))) return kExitBadOptions;
     if (!AllRanksAgree(group, FirstLinkBuilds(s))) return kExitBadOptions;
+    if (!AllRanksAgree(group, PrepareOutput(s))) return kExitBadOptions;
     StartRecord(s, libraryPath);
     PlanThreads(s);
     if (s.leader) PrintHeader(s.run);
     CatchStopSignals(s.distributed);
     int status = SweepAllPoints(s);
-    s.run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    if (s.leader && !options.out.empty() && WriteRunOutputs(s.run) != 0) status = kExitFailure;
-    return s.run.interrupted ? kExitInterrupted : status;
+    s.run.seconds = SecondsSince(s.started);
+    if (s.leader && !options.out.empty() && WritePlotAtEnd(s) != 0) status = kExitFailure;
+    return s.run.interrupted ? InterruptedExitCode() : status;
 }
 
 }  // namespace
@@ -247,10 +384,16 @@ int main(int argc, char** argv) {
         if (leader) std::fputs(parsed.message.c_str(), parsed.exitCode == 0 ? stdout : stderr);
         return parsed.exitCode;
     }
-    const std::string problem = tpcsim::ValidateOptions(parsed.options);
+    tpcsim::SimOptions options = parsed.options;
+    // Resuming writes into the resumed directory.
+    if (!options.resume.empty() && options.out.empty()) options.out = options.resume;
+    std::string problem = tpcsim::ValidateOptions(options);
+    if (problem.empty() && !options.resume.empty() && options.out != options.resume) {
+        problem = "--resume writes into the directory it continues: leave out --out";
+    }
     if (!problem.empty()) {
         if (leader) std::fprintf(stderr, "tpcsim: %s\n", problem.c_str());
         return kExitBadOptions;
     }
-    return Run(parsed.options, group);
+    return Run(options, group);
 }

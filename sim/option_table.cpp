@@ -145,9 +145,18 @@ std::string CheckMinBer(const SimOptions& o) {
     return o.minBer >= 0 && o.minBer < 1 ? "" : "--min-ber must lie in [0, 1)";
 }
 
-// 0 stands for all cores, so the message names 1 as the least count.
 std::string CheckThreads(const SimOptions& o) {
-    return o.threads >= 0 && o.threads <= 1024 ? "" : RangeMessage("--threads", 1, 1024);
+    return o.threads >= 0 && o.threads <= 1024 ? "" : "--threads must be between 0 (all cores) and 1024";
+}
+
+// A Z axis of one information layer: the nodes accept it, but encode and
+// decode only the first layer, so the link would send a layer of nothing.
+std::string CheckCodeShape(const SimOptions& o) {
+    if (o.nz > 1 && o.kz == 1) {
+        return "--nz " + std::to_string(o.nz) + " with --kz 1: the nodes encode and decode only the "
+               "first layer of such a block; use --nz 1 --kz 1 for a two-dimensional code, or kz >= 2";
+    }
+    return "";
 }
 
 std::string CheckEngine(const SimOptions& o) {
@@ -196,6 +205,12 @@ std::vector<OptionRow> PlainRows() {
         {"--errors", "Sweep", "block errors that end a point", &S::errors, {Rule::kAtLeast, 1}},
         {"--max-blocks", "Sweep", "blocks that end a point", &S::maxBlocks, {Rule::kAtLeast, 1}},
         {"--min-ber", "Sweep", "end the sweep after a point whose BER upper bound (95%) is below this (0: never)", &S::minBer},
+        {"--max-time-per-point", "Sweep", "end a point after this many seconds (0: no limit)",
+         &S::maxTimePerPoint, {Rule::kRange, 0, 1e9}},
+        {"--max-time", "Sweep", "end the sweep after this many seconds (0: no limit)", &S::maxTime,
+         {Rule::kRange, 0, 1e9}},
+        {"--resume", "Run", "continue the sweep in this results directory: its points are kept",
+         &S::resume, {}, false, false},
         {"--engine", "Run",
          "blocks: the link a block at a time; nodes: through the library's entry points, sample by "
          "sample (slower, same counts)",
@@ -240,6 +255,7 @@ std::vector<OptionRow> MakeTable() {
     esN0.written = SweepInEsN0;
     row("--min-ber").check = CheckMinBer;
     row("--engine").check = CheckEngine;
+    row("--code").check = CheckCodeShape;
     row("--threads").shownDefault = "all";
     row("--threads").check = CheckThreads;
     return t;

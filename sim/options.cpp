@@ -1,5 +1,6 @@
 #include "sim/options.h"
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 #include <stdexcept>
@@ -14,6 +15,38 @@ namespace tpcsim {
 
 namespace {
 
+bool KnownKey(const std::string& key) {
+    for (const OptionRow& row : OptionTable()) {
+        if (*row.group != '\0' && key == row.name + 2) return true;
+    }
+    return false;
+}
+
+// An option given as '' (CLI11 takes it, and would keep the default).
+bool GivenEmpty(const OptionRow& row, const std::string& text, const SimOptions& o) {
+    if (row.fromText != nullptr) return text.empty();
+    const auto* field = std::get_if<std::string SimOptions::*>(&row.field);
+    return field != nullptr && (o.**field).empty();
+}
+
+// A negative number for an unsigned option: CLI11 would wrap it around.
+std::string RefuseNegative(std::string& text) {
+    return text.find('-') != std::string::npos ? "must be a whole number from 0 up" : "";
+}
+
+// "--nx is given more than once", where CLI11 would say "At Most 1
+// required but received 2".
+std::string RepeatedOption(const std::vector<std::string>& args) {
+    std::vector<std::string> seen;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string name = args[i].substr(0, args[i].find('='));
+        if (name.rfind("--", 0) != 0 || name == "--") continue;
+        if (std::find(seen.begin(), seen.end(), name) != seen.end()) return name;
+        seen.push_back(name);
+    }
+    return "";
+}
+
 // Lets CLI11 read our config files (JSON or key = value) while it keeps its
 // own rule that the command line wins over the file.
 class ConfigAdapter : public CLI::ConfigBase {
@@ -23,6 +56,11 @@ public:
                                std::istreambuf_iterator<char>()};
         std::vector<CLI::ConfigItem> items;
         for (auto& [key, value] : ReadConfigText(text)) {
+            if (!KnownKey(key)) {
+                throw std::runtime_error("unknown key \"" + key +
+                                         "\" in the config file: keys are the option names without "
+                                         "the dashes (see --help)");
+            }
             CLI::ConfigItem item;
             item.name = key;
             item.inputs = {value};
@@ -33,7 +71,8 @@ public:
 };
 
 // The embedded default: enough blocks per point that the BER near 1e-6
-// rests on a handful of block errors, about a minute on 2 cores.
+// rests on a handful of block errors, about a minute on 2 cores. --help and
+// the README say so.
 void ChooseEmbeddedDefaultRun(SimOptions& o) {
     o.out = "results";
     o.maxBlocks = 50000;
@@ -70,6 +109,9 @@ void DeclareOptions(CLI::App& app, SimOptions& o, std::vector<std::string>& text
         CLI::Option* option = row.fromText != nullptr ? app.add_option(row.name, texts[i], row.help)
                                                       : BindField(app, row, o);
         if (row.fromText != nullptr || row.shownDefault != nullptr) option->default_str(ShownDefault(row));
+        if (std::holds_alternative<uint64_t SimOptions::*>(row.field)) {
+            option->check(CLI::Validator(RefuseNegative, "", "not negative"));
+        }
         option->group(row.group);
     }
     for (const OptionRow& row : table) {
@@ -82,6 +124,9 @@ void ApplySpecialOptions(const CLI::App& app, const std::vector<std::string>& te
     const std::vector<OptionRow>& table = OptionTable();
     for (size_t i = 0; i < table.size(); ++i) {
         const OptionRow& row = table[i];
+        if (given(row.name) && GivenEmpty(row, texts[i], o)) {
+            throw std::invalid_argument(std::string(row.name) + " needs a value");
+        }
         if (row.fromText != nullptr && !texts[i].empty()) row.fromText(texts[i], o, given);
         if (row.whenGiven != nullptr && given(row.name)) row.whenGiven(o);
     }
@@ -105,8 +150,12 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args) {
         ChooseEmbeddedDefaultRun(outcome.options);
         return outcome;
     }
+    if (const std::string repeated = RepeatedOption(args); !repeated.empty()) {
+        return Stop(outcome, 2, "tpcsim: " + repeated + " is given more than once\n");
+    }
     CLI::App app{"tpcsim: error rates of a turbo product code link, run through the library's nodes.\n"
-                 "Without arguments: the default code over BPSK, written to results/."};
+                 "Without arguments: the default code over BPSK, up to 50000 blocks per point, written "
+                 "to results/."};
     app.config_formatter(std::make_shared<ConfigAdapter>());
     app.allow_config_extras(false);
     app.option_defaults()->always_capture_default();

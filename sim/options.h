@@ -60,6 +60,13 @@ struct SimOptions {
     // "blocks": the link a block at a time (devhost/block_link.h); "nodes":
     // through the library's entry points, sample by sample. Same counts.
     std::string engine = "blocks";
+    // Time limits, seconds (0: none): a point, and the whole sweep, end at
+    // the end of the work unit running when they pass.
+    double maxTimePerPoint = 0;
+    double maxTime = 0;
+    // A results directory to continue: its points of the same configuration
+    // are kept, the others run; the files are written there.
+    std::string resume;
     int threads = 0;            // 0: all cores
     uint64_t seed = 1;
     int64_t batch = 32;         // blocks per work unit

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 namespace tpcsim {
 
@@ -14,20 +15,37 @@ double PointSecondsLeft(const PointProgress& p, const StopRule& rule) {
     return p.seconds * (1 - std::min(done, 1.0)) / done;
 }
 
+namespace {
+
+std::string Duration(double seconds) {
+    char text[32];
+    if (seconds < 120) {
+        std::snprintf(text, sizeof text, "%.0f s", seconds);
+    } else if (seconds < 7200) {
+        std::snprintf(text, sizeof text, "%.0f min", seconds / 60);
+    } else {
+        std::snprintf(text, sizeof text, "%.1f h", seconds / 3600);
+    }
+    return text;
+}
+
+}  // namespace
+
 std::string ProgressLine(int point, int pointCount, double ebN0Db, const PointProgress& p,
-                         const StopRule& rule, int64_t infoBits) {
+                         const StopRule& rule, int64_t infoBits, double left, double sweepLeft) {
     const double bits = static_cast<double>(p.counts.blocks) * static_cast<double>(infoBits);
     const double ber = bits > 0 ? static_cast<double>(p.counts.bitErrors) / bits : 0.0;
     const double rate = p.seconds > 0 ? static_cast<double>(p.counts.blocks) / p.seconds : 0.0;
-    const double left = PointSecondsLeft(p, rule);
-    char eta[32] = "";
-    if (left >= 0) std::snprintf(eta, sizeof eta, "  ~%.0f s left", left);
+    std::string eta;
+    if (left >= 0) eta = "  point ~" + Duration(left);
+    if (sweepLeft >= 0) eta += (eta.empty() ? "  sweep ~" : ", sweep ~") + Duration(sweepLeft);
+    if (!eta.empty()) eta += " left";
     char line[256];
     std::snprintf(line, sizeof line,
                   "point %d/%d  Eb/N0 %.2f dB  blocks %lld  errors %lld/%lld  BER %.2e  %.1f blocks/s%s",
                   point, pointCount, ebN0Db, static_cast<long long>(p.counts.blocks),
                   static_cast<long long>(p.counts.blockErrors),
-                  static_cast<long long>(rule.blockErrors), ber, rate, eta);
+                  static_cast<long long>(rule.blockErrors), ber, rate, eta.c_str());
     return line;
 }
 

@@ -134,6 +134,9 @@ std::string FormatJson(const RunRecord& run) {
                           {"bit_errors_squared", p.counts.bitErrorsSquared},
                           {"avg_passes", p.passesCounted ? nlohmann::ordered_json(p.averagePasses())
                                                          : nlohmann::ordered_json()},
+                          {"passes", p.passesCounted ? nlohmann::ordered_json(p.counts.passes)
+                                                     : nlohmann::ordered_json()},
+                          {"time_limited", p.timeLimited},
                           {"seconds", p.seconds},
                           {"info_mbit_per_s", p.infoMbitPerSecond()}});
     }
@@ -194,13 +197,9 @@ std::string GnuplotScript(const RunRecord& run) {
            "set terminal svg size 960,640 dynamic font 'sans,11'\nset output 'ber.svg'\nreplot\n";
 }
 
-std::string WriteOutputs(const std::string& dir, const RunRecord& run) {
+std::string WritePlot(const std::string& dir, const RunRecord& run) {
     namespace fs = std::filesystem;
     std::error_code error;
-    fs::create_directories(dir, error);
-    if (error) throw std::runtime_error("cannot create " + dir + ": " + error.message());
-    WriteFile(fs::path(dir) / "results.csv", FormatCsv(run));
-    WriteFile(fs::path(dir) / "results.json", FormatJson(run));
     WriteFile(fs::path(dir) / "plot.gp", GnuplotScript(run));
     if (run.points.empty()) return "no finished point: no plot";
     if (std::system("command -v gnuplot >/dev/null 2>&1") != 0) {

@@ -16,6 +16,7 @@ struct PointRecord {
     LinkCounts counts;
     double seconds = 0;
     bool passesCounted = false;  // the block engine counts the decoder's passes
+    bool timeLimited = false;    // ended by --max-time-per-point or --max-time, not a stop rule
     double ber() const;
     double fer() const;
     Interval berInterval() const;  // 95%, blocks as trials (BlockBerInterval)
@@ -46,9 +47,10 @@ std::string FormatJson(const RunRecord& run);
 // ber.png and ber.svg.
 std::string GnuplotScript(const RunRecord& run);
 
-// Writes results.csv, results.json, plot.gp, ber.png and ber.svg into `dir`
-// (created if needed). Returns a note for the user about the plot ("" when
-// it was made). Throws std::runtime_error when a file cannot be written.
-std::string WriteOutputs(const std::string& dir, const RunRecord& run);
+// Writes plot.gp, then ber.png and ber.svg with gnuplot, into `dir`, which
+// holds the run's results.csv (sim/result_store.h). Returns a note for the
+// user about the plot ("" when it was made). Throws std::runtime_error when
+// plot.gp cannot be written.
+std::string WritePlot(const std::string& dir, const RunRecord& run);
 
 }  // namespace tpcsim

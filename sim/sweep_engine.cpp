@@ -1,5 +1,6 @@
 #include "sim/sweep_engine.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -52,6 +53,8 @@ struct PointBoard {
     LinkCounts summed;
     int64_t summedUnits = 0;
     bool done = false;
+    bool timeUp = false;
+    Clock::time_point start;
     int running = 0;
     std::exception_ptr failure;
 };
@@ -65,6 +68,10 @@ void Work(const PointJob& job, int worker, const RunnerFactory& makeRunner,
             {
                 std::lock_guard<std::mutex> lock(board.mutex);
                 const bool halted = stop != nullptr && stop->load();
+                if (job.maxSeconds > 0 && !board.done && SecondsSince(board.start) >= job.maxSeconds) {
+                    board.timeUp = true;
+                    board.endUnit = std::min(board.endUnit, board.nextUnit);
+                }
                 if (halted || board.failure || board.nextUnit >= board.endUnit) break;
                 unit = board.nextUnit++;
             }
@@ -102,6 +109,7 @@ PointResult RunPoint(const PointJob& job, const RunnerFactory& makeRunner,
                      double progressInterval) {
     const Clock::time_point start = Clock::now();
     PointBoard board;
+    board.start = start;
     if (job.rule.maxBlocks > 0) {
         board.endUnit = (job.rule.maxBlocks + job.batch - 1) / job.batch;
     }
@@ -137,6 +145,7 @@ PointResult RunPoint(const PointJob& job, const RunnerFactory& makeRunner,
     result.units = board.summedUnits;
     result.seconds = SecondsSince(start);
     result.interrupted = !board.done && board.nextUnit < board.endUnit;
+    result.timeLimited = !board.done && !result.interrupted && board.timeUp;
     return result;
 }
 

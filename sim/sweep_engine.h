@@ -58,14 +58,18 @@ struct PointResult {
     int64_t units = 0;           // units summed
     double seconds = 0;          // wall time of the point
     bool interrupted = false;    // `stop` was raised before the rule was met
+    bool timeLimited = false;    // ended by job.maxSeconds before the rule was met
 };
 
 struct PointJob {
     uint64_t seed = 1;
-    uint64_t point = 0;   // index of the point in the sweep
+    uint64_t point = 0;   // key of the point (its value, sim/result_store.h)
     int64_t batch = 16;   // blocks per unit
     StopRule rule;
     int threads = 1;
+    // Time limit of the point, seconds (0: none): no unit starts after it,
+    // the units already running are summed, and the point ends there.
+    double maxSeconds = 0;
 };
 
 // Runs one point with `job.threads` workers. `stop` (may be null) is polled

@@ -1,0 +1,142 @@
+#include "sim/result_store.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+
+namespace tpcsim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What a run writes into its directory; a new run removes the old ones.
+const char* const kRunFiles[] = {"results.csv", "results.json", "plot.gp",     "ber.png",
+                                 "ber.svg",     "uncoded.csv",  "gnuplot.log"};
+
+// Keys that may differ between runs of one experiment.
+const char* const kFreeKeys[] = {"ebn0", "esn0", "engine", "max-time", "max-time-per-point"};
+
+void ReplaceFile(const fs::path& path, const std::string& text) {
+    const fs::path temporary = path.string() + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file << text;
+        file.flush();
+        if (!file) throw std::runtime_error("cannot write " + temporary.string());
+    }
+    std::error_code error;
+    fs::rename(temporary, path, error);
+    if (error) throw std::runtime_error("cannot replace " + path.string() + ": " + error.message());
+}
+
+int64_t Count(const nlohmann::ordered_json& point, const char* key) {
+    const auto it = point.find(key);
+    return it != point.end() && it->is_number_integer() ? it->get<int64_t>() : 0;
+}
+
+}  // namespace
+
+void PrepareOutputDirectory(const std::string& dir, bool resuming) {
+    std::error_code error;
+    fs::create_directories(dir, error);
+    if (error || !fs::is_directory(dir)) {
+        throw std::runtime_error("cannot create the output directory " + dir +
+                                 (error ? ": " + error.message() : ""));
+    }
+    const fs::path probe = fs::path(dir) / ".tpcsim-probe";
+    ReplaceFile(probe, "");
+    fs::remove(probe, error);
+    if (resuming) return;
+    for (const char* name : kRunFiles) fs::remove(fs::path(dir) / name, error);
+}
+
+void WriteTables(const std::string& dir, const RunRecord& run) {
+    ReplaceFile(fs::path(dir) / "results.csv", FormatCsv(run));
+    ReplaceFile(fs::path(dir) / "results.json", FormatJson(run));
+}
+
+uint64_t PointKey(double valueDb) {
+    return static_cast<uint64_t>(std::llround(valueDb * 1000));
+}
+
+StoredRun ReadStoredRun(const std::string& dir) {
+    const fs::path path = fs::path(dir) / "results.json";
+    std::ifstream file(path);
+    if (!file) throw std::runtime_error("no results.json in " + dir);
+    nlohmann::ordered_json doc;
+    try {
+        doc = nlohmann::ordered_json::parse(file);
+    } catch (const nlohmann::json::exception&) {
+        throw std::runtime_error(path.string() + " is not valid JSON");
+    }
+    if (!doc.is_object() || doc.value("program", "") != "tpcsim" ||
+        !doc.contains("configuration") || !doc.contains("points") || !doc["points"].is_array()) {
+        throw std::runtime_error(path.string() + " was not written by tpcsim");
+    }
+    StoredRun run;
+    run.configuration = doc["configuration"];
+    for (const auto& p : doc["points"]) {
+        PointRecord record;
+        record.ebN0Db = p.value("ebn0_db", 0.0);
+        record.esN0Db = p.value("esn0_db", 0.0);
+        record.counts.blocks = Count(p, "blocks");
+        record.counts.bits = Count(p, "bits");
+        record.counts.bitErrors = Count(p, "bit_errors");
+        record.counts.blockErrors = Count(p, "block_errors");
+        record.counts.bitErrorsSquared = Count(p, "bit_errors_squared");
+        record.passesCounted = p.contains("passes") && p["passes"].is_number_integer();
+        record.counts.passes = Count(p, "passes");
+        record.timeLimited = p.value("time_limited", false);
+        record.seconds = p.value("seconds", 0.0);
+        run.points.push_back(record);
+    }
+    return run;
+}
+
+std::string ConfigurationDifference(const nlohmann::ordered_json& ours,
+                                    const nlohmann::ordered_json& theirs) {
+    const auto free = [](const std::string& key) {
+        return std::find(std::begin(kFreeKeys), std::end(kFreeKeys), key) != std::end(kFreeKeys);
+    };
+    for (const auto* side : {&ours, &theirs}) {
+        for (auto it = side->begin(); it != side->end(); ++it) {
+            if (free(it.key())) continue;
+            const nlohmann::ordered_json mine = ours.contains(it.key()) ? ours[it.key()] : nullptr;
+            const nlohmann::ordered_json other =
+                theirs.contains(it.key()) ? theirs[it.key()] : nullptr;
+            if (mine != other) {
+                return it.key() + ": " + (mine.is_null() ? "not set" : mine.dump()) + " here, " +
+                       (other.is_null() ? "not set" : other.dump()) + " there";
+            }
+        }
+    }
+    return "";
+}
+
+double SweptValue(const PointRecord& point, bool sweepIsEsN0) {
+    return sweepIsEsN0 ? point.esN0Db : point.ebN0Db;
+}
+
+std::vector<PointRecord> MergePoints(const std::vector<std::vector<PointRecord>>& runs,
+                                     bool sweepIsEsN0) {
+    std::map<uint64_t, PointRecord> byKey;
+    for (const auto& points : runs) {
+        for (const PointRecord& p : points) {
+            const uint64_t key = PointKey(SweptValue(p, sweepIsEsN0));
+            const auto it = byKey.find(key);
+            if (it == byKey.end() || p.counts.blocks > it->second.counts.blocks) byKey[key] = p;
+        }
+    }
+    std::vector<PointRecord> merged;
+    for (const auto& entry : byKey) merged.push_back(entry.second);
+    std::sort(merged.begin(), merged.end(),
+              [](const PointRecord& a, const PointRecord& b) { return a.ebN0Db < b.ebN0Db; });
+    return merged;
+}
+
+}  // namespace tpcsim
