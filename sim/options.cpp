@@ -24,6 +24,7 @@ bool KnownKey(const std::string& key) {
 
 // An option given as '' (CLI11 takes it, and would keep the default).
 bool GivenEmpty(const OptionRow& row, const std::string& text, const SimOptions& o) {
+    if (*row.group == '\0') return false;  // --config: CLI11 reads the file itself
     if (row.fromText != nullptr) return text.empty();
     const auto* field = std::get_if<std::string SimOptions::*>(&row.field);
     return field != nullptr && (o.**field).empty();
