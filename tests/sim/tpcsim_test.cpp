@@ -68,6 +68,12 @@ TEST(Options, EachBadValueGetsItsOwnMessage) {
         {"--errors 0", "--errors must be at least 1"}, {"--max-blocks 0", "--max-blocks must be"},
         {"--min-ber 1", "--min-ber must lie in [0, 1)"}, {"--threads -1", "--threads must be"},
         {"--batch 0", "--batch must be between 1 and"},
+        {"--ebn0  --seed 3", "--ebn0 needs a value"}, {"--code  --seed 3", "--code needs a value"},
+        {"--seed -1", "--seed: must be a whole number"}, {"--nx 8 --ny 8 --nx 16", "--nx is given more than once"},
+        {"--threads 1025", "--threads must be between 0 (all cores) and 1024"},
+        {"--code 8,4x8,4x2,1", "--nz 2 with --kz 1: the nodes encode and decode only the first layer"},
+        {"--engine fast", "--engine must be blocks or nodes"}, {"--max-time -1", "--max-time must be"},
+        {"--config " + WriteTemp("typo.ini", "maxblocks = 5\n"), "unknown key \"maxblocks\" in the config"},
         // The first problem in the order of the checks is the one reported.
         {"--batch 0 --iterations 200 --nz 0", "--nz must be between"},
         // Every bound itself is accepted.
