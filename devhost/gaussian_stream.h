@@ -1,25 +1,57 @@
-// Standard normal samples in a stream fixed by the seed, read one at a time
-// or in arrays alike. For now over the polar method of devhost/random.h.
+// Standard normal samples for the channel blocks and tpcsim, generated in
+// batches by vectorised Box-Muller over interleaved xoshiro256** lanes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "devhost/random.h"
-
 namespace devhost {
 
+// Standard normal samples, a sequence fixed by the seed: the same numbers whether read one at a time or in
+// arrays of any length, in any mix, on every platform and build (no libm calls in the generator, no FP contraction).
+//
+// The sequence: eight xoshiro256** lanes, lane L seeded with words 4L .. 4L+3 of one splitmix64 sequence from
+// the seed (so lane L runs as Random(seed + 4L * 0x9E3779B97F4A7C15)). Each batch of 512 samples takes 256
+// words, word j of the batch from lane j % 8, and word j gives samples j and 256 + j (GaussianPairs).
 class GaussianStream {
 public:
-    explicit GaussianStream(uint64_t seed = 1) : random_(seed) {}
-    void reseed(uint64_t seed) { random_.reseed(seed); }
-    double next() { return random_.gaussian(); }
-    void fill(double* out, size_t count) {
-        for (size_t i = 0; i < count; ++i) out[i] = random_.gaussian();
+    static constexpr size_t kLanes = 8;
+    static constexpr size_t kBatch = 512;
+
+    explicit GaussianStream(uint64_t seed = 1);
+    void reseed(uint64_t seed);  // restarts the sequence
+    double next() {              // the next sample
+        if (pos_ == kBatch) refill();
+        return batch_[pos_++];
     }
+    void fill(double* out, size_t count);  // the next `count` samples, in order
 
 private:
-    Random random_;
+    void refill();
+    void generate(double* out);  // the next kBatch samples
+
+    alignas(64) uint64_t state_[4][kLanes];  // state word w of lane L at [w][L]
+    alignas(64) double batch_[kBatch];
+    size_t pos_ = kBatch;  // next unread sample of batch_
 };
 
+// The pieces of the generator, exposed for the tests.
+namespace gaussian_detail {
+
+// Natural logarithm of a positive, normal, finite x.
+double Log(double x);
+// sin and cos of 0 <= x <= pi/4.
+double SinOctant(double x);
+double CosOctant(double x);
+
+// The Box-Muller transform of `pairs` uniform words: word j gives first[j] and second[j] (the stream's
+// samples j and 256 + j of a batch).
+void GaussianPairs(const uint64_t* words, size_t pairs, double* first, double* second);
+
+// The same transform written plainly over libm (std::log, std::cos, std::sin), its reference: the radius
+// uniform is u = (w >> 24) + 1/2 over 2^40, the angle (w mod 2^24 + 1/2) * 2 pi / 2^24, and the pair
+// is sqrt(-2 ln u) * (cos, sin) of the angle. Agrees with GaussianPairs to rounding.
+void PlainGaussianPair(uint64_t word, double& first, double& second);
+
+}  // namespace gaussian_detail
 }  // namespace devhost
