@@ -280,10 +280,10 @@ TEST(LinkRuns, CountsFollowTheSeedNotTheThreads) {
 // blocks (N = 128 is not a multiple of 3).
 TEST(BlockEngine, CountsEqualTheNodes) {
     const std::pair<std::string, double> links[] = {
-        {"--code 16,11x16,11", 3.0}, {"--code 8,4x8,4x8,4 --interleave", 2.0},
+        {"--code 16,11x16,11", 1.5}, {"--code 8,4x8,4x8,4 --interleave", 2.0},
         {"--code 16,11x8,7 --selective-stop --resolution 7 --quant-limit 2", 3.0},
         {"--code 8,7x8,4 --offset 64 --interleave", 1.5},
-        {"--code 16,11x8,4 --interleave --points 8" + kDir + "8psk.txt", 3.5},
+        {"--code 16,11x8,4 --interleave --points 8" + kDir + "8psk.txt", 2.5},
         {"--code 16,11x16,11 --selective-stop --points 16" + kDir + "16qam.txt", 3.0},
         {"--code 8,4x8,4 --offset 65 --points 4" + kDir + "qpsk.txt --llr-esno 2", 1.0}};
     for (const auto& [options, ebN0] : links) {
