@@ -32,12 +32,20 @@ struct BpskQuantizer {
     // with a limit below the margin the first pull lands beyond the negative
     // limit.
     double Clip(double x) const {
-        if (x >= limit) x = limit - kClipMargin;
-        if (x <= -limit) x = -limit + kClipMargin;
-        return x;
+        const double high = x >= limit ? limit - kClipMargin : x;
+        return high <= -limit ? -limit + kClipMargin : high;
     }
     // The level of a clipped amplitude.
     int32_t Level(double clipped) const { return SaturatingTruncate(std::floor(clipped * scale)); }
+    // The same for a clipped amplitude that is a number, when the limit is
+    // at least the margin, so that |clipped * scale| <= levels <= 2^30: floor
+    // by truncation, exact there, and a loop of these vectorises.
+    bool LevelsFitTruncation() const { return limit >= kClipMargin; }
+    int32_t LevelOfNumber(double clipped) const {
+        const double v = clipped * scale;
+        const int32_t t = static_cast<int32_t>(v);
+        return t - static_cast<int32_t>(v < t);
+    }
 
     double limit;
     double scale = 0;

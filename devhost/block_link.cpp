@@ -13,6 +13,7 @@
 #include "decoder/quantizer.h"
 #include "devhost/gaussian_stream.h"
 #include "devhost/random.h"
+#include "devhost/vector_clones.h"
 #include "encoder/packed_product_encoder.h"
 #include "llr/llr_table.h"
 
@@ -20,6 +21,32 @@ namespace devhost {
 
 namespace {
 
+
+// BPSK received values, all numbers, to quantiser levels in arrival order;
+// branch-free, so that it vectorises.
+TPC_VECTOR_CLONES
+void QuantizeNumbers(const tpc::BpskQuantizer quantizer, const double* __restrict received,
+                     int32_t* __restrict levels, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) levels[i] = quantizer.LevelOfNumber(quantizer.Clip(received[i]));
+}
+
+// Code bits to BPSK amplitudes plus their noise, as mapper and channel do,
+// then to levels as QuantizeNumbers.
+TPC_VECTOR_CLONES
+void QuantizeBpsk(const tpc::BpskQuantizer quantizer, const uint8_t* __restrict codeBits,
+                  const double* __restrict noise, double sigma, int32_t* __restrict levels,
+                  int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        const double amplitude = static_cast<double>(2 * static_cast<int32_t>(codeBits[i]) - 1);  // bits are 0 or 1
+        const double received = amplitude + sigma * noise[i];
+        levels[i] = quantizer.LevelOfNumber(quantizer.Clip(received));
+    }
+}
+
+TPC_VECTOR_CLONES
+void TruncateNumbers(const double* __restrict received, int32_t* __restrict levels, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) levels[i] = static_cast<int32_t>(received[i]);
+}
 
 [[noreturn]] void Refuse(const char* node, const tpc::Status& status) {
     throw std::runtime_error(std::string(node) + " refused its parameters (code " +
@@ -47,6 +74,7 @@ struct BlockLink::Engine {
     // The decoder's input values for the encoder's block b, in arrival order.
     void receiveBpsk(int64_t b, double sigma);
     void receiveSymbols(int64_t b, double sigma);
+    void receiveBpskLevels(int64_t b, double sigma, bool read);
     // The received block as the decoder's channel values, where it puts them.
     void placeChannelValues();
     void countBlock(int64_t b, int32_t passes, LinkCounts& counts);
@@ -62,13 +90,14 @@ struct BlockLink::Engine {
     std::optional<tpc::PackedProductEncoder> encoder;
     std::optional<tpc::ProductDecoder> decoder;
     std::optional<tpc::BpskQuantizer> quantizer;  // BPSK input to the decoder
+    bool deinterleave = false;
     std::vector<int32_t> placement;  // received value i goes to channel[placement[i]]
 
     int64_t encodedBlocks = 0;  // source blocks drawn and encoded in this run
     std::vector<uint8_t> source[2], encoded[2];  // blocks b and b + 1, at b & 1
     std::vector<uint8_t> zeros, encoderInput;
     std::vector<double> received, gaussians;
-    std::vector<int32_t> channel, decisions;
+    std::vector<int32_t> levels, channel, decisions;
 
     // Constellation links: the LLR table, and the LLRs of a symbol that
     // straddles into the next block.
@@ -105,6 +134,7 @@ BlockLink::Engine::Engine(LinkConfig config) : link(PrepareLink(std::move(config
                                                   {c.decoder.NUMX, c.decoder.NUMY, c.decoder.NUMZ},
                                                   c.decoder.selectstp != 0});
     if (c.decoder.bpsk != 0) quantizer.emplace(c.decoder.resolution, c.decoder.quantLimit);
+    deinterleave = c.decoder.deinter != 0;
     placement.resize(static_cast<size_t>(n));
     const int64_t step = tpc::HelicalStep(decoded.nx, decoded.ny, decoded.kz);
     for (int32_t i = 0; i < n; ++i) {
@@ -118,6 +148,7 @@ BlockLink::Engine::Engine(LinkConfig config) : link(PrepareLink(std::move(config
     encoderInput.resize(static_cast<size_t>(k));
     received.resize(static_cast<size_t>(n));
     gaussians.resize(static_cast<size_t>(n));
+    levels.resize(static_cast<size_t>(n));
     channel.resize(static_cast<size_t>(n));
     decisions.resize(static_cast<size_t>(n));
 
@@ -139,8 +170,12 @@ const uint8_t* BlockLink::Engine::codeBlock(int64_t b) {
     while (encodedBlocks <= b) {
         const size_t slot = static_cast<size_t>(encodedBlocks & 1);
         bits.fill(source[slot].data(), k);
-        for (int32_t t = 0; t < k; ++t) encoderInput[t] = encodedBit[source[slot][t]];
-        encoder->Encode(encoderInput.data(), encoded[slot].data());
+        const uint8_t* input = source[slot].data();
+        if (!(encodedBit[0] == 0 && encodedBit[1] == 1)) {
+            for (int32_t t = 0; t < k; ++t) encoderInput[t] = encodedBit[source[slot][t]];
+            input = encoderInput.data();
+        }
+        encoder->Encode(input, encoded[slot].data());
         ++encodedBlocks;
     }
     return encoded[b & 1].data();
@@ -191,13 +226,32 @@ void BlockLink::Engine::receiveSymbols(int64_t b, double sigma) {
     }
 }
 
+// The same as receiveBpsk and then placeChannelValues, in one pass.
+void BlockLink::Engine::receiveBpskLevels(int64_t b, double sigma, bool read) {
+    const uint8_t* codeBits = codeBlock(b);
+    noise.fill(gaussians.data(), gaussians.size());
+    if (!read) return;
+    int32_t* values = deinterleave ? levels.data() : channel.data();
+    QuantizeBpsk(*quantizer, codeBits, gaussians.data(), sigma, values, n);
+    if (deinterleave) {
+        for (int32_t i = 0; i < n; ++i) channel[placement[i]] = levels[i];
+    }
+}
+
 void BlockLink::Engine::placeChannelValues() {
-    if (quantizer) {
-        for (int32_t i = 0; i < n; ++i) {
-            channel[placement[i]] = quantizer->Level(quantizer->Clip(received[i]));
-        }
+    // Received values here are always numbers (bounded symbols plus finite
+    // noise), so the quantiser's vectorising form applies where it is exact.
+    int32_t* values = deinterleave ? levels.data() : channel.data();
+    if (quantizer && quantizer->LevelsFitTruncation()) {
+        QuantizeNumbers(*quantizer, received.data(), values, n);
+    } else if (quantizer) {
+        for (int32_t i = 0; i < n; ++i) values[i] = quantizer->Level(quantizer->Clip(received[i]));
     } else {
-        for (int32_t i = 0; i < n; ++i) channel[placement[i]] = tpc::SaturatingTruncate(received[i]);
+        // LLRs: whole numbers well inside the int32_t range.
+        TruncateNumbers(received.data(), values, n);
+    }
+    if (deinterleave) {
+        for (int32_t i = 0; i < n; ++i) channel[placement[i]] = levels[i];
     }
 }
 
@@ -232,15 +286,21 @@ LinkCounts BlockLink::Engine::run(int64_t blocks, uint64_t seed, double sigma) {
     std::fill(decisions.begin(), decisions.end(), 0);
 
     const bool bpsk = link.config.constellation.empty();
+    const bool quantizeAtOnce = bpsk && quantizer && quantizer->LevelsFitTruncation();
     LinkCounts counts;
     for (int64_t b = -1; b < blocks; ++b) {
-        if (bpsk) {
-            receiveBpsk(b, sigma);
+        const bool read = b >= 0 || decodesZeros;  // false: before the decoder's offset
+        if (quantizeAtOnce) {
+            receiveBpskLevels(b, sigma, read);
         } else {
-            receiveSymbols(b, sigma);
+            if (bpsk) {
+                receiveBpsk(b, sigma);
+            } else {
+                receiveSymbols(b, sigma);
+            }
+            if (read) placeChannelValues();
         }
-        if (b < 0 && !decodesZeros) continue;  // before the decoder's offset
-        placeChannelValues();
+        if (!read) continue;
         // The zeros are decoded by the node and not counted; only their
         // channel values can outlive them (the decoder clips them anyway).
         if (b < 0) continue;

@@ -9,15 +9,7 @@
 #include <cstring>
 
 #include "devhost/random.h"
-
-// Clones for AVX-512 and AVX2 machines beside the baseline one, picked at load
-// time; the same operations on wider vectors, so the same numbers. Only where
-// the toolchain has ifuncs (GCC on x86-64 ELF).
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__)
-#define TPC_GAUSS_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define TPC_GAUSS_CLONES
-#endif
+#include "devhost/vector_clones.h"
 
 namespace devhost {
 namespace {
@@ -128,7 +120,7 @@ inline uint64_t Rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
 
 // xoshiro256** on eight lanes side by side (state word w of lane L at
 // state[w][L]), then the transform.
-TPC_GAUSS_CLONES void GenerateBatch(uint64_t (*__restrict state)[GaussianStream::kLanes],
+TPC_VECTOR_CLONES void GenerateBatch(uint64_t (*__restrict state)[GaussianStream::kLanes],
                                     double* __restrict out) {
     constexpr size_t kLanes = GaussianStream::kLanes;
     alignas(64) uint64_t words[kPairs];

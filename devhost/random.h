@@ -88,15 +88,26 @@ public:
     void fill(uint8_t* bits, int64_t count) {
         int64_t i = 0;
         for (; i < count && left_ > 0; ++i) bits[i] = static_cast<uint8_t>(next());
-        // Whole words while they last: the bits a word would give one by one.
+        // Whole words while they last: the bits a word would give one by one,
+        // eight at a time (byte b of the spread is bit b of the octet).
         for (; count - i >= 64; i += 64) {
             const uint64_t word = random_.next();
-            for (int j = 0; j < 64; ++j) bits[i + j] = static_cast<uint8_t>((word >> j) & 1u);
+            for (int j = 0; j < 8; ++j) {
+                const uint64_t spread = SpreadOctet(static_cast<uint8_t>(word >> (8 * j)));
+                for (int b = 0; b < 8; ++b) bits[i + 8 * j + b] = static_cast<uint8_t>(spread >> (8 * b));
+            }
         }
         for (; i < count; ++i) bits[i] = static_cast<uint8_t>(next());
     }
 
 private:
+    // The eight bits of `octet` as the low bits of eight bytes. Multiplying
+    // bits 0 ... 6 by sum(2^7b) moves bit b to bit 8b, no two partial
+    // products meeting (they would for bit 7, which goes on its own).
+    static uint64_t SpreadOctet(uint8_t octet) {
+        return ((static_cast<uint64_t>(octet & 0x7Fu) * 0x0002040810204081ull) & 0x0101010101010101ull) |
+               (static_cast<uint64_t>(octet >> 7) << 56);
+    }
     void refill() {
         word_ = random_.next();
         left_ = 64;
