@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # tpcsim as a process: exit codes 0 (a sweep), 2 (a bad option, a code the
-# nodes refuse), 130 (SIGINT during a sweep), and --min-ber ending a sweep
-# after the first point below it. Small codes keep it to a few seconds.
+# nodes refuse, an output directory that cannot be made), 130 and 143
+# (SIGINT, SIGTERM during a sweep) with the files of finished points kept,
+# --resume, a closed standard output, and --min-ber ending a sweep after the
+# first point below it. Small codes keep it to a few seconds.
 # Usage: scripts/tpcsim_check.sh path/to/tpcsim [runner and its options...]
 # The runner (e.g. qemu-i386 for a 32-bit build on a 64-bit-only kernel)
 # prefixes every tpcsim call; qemu-user forwards SIGINT to the program.
@@ -67,6 +69,52 @@ else
     grep -q '"interrupted": true' "$work/stopped/results.json" ||
         fail "SIGINT: results.json not marked interrupted"
 fi
+
+# The files of finished points survive SIGTERM: once (the running unit ends,
+# the plot is made) and twice (at once, with units of a million blocks).
+# -5 dB ends on its 10 block errors at once; 12 dB would run for ever.
+endless=(--code 8,4x8,4 --iterations 4 --seed 7 --quiet --ebn0 -5,12 --errors 10 --max-blocks 1000000000)
+for signals in 1 2; do
+    dir="$work/term$signals"
+    batch=4
+    [ "$signals" = 2 ] && batch=100000
+    "${runner[@]}" "$tpcsim" "${endless[@]}" --batch "$batch" --out "$dir" > "$dir.out" 2> "$dir.err" &
+    pid=$!
+    for _ in $(seq 300); do
+        [ "$(rows "$dir.out")" = 1 ] && break
+        sleep 0.1
+    done
+    for _ in $(seq "$signals"); do kill -TERM "$pid"; sleep 0.05; done
+    wait "$pid"
+    got=$?
+    [ "$got" = 143 ] || fail "SIGTERM x$signals: exit $got, expected 143: $(cat "$dir.err")"
+    if [ "$signals" = 2 ] && grep -q 'is dropped' "$dir.err"; then
+        fail "SIGTERM x2: waited for the running unit instead of exiting at once"
+    fi
+    [ "$(grep -c '^-5.0000,' "$dir/results.csv")" = 1 ] ||
+        fail "SIGTERM x$signals: the finished point is not in results.csv: $(cat "$dir/results.csv")"
+done
+grep -q 'stopping after the running work unit' "$work/term1.err" || fail "SIGTERM: not said"
+
+# --resume keeps the finished points and runs the new one, whose counts are
+# those of the same point run alone.
+expect_exit 0 first "${small[@]}" --ebn0 0,2 --max-blocks 64 --out "$work/sweep"
+expect_exit 0 resumed "${small[@]}" --ebn0 0,1,2 --max-blocks 64 --resume "$work/sweep"
+[ "$(grep -c '(kept)' "$work/resumed.out")" = 2 ] || fail "resume: two points kept: $(cat "$work/resumed.out")"
+expect_exit 0 alone "${small[@]}" --ebn0 1 --max-blocks 64 --out "$work/alone"
+counts() { grep "^$1," "$2" | cut -d, -f3-5,9; }
+[ -n "$(counts 1.0000 "$work/alone/results.csv")" ] &&
+    [ "$(counts 1.0000 "$work/alone/results.csv")" = "$(counts 1.0000 "$work/sweep/results.csv")" ] ||
+    fail "resume: 1 dB in the sweep differs from 1 dB alone"
+expect_exit 2 other-config --code 8,4x8,4 --iterations 5 --batch 4 --seed 7 --quiet --ebn0 3 --resume "$work/sweep"
+grep -q "iterations: 5 here, 4 there" "$work/other-config.err" ||
+    fail "resume: another configuration not named: $(cat "$work/other-config.err")"
+
+touch "$work/afile"
+expect_exit 2 unwritable "${small[@]}" --out "$work/afile/sub"
+# A closed standard output loses the rows, never the files.
+"${runner[@]}" "$tpcsim" "${small[@]}" --ebn0 0,1,2 --max-blocks 64 --out "$work/piped" | head -1 > /dev/null
+[ "$(grep -c '^[0-9]' "$work/piped/results.csv")" = 3 ] || fail "closed stdout: results.csv incomplete"
 
 echo "tpcsim_check: $failures failed"
 [ "$failures" -eq 0 ]
