@@ -12,12 +12,13 @@
 
 #include "devhost/library.h"
 #include "devhost/link.h"
-#include "sim/capacity_limit.h"
+#include "sim/constellation_check.h"
 #include "sim/distributed_sweep.h"
 #include "sim/link_setup.h"
 #include "sim/options.h"
 #include "sim/progress.h"
 #include "sim/rank_group.h"
+#include "sim/references.h"
 #include "sim/results.h"
 #ifdef TPCSIM_MPI
 #include "sim/mpi/mpi_rank_group.h"
@@ -82,7 +83,13 @@ void StartRecord(Sweep& s, const std::string& libraryPath) {
     s.run.libraryPath = libraryPath;
     s.run.ranks = s.group.size();
     s.run.geometry = GeometryOfOptions(s.options);
-    s.run.capacityLimitDb = BiAwgnLimitEbN0Db(s.run.geometry.codeRate());
+    if (!s.leader) return;
+    if (!s.options.constellation.empty()) {
+        const ConstellationCheck check = CheckConstellationFile(s.options.constellation, s.options.points);
+        for (const std::string& warning : check.warnings) std::fprintf(stderr, "tpcsim: warning: %s\n", warning.c_str());
+    }
+    s.run.capacityLimitDb = LimitEbN0Db(s.options, s.run.geometry.codeRate());
+    s.run.uncoded = UncodedCurve(s.options, s.run.capacityLimitDb, s.points);
 }
 
 void PrintHeader(const RunRecord& run) {
@@ -93,7 +100,8 @@ void PrintHeader(const RunRecord& run) {
                 static_cast<long long>(run.geometry.codeBits), run.geometry.codeRate(),
                 run.geometry.bitsPerSymbol, workers.c_str(),
                 static_cast<unsigned long long>(run.options.seed));
-    std::printf("# binary-input AWGN limit for this rate: Eb/N0 = %.3f dB; BER interval: 95%%, blocks as trials\n",
+    std::printf("# %s: Eb/N0 = %.3f dB; BER interval: 95%%, blocks as trials\n",
+                LimitName(run.options, run.geometry.codeRate(), run.geometry.bitsPerSymbol).c_str(),
                 run.capacityLimitDb);
     std::printf("%s", TableHeader().c_str());
     std::fflush(stdout);

@@ -6,6 +6,7 @@
 
 #include "devhost/link.h"
 #include "sim/options.h"
+#include "sim/references.h"
 #include "sim/statistics.h"
 #include "sim/sweep_engine.h"
 
@@ -30,7 +31,8 @@ struct RunRecord {
     int ranks = 1;    // processes of a distributed run
     int threads = 1;  // worker threads, over all ranks
     devhost::LinkGeometry geometry{};
-    double capacityLimitDb = 0;  // binary-input AWGN limit for the code rate
+    double capacityLimitDb = 0;  // limit for the code rate: binary-input AWGN, or BICM with a constellation
+    std::vector<UncodedPoint> uncoded;  // constellation runs: the uncoded curve (uncoded.csv)
     std::vector<PointRecord> points;
     bool interrupted = false;
     double seconds = 0;
@@ -46,7 +48,8 @@ std::string FormatJson(const RunRecord& run);
 // ber.png and ber.svg.
 std::string GnuplotScript(const RunRecord& run);
 
-// Writes results.csv, results.json, plot.gp, ber.png and ber.svg into `dir`
+// Writes results.csv, results.json, plot.gp, ber.png and ber.svg (and
+// uncoded.csv for a constellation run) into `dir`
 // (created if needed). Returns a note for the user about the plot ("" when
 // it was made). Throws std::runtime_error when a file cannot be written.
 std::string WriteOutputs(const std::string& dir, const RunRecord& run);
