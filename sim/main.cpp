@@ -16,6 +16,7 @@
 #include "sim/distributed_sweep.h"
 #include "sim/link_setup.h"
 #include "sim/options.h"
+#include "sim/plot_command.h"
 #include "sim/progress.h"
 #include "sim/rank_group.h"
 #include "sim/references.h"
@@ -242,6 +243,9 @@ int Run(const SimOptions& options, RankGroup& group) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "plot") {
+        return tpcsim::RunPlotCommand(std::vector<std::string>(argv + 2, argv + argc));
+    }
 #ifdef TPCSIM_MPI
     tpcsim::MpiRankGroup group(&argc, &argv);
 #else
