@@ -163,7 +163,7 @@ std::string Script(const std::vector<Run>& runs, const fs::path& output) {
     s += Format("set yrange [%g:1]\n", std::pow(10.0, std::floor(std::log10(ymin))));
     s += "set grid xtics ytics mytics\nset xlabel 'E_b/N_0 (dB)'\nset ylabel 'error rate'\n";
     s += "set title 'BER (solid) and FER (dashed) of " + std::to_string(runs.size()) + " tpcsim runs'\n";
-    s += "set key top right box opaque noenhanced\nset samples 400\nnz(v) = v > 0 ? v : 1/0\n";
+    s += "set key below box noenhanced\nset samples 400\nnz(v) = v > 0 ? v : 1/0\n";
     for (size_t n = 0; n < limits.size(); ++n) {
         s += Format("set arrow %zu from %.4f, graph 0 to %.4f, graph 1 nohead dt 2 lw 1.5 lc rgb '#808080'\n",
                     n + 1, limits[n].ebN0Db, limits[n].ebN0Db);
@@ -177,13 +177,12 @@ std::string Script(const std::vector<Run>& runs, const fs::path& output) {
         const nlohmann::json& c = run.json["configuration"];
         const std::string modulation = ModulationText(c);
         if (!uncodedDrawn.insert(modulation).second) continue;
+        const std::string style = Format(" with lines dt %zu lw 1.5 lc rgb '#404040'", 2 + uncodedDrawn.size());
         if (modulation == "BPSK") {
-            curves.push_back("0.5 * erfc(sqrt(10**(x / 10.0))) title 'uncoded BPSK' with lines dt 3 lw 1.5 "
-                             "lc rgb '#404040'");
+            curves.push_back("0.5 * erfc(sqrt(10**(x / 10.0))) title 'uncoded BPSK'" + style);
         } else if (fs::exists(run.dir / "uncoded.csv")) {
             curves.push_back(GnuplotString((run.dir / "uncoded.csv").string()) +
-                             " using 1:(nz($2)) skip 1 title " + GnuplotString("uncoded " + modulation) +
-                             " with lines dt 3 lw 1.5 lc rgb '#404040'");
+                             " using 1:(nz($2)) skip 1 title " + GnuplotString("uncoded " + modulation) + style);
         }
     }
     for (size_t n = 0; n < runs.size(); ++n) {
@@ -228,6 +227,10 @@ std::vector<std::string> LegendTexts(const std::vector<nlohmann::json>& configur
     std::vector<std::string> otherKeys;
     for (const std::string& key : keys) {
         if (ignored.count(key) || !differs(key)) continue;
+        // Keys written only for constellation runs, when the modulation differs anyway.
+        const bool everywhere = std::all_of(configurations.begin(), configurations.end(),
+                                            [&](const nlohmann::json& c) { return c.contains(key); });
+        if (!everywhere && !modulationKeys.count(key) && differs("constellation")) continue;
         if (codeKeys.count(key)) codeDiffers = true;
         else if (modulationKeys.count(key)) modulationDiffers = true;
         else otherKeys.push_back(key);
