@@ -36,6 +36,29 @@ expect_exit 2 refused-code --nx 64 --kx 60 --quiet  # the node's own message, on
 [ "$(grep -c 'Code dimensions must satisfy log2(n) + 1 = n - k' "$work/refused-code.err")" = 1 ] ||
     fail "refused-code: not the node's message: $(cat "$work/refused-code.err")"
 
+# A constellation file that does not hold --points points is refused before anything runs.
+printf '4\n0 -1 0\n1 1 0\n2 0 1\n' > "$work/three.txt"
+expect_exit 2 short-constellation --constellation "$work/three.txt" --points 4 --quiet
+grep -q 'holds 3 points, --points is 4' "$work/short-constellation.err" ||
+    fail "short-constellation: no message: $(cat "$work/short-constellation.err")"
+
+# Two runs on one plot, the legend naming what differs; without gnuplot a message and exit 1.
+expect_exit 0 run-a "${small[@]}" --ebn0 0,2 --max-blocks 8 --out "$work/a"
+expect_exit 0 run-b "${small[@]}" --ebn0 0,2 --max-blocks 8 --selective-stop --out "$work/b"
+if command -v gnuplot > /dev/null; then
+    expect_exit 0 plot plot "$work/a" "$work/b" -o "$work/both.svg"
+    grep -q "selective-stop on" "$work/both.svg" && grep -q "selective-stop off" "$work/both.svg" ||
+        fail "plot: no svg with both runs in the legend"
+fi
+if [ "${#runner[@]}" -eq 0 ]; then
+    PATH=/nonexistent "$tpcsim" plot "$work/a" "$work/b" -o "$work/none.png" 2> "$work/no-gnuplot.err"
+    got=$?
+    [ "$got" = 1 ] && grep -q 'gnuplot is not installed' "$work/no-gnuplot.err" ||
+        fail "plot without gnuplot: exit $got: $(cat "$work/no-gnuplot.err")"
+fi
+expect_exit 2 plot-bad-dir plot "$work/a" "$work/nothing" -o "$work/x.png"
+grep -q 'does not hold results.csv and results.json' "$work/plot-bad-dir.err" || fail "plot: bad dir not named"
+
 # BER near 0.4 at -5 dB; none at 10 dB, whose upper bound from 64 blocks (0.057) is below 0.1: the
 # sweep ends there, 12 dB never runs.
 expect_exit 0 min-ber "${small[@]}" --ebn0 -5,10,12 --max-blocks 64 --min-ber 0.1

@@ -13,13 +13,15 @@
 
 #include "devhost/library.h"
 #include "devhost/link.h"
-#include "sim/capacity_limit.h"
+#include "sim/constellation_check.h"
 #include "sim/distributed_sweep.h"
 #include "sim/link_setup.h"
 #include "sim/option_table.h"
 #include "sim/options.h"
+#include "sim/plot_command.h"
 #include "sim/progress.h"
 #include "sim/rank_group.h"
+#include "sim/references.h"
 #include "sim/result_store.h"
 #include "sim/results.h"
 #ifdef TPCSIM_MPI
@@ -102,7 +104,13 @@ void StartRecord(Sweep& s, const std::string& libraryPath) {
     s.run.libraryPath = libraryPath;
     s.run.ranks = s.group.size();
     s.run.geometry = GeometryOfOptions(s.options);
-    s.run.capacityLimitDb = BiAwgnLimitEbN0Db(s.run.geometry.codeRate());
+    if (!s.leader) return;
+    if (!s.options.constellation.empty()) {
+        const ConstellationCheck check = CheckConstellationFile(s.options.constellation, s.options.points);
+        for (const std::string& warning : check.warnings) std::fprintf(stderr, "tpcsim: warning: %s\n", warning.c_str());
+    }
+    s.run.capacityLimitDb = LimitEbN0Db(s.options, s.run.geometry.codeRate());
+    s.run.uncoded = UncodedCurve(s.options, s.run.capacityLimitDb, s.points);
 }
 
 void PrintHeader(const RunRecord& run) {
@@ -113,7 +121,8 @@ void PrintHeader(const RunRecord& run) {
                 static_cast<long long>(run.geometry.codeBits), run.geometry.codeRate(),
                 run.geometry.bitsPerSymbol, workers.c_str(),
                 static_cast<unsigned long long>(run.options.seed));
-    std::printf("# binary-input AWGN limit for this rate: Eb/N0 = %.3f dB; BER interval: 95%%, blocks as trials\n",
+    std::printf("# %s: Eb/N0 = %.3f dB; BER interval: 95%%, blocks as trials\n",
+                LimitName(run.options, run.geometry.codeRate(), run.geometry.bitsPerSymbol).c_str(),
                 run.capacityLimitDb);
     std::printf("%s", TableHeader().c_str());
     std::fflush(stdout);
@@ -371,6 +380,9 @@ int Run(const SimOptions& options, RankGroup& group) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "plot") {
+        return tpcsim::RunPlotCommand(std::vector<std::string>(argv + 2, argv + argc));
+    }
 #ifdef TPCSIM_MPI
     tpcsim::MpiRankGroup group(&argc, &argv);
 #else

@@ -9,6 +9,7 @@
 
 #include "code/product_code.h"
 #include "host/parameter_blocks.h"
+#include "sim/constellation_check.h"
 
 namespace tpcsim {
 
@@ -114,9 +115,11 @@ std::string CheckConstellation(const SimOptions& o) {
     return file ? "" : "cannot open the constellation file \"" + o.constellation + "\"";
 }
 
+// The file is checked against M here, once M is known to be usable.
 std::string CheckPoints(const SimOptions& o) {
-    if (o.constellation.empty() || (o.points >= 2 && o.points <= 256)) return "";
-    return "--points (2 ... 256) is required with --constellation";
+    if (o.constellation.empty()) return "";
+    if (o.points < 2 || o.points > 256) return "--points (2 ... 256) is required with --constellation";
+    return CheckConstellationFile(o.constellation, o.points).error;
 }
 
 std::string CheckLlrEsNo(const SimOptions& o) {

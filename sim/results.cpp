@@ -111,7 +111,8 @@ std::string FormatJson(const RunRecord& run) {
                    {"code_bits", run.geometry.codeBits},
                    {"rate", run.geometry.codeRate()},
                    {"bits_per_symbol", run.geometry.bitsPerSymbol},
-                   {"biawgn_limit_ebn0_db", run.capacityLimitDb}};
+                   {o.constellation.empty() ? "biawgn_limit_ebn0_db" : "bicm_limit_ebn0_db",
+                    run.capacityLimitDb}};
     doc["confidence_interval"] =
         "95%; FER: Wilson score on blocks; BER: mean over blocks with the per-block error variance, "
         "within FER/K ... FER; without errors an upper bound only";
@@ -181,14 +182,18 @@ std::string GnuplotScript(const RunRecord& run) {
                 static_cast<unsigned long long>(run.options.seed));
     s += "set key top right box opaque\n";
     s += "set samples 400\n";
-    s += "uncoded(x) = 0.5 * erfc(sqrt(10**(x / 10.0)))\n";
+    const bool bpsk = run.options.constellation.empty();
+    if (bpsk) s += "uncoded(x) = 0.5 * erfc(sqrt(10**(x / 10.0)))\n";
     s += Format("limit = %.4f\n", run.capacityLimitDb);
     s += "set arrow 1 from limit, graph 0 to limit, graph 1 nohead dt 2 lw 1.5 lc rgb '#808080'\n";
-    s += Format("set label 1 sprintf('BI-AWGN limit, R = %.3f: %%.2f dB', limit) at limit, graph 0.06 "
+    s += Format("set label 1 sprintf('%s, R = %.3f: %%.2f dB', limit) at limit, graph 0.06 "
                 "left offset -0.8, 0 rotate by 90 textcolor rgb '#606060'\n",
-                g.codeRate());
+                LimitLabel(run.options).c_str(), g.codeRate());
     s += "nz(v) = v > 0 ? v : 1/0\n";
-    s += "plot uncoded(x) title 'uncoded BPSK' with lines dt 3 lw 1.5 lc rgb '#404040', \\\n";
+    s += bpsk ? "plot uncoded(x) title 'uncoded BPSK' with lines dt 3 lw 1.5 lc rgb '#404040', \\\n"
+              : Format("plot 'uncoded.csv' using 1:(nz($2)) skip 1 title 'uncoded, %s, hard decisions' with "
+                       "lines dt 3 lw 1.5 lc rgb '#404040', \\\n",
+                       modulation.c_str());
     s += "     'results.csv' using 1:(nz($6)):(nz($7)):(nz($8)) skip 1 with yerrorlines "
          "title 'BER (95% interval)' lw 2 pt 7 lc rgb '#1f5fbf', \\\n";
     s += "     'results.csv' using 1:(nz($10)) skip 1 with linespoints title 'FER' lw 2 pt 5 "
@@ -201,6 +206,7 @@ std::string WritePlot(const std::string& dir, const RunRecord& run) {
     namespace fs = std::filesystem;
     std::error_code error;
     WriteFile(fs::path(dir) / "plot.gp", GnuplotScript(run));
+    if (!run.uncoded.empty()) WriteFile(fs::path(dir) / "uncoded.csv", FormatUncodedCsv(run.uncoded));
     if (run.points.empty()) return "no finished point: no plot";
     if (std::system("command -v gnuplot >/dev/null 2>&1") != 0) {
         return "gnuplot is not installed (package gnuplot-nox): no plot; plot.gp is ready for it";

@@ -6,6 +6,7 @@
 
 #include "devhost/link.h"
 #include "sim/options.h"
+#include "sim/references.h"
 #include "sim/statistics.h"
 #include "sim/sweep_engine.h"
 
@@ -31,7 +32,8 @@ struct RunRecord {
     int ranks = 1;    // processes of a distributed run
     int threads = 1;  // worker threads, over all ranks
     devhost::LinkGeometry geometry{};
-    double capacityLimitDb = 0;  // binary-input AWGN limit for the code rate
+    double capacityLimitDb = 0;  // limit for the code rate: binary-input AWGN, or BICM with a constellation
+    std::vector<UncodedPoint> uncoded;  // constellation runs: the uncoded curve (uncoded.csv)
     std::vector<PointRecord> points;
     bool interrupted = false;
     double seconds = 0;
@@ -47,10 +49,10 @@ std::string FormatJson(const RunRecord& run);
 // ber.png and ber.svg.
 std::string GnuplotScript(const RunRecord& run);
 
-// Writes plot.gp, then ber.png and ber.svg with gnuplot, into `dir`, which
-// holds the run's results.csv (sim/result_store.h). Returns a note for the
-// user about the plot ("" when it was made). Throws std::runtime_error when
-// plot.gp cannot be written.
+// Writes plot.gp (and uncoded.csv for a constellation run), then ber.png
+// and ber.svg with gnuplot, into `dir`, which holds the run's results.csv
+// (sim/result_store.h). Returns a note for the user about the plot ("" when
+// it was made). Throws std::runtime_error when a file cannot be written.
 std::string WritePlot(const std::string& dir, const RunRecord& run);
 
 }  // namespace tpcsim

@@ -79,7 +79,13 @@ TEST(Options, EachBadValueGetsItsOwnMessage) {
         // Every bound itself is accepted.
         {"--nx 256 --kz 1 --iterations 128 --weights 16,1,16 --resolution 31 --threads 1024"
          " --batch 1000000 --min-ber 0 --ebn0 -50,100", ""},
-        {"--iterations 0 --resolution 1 " + q + " --points 256", ""}};
+        {"--iterations 0 --resolution 1 --constellation examples/constellations/256qam.txt --points 256", ""},
+        // The file holds exactly M points, labelled 0 ... M-1 in some order.
+        {q + " --points 4", "\"examples/constellations/16qam.txt\" holds 16 points, --points is 4"},
+        {"--constellation " + WriteTemp("3.txt", "4 0 1 0 1 0 1 2 -1 0") + " --points 4", "holds 3 points"},
+        {"--constellation " + WriteTemp("2.txt", "2 0 -1 0 0 1 0") + " --points 2", "permutation of 0 ... 1; label 0 is "
+                                                                                    "repeated"},
+        {"--constellation " + WriteTemp("x.txt", "2 0 -1 0 1 1 x") + " --points 2", "point 1 Q: \"x\" is not a number"}};
     for (const auto& [args, expected] : cases) {
         const ParseOutcome outcome = Parse(args);
         const std::string problem = outcome.exitCode == -1 ? ValidateOptions(outcome.options)
