@@ -139,5 +139,10 @@ expect_exit 2 unwritable "${small[@]}" --out "$work/afile/sub"
 "${runner[@]}" "$tpcsim" "${small[@]}" --ebn0 0,1,2 --max-blocks 64 --out "$work/piped" | head -1 > /dev/null
 [ "$(grep -c '^[0-9]' "$work/piped/results.csv")" = 3 ] || fail "closed stdout: results.csv incomplete"
 
+# Two runs of one configuration merged: every point once.
+expect_exit 0 merge merge "$work/sweep" "$work/alone" -o "$work/merged"
+[ "$(grep -c "^[0-9]" "$work/merged/results.csv")" = 3 ] || fail "merge: expected 3 points"
+expect_exit 2 merge-other merge "$work/sweep" "$work/term1" -o "$work/merged2"
+
 echo "tpcsim_check: $failures failed"
 [ "$failures" -eq 0 ]

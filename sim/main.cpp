@@ -16,6 +16,7 @@
 #include "sim/constellation_check.h"
 #include "sim/distributed_sweep.h"
 #include "sim/link_setup.h"
+#include "sim/merge_command.h"
 #include "sim/option_table.h"
 #include "sim/options.h"
 #include "sim/plot_command.h"
@@ -99,16 +100,20 @@ void PlanThreads(Sweep& s) {
     s.unitsPerRank = UnitsPerRankPerRound(static_cast<int>(MaxOverRanks(s.group, s.rankThreads)));
 }
 
+// What is odd about the constellation file, said before the first link so
+// that it explains a link the nodes refuse.
+void WarnAboutConstellation(const Sweep& s) {
+    if (!s.leader || s.options.constellation.empty()) return;
+    const ConstellationCheck check = CheckConstellationFile(s.options.constellation, s.options.points);
+    for (const std::string& warning : check.warnings) std::fprintf(stderr, "tpcsim: warning: %s\n", warning.c_str());
+}
+
 void StartRecord(Sweep& s, const std::string& libraryPath) {
     s.run.options = s.options;
     s.run.libraryPath = libraryPath;
     s.run.ranks = s.group.size();
     s.run.geometry = GeometryOfOptions(s.options);
     if (!s.leader) return;
-    if (!s.options.constellation.empty()) {
-        const ConstellationCheck check = CheckConstellationFile(s.options.constellation, s.options.points);
-        for (const std::string& warning : check.warnings) std::fprintf(stderr, "tpcsim: warning: %s\n", warning.c_str());
-    }
     s.run.capacityLimitDb = LimitEbN0Db(s.options, s.run.geometry.codeRate());
     s.run.uncoded = UncodedCurve(s.options, s.run.capacityLimitDb, s.points);
 }
@@ -365,6 +370,7 @@ int Run(const SimOptions& options, RankGroup& group) {
     s.distributed = group.size() > 1;
     s.showProgress = s.leader && !options.quiet && isatty(STDERR_FILENO);
     if (!AllRanksAgree(group, LoadResumedRun(s))) return kExitBadOptions;
+    WarnAboutConstellation(s);
     if (!AllRanksAgree(group, FirstLinkBuilds(s))) return kExitBadOptions;
     if (!AllRanksAgree(group, PrepareOutput(s))) return kExitBadOptions;
     StartRecord(s, libraryPath);
@@ -382,6 +388,9 @@ int Run(const SimOptions& options, RankGroup& group) {
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "plot") {
         return tpcsim::RunPlotCommand(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    if (argc > 1 && std::string(argv[1]) == "merge") {
+        return tpcsim::RunMergeCommand(std::vector<std::string>(argv + 2, argv + argc));
     }
 #ifdef TPCSIM_MPI
     tpcsim::MpiRankGroup group(&argc, &argv);

@@ -1,0 +1,88 @@
+#include "sim/merge_command.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+
+#include "sim/link_setup.h"
+#include "sim/option_table.h"
+#include "sim/references.h"
+#include "sim/result_store.h"
+
+namespace tpcsim {
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: tpcsim merge DIR... -o OUT\n"
+    "  joins result directories of one configuration into OUT (results.csv, results.json, plot)\n";
+
+// The options of a run, read back from its own results.json as --config does.
+SimOptions OptionsOf(const std::string& dir) {
+    const std::string file = (std::filesystem::path(dir) / "results.json").string();
+    const ParseOutcome parsed = ParseOptions({"tpcsim", "--config", file});
+    if (parsed.exitCode >= 0) throw std::runtime_error(file + ": " + parsed.message);
+    return parsed.options;
+}
+
+}  // namespace
+
+int RunMergeCommand(const std::vector<std::string>& args) {
+    std::vector<std::string> dirs;
+    std::string out;
+    for (size_t n = 0; n < args.size(); ++n) {
+        if (args[n] == "-h" || args[n] == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if ((args[n] == "-o" || args[n] == "--output") && n + 1 < args.size()) {
+            out = args[++n];
+        } else {
+            dirs.push_back(args[n]);
+        }
+    }
+    if (dirs.empty() || out.empty()) {
+        std::fprintf(stderr, "tpcsim merge: give the result directories and -o OUT\n%s", kUsage);
+        return 2;
+    }
+    RunRecord merged;
+    std::vector<std::vector<PointRecord>> points;
+    try {
+        merged.options = OptionsOf(dirs.front());
+        const auto configuration = ConfigurationJson(merged.options);
+        for (const std::string& dir : dirs) {
+            StoredRun run = ReadStoredRun(dir);
+            const std::string difference = ConfigurationDifference(configuration, run.configuration);
+            if (!difference.empty()) {
+                throw std::runtime_error(dir + " holds another configuration than " + dirs.front() + " (" +
+                                         difference + ")");
+            }
+            points.push_back(std::move(run.points));
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tpcsim merge: %s\n", e.what());
+        return 2;
+    }
+    merged.options.out = out;
+    merged.points = MergePoints(points, merged.options.sweepIsEsN0);
+    for (PointRecord& p : merged.points) merged.seconds += p.seconds;
+    merged.geometry = GeometryOfOptions(merged.options);
+    merged.capacityLimitDb = LimitEbN0Db(merged.options, merged.geometry.codeRate());
+    std::vector<double> ebN0;
+    for (const PointRecord& p : merged.points) ebN0.push_back(p.ebN0Db);
+    merged.uncoded = UncodedCurve(merged.options, merged.capacityLimitDb, ebN0);
+    try {
+        PrepareOutputDirectory(out, false);
+        WriteTables(out, merged);
+        const std::string note = WritePlot(out, merged);
+        if (!note.empty()) std::fprintf(stderr, "tpcsim merge: %s\n", note.c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tpcsim merge: %s\n", e.what());
+        return 1;
+    }
+    std::fprintf(stderr, "tpcsim merge: %zu points from %zu directories in %s\n", merged.points.size(),
+                 dirs.size(), out.c_str());
+    return 0;
+}
+
+}  // namespace tpcsim
