@@ -129,7 +129,12 @@ Link::Link(const Library& library, LinkConfig config) : library_(library) {
     p.diagram.connect(*p.decoder, 1, *p.meter, 1);
 
     // Pilot: without noise the decoded stream is the source stream, delayed.
+    // The delay does not depend on the passes, so a decoder that runs none
+    // takes it from a pilot that decodes.
+    DecoderParams& decoderParams = p.decoder->params<DecoderParams>();
+    if (decoderParams.iterations < 1) decoderParams.iterations = 2;
     runOnce(4, 0, true, true);
+    decoderParams = config_.decoder;
     lag_ = FindLag(p.meter->reference(), p.meter->captured(), geometry_.infoBits);
     if (lag_ < 0) throw std::runtime_error(kLinkMisaligned);
 }

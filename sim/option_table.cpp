@@ -9,6 +9,7 @@
 
 #include "code/product_code.h"
 #include "host/parameter_blocks.h"
+#include "llr/llr_table.h"
 #include "sim/constellation_check.h"
 
 namespace tpcsim {
@@ -152,6 +153,34 @@ std::string CheckThreads(const SimOptions& o) {
     return o.threads >= 0 && o.threads <= 1024 ? "" : "--threads must be between 0 (all cores) and 1024";
 }
 
+std::string Number(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+// The link counts errors from the first source bit and decodes whole
+// blocks of the encoder's: the encoder must start there and the decoder on a
+// block boundary (behind a constellation m - 1 samples later, which an
+// offset of 0 means).
+std::string CheckOffsets(const SimOptions& o) {
+    if (!(o.offset >= 0 && o.offset <= 1e6)) return RangeMessage("--offset", 0, 1e6);
+    if (o.encoderOffset != 0) {
+        return "--encoder-offset " + Number(o.encoderOffset) +
+               ": the encoder would drop the first source bits, which the link counts errors against; "
+               "tpcsim runs links whose encoder starts at once (0)";
+    }
+    const int64_t n = static_cast<int64_t>(o.nx) * o.ny * o.nz;
+    const int m = o.constellation.empty() ? 1 : tpc::BitsPerSymbol(o.points);
+    const double start = o.offset - (m - 1);
+    if (o.offset != 0 && start != 0 && start != static_cast<double>(n)) {
+        const std::string late = std::to_string(m - 1) + " or " + std::to_string(n + m - 1);
+        return "--offset " + Number(o.offset) + ": the decoder's blocks would straddle the encoder's; "
+               "use 0 or " + (m == 1 ? std::to_string(n) : late) + " (N = " + std::to_string(n) + ")";
+    }
+    return "";
+}
+
 // A Z axis of one information layer: the nodes accept it, but encode and
 // decode only the first layer, so the link would send a layer of nothing.
 std::string CheckCodeShape(const SimOptions& o) {
@@ -259,6 +288,7 @@ std::vector<OptionRow> MakeTable() {
     row("--min-ber").check = CheckMinBer;
     row("--engine").check = CheckEngine;
     row("--code").check = CheckCodeShape;
+    row("--offset").check = CheckOffsets;
     row("--threads").shownDefault = "all";
     row("--threads").check = CheckThreads;
     return t;
