@@ -130,10 +130,11 @@ TEST(Codec, BatchesOnThreadsDecodeLikeTheDecoderNodeBlockByBlock) {
     }
 }
 
-// Against QuantizeBlock, with values on and around the clipping edges, far beyond them, not numbers and
+// Every path the CPU has against QuantizeBlock, with values on and around the clipping edges, far beyond them, not numbers and
 // infinite; limits from the smallest the vector form takes to ones below the node's margin, and resolutions
 // past the saturation of the levels. Lengths that leave a tail after the last whole vector.
-TEST(AmplitudeQuantizer, BothFormsGiveTheNodesChannelValues) {
+TEST(AmplitudeQuantizer, EveryPathGivesTheNodesChannelValues) {
+    using tpc::api::QuantizerPath;
     const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
     std::mt19937 rng(7);
     for (double limit : {1.4, 0.001, 0.000999, 2e-7, 1e6}) {
@@ -147,12 +148,14 @@ TEST(AmplitudeQuantizer, BothFormsGiveTheNodesChannelValues) {
             }
             const int32_t count = static_cast<int32_t>(amplitudes.size());
             std::vector<double> copy = amplitudes;
-            std::vector<int32_t> node(count), vector(count), plain(count);
+            std::vector<int32_t> node(count), ours(count);
             QuantizeBlock(resolution, limit, 0, copy.data(), node.data(), 1, 1, 1, count);
-            tpc::api::QuantizeAmplitudes(resolution, limit, amplitudes.data(), vector.data(), count);
-            tpc::api::QuantizeAmplitudesPlain(resolution, limit, amplitudes.data(), plain.data(), count);
-            EXPECT_EQ(vector, node) << "limit " << limit << " resolution " << resolution;
-            EXPECT_EQ(plain, node) << "limit " << limit << " resolution " << resolution;
+            for (const auto path : {QuantizerPath::kPlain, QuantizerPath::kAvx2, QuantizerPath::kAvx512}) {
+                if (!tpc::api::QuantizerPathAvailable(path)) continue;
+                tpc::api::QuantizeAmplitudesOn(path, resolution, limit, amplitudes.data(), ours.data(), count);
+                EXPECT_EQ(ours, node) << "path " << static_cast<int>(path) << " limit " << limit << " resolution "
+                                      << resolution;
+            }
         }
     }
 }
