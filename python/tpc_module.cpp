@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -167,9 +166,12 @@ PYBIND11_MODULE(_tpc, m) {
             [](PyCodec& self, const py::array& values, int32_t passes,
                const std::vector<int32_t>& weights, bool selectiveStop, bool deinterleave,
                int32_t threads, const std::string& path) {
+                // Soft values pass no quantiser: its settings keep their defaults.
+                const DecodeOptions defaults;
                 return Decode<int32_t>(self, values,
-                                       OptionsOf(passes, weights, selectiveStop, deinterleave, 5,
-                                                 1.4, threads, path));
+                                       OptionsOf(passes, weights, selectiveStop, deinterleave,
+                                                 defaults.resolution, defaults.quantLimit, threads,
+                                                 path));
             },
             py::arg("values"), py::arg("passes"), py::arg("weights"), py::arg("selective_stop"),
             py::arg("deinterleave"), py::arg("threads"), py::arg("path"));
