@@ -11,10 +11,13 @@ JOBS ?= $(shell nproc)
 TPC_EMULATE_32 ?= AUTO
 export TPC_EMULATE_32
 
-.PHONY: run test setup-run setup-test native asan linux32 win32 win64 test-native test-asan test-linux32 fuzz bench clean
+.PHONY: run test python setup-run setup-python setup-test native asan linux32 win32 win64 test-native test-asan test-linux32 fuzz bench clean
 
 setup-run:
 	@scripts/setup.sh run
+
+setup-python:
+	@scripts/setup.sh python
 
 setup-test:
 	@scripts/setup.sh test
@@ -37,6 +40,14 @@ run: setup-run
 	cmake --preset native >/dev/null
 	cmake --build build/native -j $(JOBS) --target tpcsim
 	./build/native/tpcsim
+
+# The Python package: build/native/python/tpc, imported with
+# PYTHONPATH=build/native/python (make test runs its pytest tests with the
+# other native tests).
+python: setup-python
+	cmake --preset native -DTPC_PYTHON=ON >/dev/null
+	cmake --build build/native -j $(JOBS) --target tpc_python
+	@echo "python: PYTHONPATH=build/native/python python3 -c 'import tpc'"
 
 test: setup-test
 	$(MAKE) test-native

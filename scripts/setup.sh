@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
-# Usage: scripts/setup.sh [run|test]   (run needs less than test)
+# Usage: scripts/setup.sh [run|python|test]   (run needs the least, test the most)
 # TPC_EMULATE_32=ON installs the emulator for the 32-bit tests even where
 # this kernel runs 32-bit programs itself.
 set -euo pipefail
@@ -26,6 +26,10 @@ install_missing() {
 
 need=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libcli11-dev
       nlohmann-json3-dev gnuplot-nox)
+# The Python package, its tests and the BER curve example (Debian's interpreter).
+if [ "${1:-test}" != "run" ]; then
+  need+=(python3-dev pybind11-dev python3-numpy python3-pytest python3-matplotlib)
+fi
 if [ "${1:-test}" = "test" ]; then
   need+=(g++-multilib g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
          libopenmpi-dev openmpi-bin)

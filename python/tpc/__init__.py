@@ -1,0 +1,214 @@
+"""Turbo product codes: encode and decode batches of blocks with NumPy arrays.
+
+    import numpy as np, tpc
+    code = tpc.ProductCode("64,57x64,57")
+    bits = np.random.default_rng(1).integers(0, 2, (1000, code.K), dtype=np.uint8)
+    sent = code.encode(bits)                       # (1000, N) uint8
+    received = 2.0 * sent - 1.0 + 0.5 * np.random.default_rng(2).standard_normal(sent.shape)
+    decoded = code.decode(received, passes=64, threads=2)
+    errors = np.count_nonzero(decoded.info != bits)
+
+A block's K information bits are taken x fastest (kx per row, ky rows per
+layer); code bits and received values are N per block in the order the encoder
+emits them. Decoding returns a `Decoded` tuple: `decisions` (batch, N) in block
+order, `info` (batch, K) and `passes` (batch,), the axis passes that ran. The
+results are those of the library's decoder node to the bit.
+
+A ProductCode or LlrTable may be shared between Python threads (calls on one
+object take turns); the GIL is released while the work runs, and `threads`
+spreads one call's blocks over that many threads.
+"""
+from collections import namedtuple
+
+import numpy as np
+
+from . import _tpc
+
+__all__ = ["ProductCode", "Decoded", "LlrTable", "read_constellation", "decoder_paths"]
+
+# tpc.simulate (the link simulator's sweep engine, returning its results table
+# as NumPy arrays) comes with that engine's block interface.
+
+Decoded = namedtuple("Decoded", "decisions info passes")
+
+
+def decoder_paths():
+    """The decoder implementations this build and CPU run (all give the same results)."""
+    return list(_tpc.decoder_paths())
+
+
+def _batch(array, name, width, kinds, dtype):
+    """array as a C-contiguous (batch, width) array of dtype (None: its own), and whether it
+    was a single block. Copies only when the dtype or the layout differ."""
+    array = np.asarray(array)
+    if array.dtype.kind not in kinds:
+        raise TypeError(f"{name}: expected {_KIND_NAMES[kinds]}, got dtype {array.dtype}")
+    if array.ndim not in (1, 2) or array.shape[-1] != width:
+        raise ValueError(f"{name}: expected shape (batch, {width}) or ({width},), got {array.shape}")
+    return np.ascontiguousarray(array.reshape(-1, width), dtype=dtype), array.ndim == 1
+
+
+_KIND_NAMES = {"biu": "bits (bool or integers 0/1)", "f": "real amplitudes (floating point)",
+               "iu": "integer soft values"}
+
+
+def _integers_as_int32(array):
+    """Integer soft values saturated into int32 (the decoder clips them to +-31 anyway)."""
+    if array.dtype != np.int32:
+        info = np.iinfo(np.int32)
+        array = np.clip(array, info.min, info.max)
+    return array
+
+
+class ProductCode:
+    """A product code, e.g. ProductCode("64,57x64,57"), ProductCode("16,11x16,11x16,11")
+    or ProductCode(nx=64, kx=57, ny=64, ky=57[, nz, kz]).
+
+    Per axis, n - k == 1 is the single parity code, anything else the extended Hamming
+    code of length n (8 ... 256). Invalid codes raise ValueError with the reason.
+    """
+
+    def __init__(self, code="64,57x64,57", *, nx=None, kx=None, ny=None, ky=None, nz=1, kz=1):
+        dims = (nx, kx, ny, ky)
+        if any(d is not None for d in dims):
+            if any(d is None for d in dims):
+                raise TypeError("ProductCode: give all of nx, kx, ny, ky (nz, kz optional)")
+            self._codec = _tpc.Codec(*(_int(d, n) for d, n in zip(dims + (nz, kz),
+                                                                   ("nx", "kx", "ny", "ky", "nz", "kz"))))
+        elif isinstance(code, str):
+            self._codec = _tpc.Codec(code)
+        else:
+            raise TypeError(f"ProductCode: expected a text like '64,57x64,57', got {type(code).__name__}")
+        self.nx, self.kx, self.ny, self.ky, self.nz, self.kz = self._codec.dims
+
+    N = property(lambda self: self.nx * self.ny * self.nz, doc="code bits per block")
+    K = property(lambda self: self.kx * self.ky * self.kz, doc="information bits per block")
+    rate = property(lambda self: self.K / self.N)
+    dimensions = property(lambda self: 3 if self.kz >= 2 else 2)
+    fastest_path = property(lambda self: self._codec.fastest_path,
+                            doc="the decoder path 'fastest' stands for with this code here")
+
+    def __str__(self):
+        return self._codec.text
+
+    def __repr__(self):
+        return f"tpc.ProductCode('{self._codec.text}')"
+
+    def __eq__(self, other):
+        return isinstance(other, ProductCode) and self._codec.dims == other._codec.dims
+
+    def __hash__(self):
+        return hash(self._codec.dims)
+
+    def encode(self, bits, *, interleave=False, threads=1):
+        """Information bits (batch, K) or (K,) of 0/1 to code bits (batch, N) or (N,), uint8.
+
+        interleave: emit each block in the helical order that decode(deinterleave=True) undoes.
+        """
+        info, single = _batch(bits, "bits", self.K, "biu", None)
+        if info.dtype == np.bool_:
+            info = info.view(np.uint8)
+        elif info.dtype != np.uint8:
+            if not np.all((info == 0) | (info == 1)):
+                raise ValueError("bits: every bit must be 0 or 1")
+            info = info.astype(np.uint8)
+        out = self._codec.encode(info, bool(interleave), _int(threads, "threads"))
+        return out[0] if single else out
+
+    def decode(self, amplitudes, *, passes=64, weights=(7, 7, 7), selective_stop=False,
+               deinterleave=False, resolution=5, quant_limit=1.4, threads=1, path="fastest"):
+        """Decode BPSK amplitudes (batch, N) or (N,), +1 for bit 1, quantised as the decoder
+        node does: `resolution` bits over +-`quant_limit`.
+
+        passes: maximum axis passes (1 ... 128); weights: X, Y, Z feedback in sixteenths
+        (1 ... 16); selective_stop: stop once a cycle corrects nothing; deinterleave: the
+        values come in the encoder's interleaved order; threads: threads for this batch;
+        path: one of decoder_paths(). Returns Decoded(decisions, info, passes).
+        """
+        values, single = _batch(amplitudes, "amplitudes", self.N, "f", np.float64)
+        result = self._codec.decode_amplitudes(
+            values, _int(passes, "passes"), _weights(weights), bool(selective_stop),
+            bool(deinterleave), _int(resolution, "resolution"), float(quant_limit),
+            _int(threads, "threads"), str(path))
+        return _decoded(result, single)
+
+    def decode_soft(self, values, *, passes=64, weights=(7, 7, 7), selective_stop=False,
+                    deinterleave=False, threads=1, path="fastest"):
+        """Decode integer soft values (batch, N) or (N,), > 0 favouring bit 1 (e.g. the
+        output of LlrTable.llrs reshaped to blocks); the decoder clips them to +-31.
+        Other arguments as for decode."""
+        soft, single = _batch(values, "soft values", self.N, "iu", None)
+        soft = np.ascontiguousarray(_integers_as_int32(soft), dtype=np.int32)
+        result = self._codec.decode_soft(
+            soft, _int(passes, "passes"), _weights(weights), bool(selective_stop),
+            bool(deinterleave), _int(threads, "threads"), str(path))
+        return _decoded(result, single)
+
+
+def _int(value, name):
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, (int, np.integer)):
+        raise TypeError(f"{name}: expected an integer, got {value!r}")
+    return int(value)
+
+
+def _weights(weights):
+    weights = tuple(weights)
+    if len(weights) != 3:
+        raise ValueError(f"weights: expected three (X, Y, Z), got {len(weights)}")
+    return [_int(w, "weights") for w in weights]
+
+
+def _decoded(result, single):
+    decisions, info, passes = result
+    if single:
+        return Decoded(decisions[0], info[0], passes[0])
+    return Decoded(decisions, info, passes)
+
+
+def read_constellation(path, points):
+    """The first `points` points of a constellation file as a complex array (label = index).
+
+    The file holds a leading integer, then per point an integer (not used), I and Q."""
+    point_i, point_q = _tpc.read_constellation(str(path), _int(points, "points"))
+    return point_i + 1j * point_q
+
+
+class LlrTable:
+    """The LLR calculator node's table for a constellation (complex points, label = index),
+    Es/N0 as a plain ratio and the grid's half-width `limit`.
+
+    llrs(samples) gives, per received sample, the m = floor(log2 M) soft values the node
+    emits (int32, bit 0 first, > 0 favouring 1)."""
+
+    def __init__(self, points, esno, limit=1.5):
+        points = np.asarray(points)
+        if points.dtype.kind not in "fiuc":
+            raise TypeError(f"points: expected numbers, got dtype {points.dtype}")
+        if points.ndim != 1:
+            raise ValueError(f"points: expected one dimension, got shape {points.shape}")
+        points = points.astype(np.complex128)
+        self._table = _tpc.LlrTable(np.ascontiguousarray(points.real), np.ascontiguousarray(points.imag),
+                                    float(esno), float(limit))
+
+    @classmethod
+    def from_file(cls, path, points, esno, limit=1.5):
+        """The table of the first `points` points of a constellation file."""
+        return cls(read_constellation(path, points), esno, limit)
+
+    bits_per_symbol = property(lambda self: self._table.bits_per_symbol)
+    esno = property(lambda self: self._table.esno)
+    limit = property(lambda self: self._table.limit)
+    points = property(lambda self: np.asarray(self._table.point_i) + 1j * np.asarray(self._table.point_q))
+    entries = property(lambda self: self._table.entries,
+                       doc="the table, (256, 256, m): rows follow I, columns Q (read-only)")
+
+    def llrs(self, samples):
+        """Soft values of complex samples of any shape: int32 of shape samples.shape + (m,)."""
+        samples = np.asarray(samples)
+        if samples.dtype.kind not in "fiuc":
+            raise TypeError(f"samples: expected numbers, got dtype {samples.dtype}")
+        flat = samples.reshape(-1)
+        out = self._table.lookup(np.ascontiguousarray(flat.real, dtype=np.float64),
+                                 np.ascontiguousarray(flat.imag if np.iscomplexobj(flat)
+                                                      else np.zeros(flat.shape), dtype=np.float64))
+        return out.reshape(samples.shape + (self.bits_per_symbol,))

@@ -1,0 +1,247 @@
+// The _tpc extension module: the codec API over NumPy arrays. It takes arrays
+// of exactly the dtype and layout it needs (tpc/__init__.py converts) and
+// works on them in place, with the GIL released while it encodes, decodes or
+// looks up. Bad dtypes raise TypeError, bad shapes and parameters ValueError.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tpc/tpc.h"
+
+namespace py = pybind11;
+using tpc::api::Code;
+using tpc::api::Codec;
+using tpc::api::DecodeOptions;
+using tpc::api::DecoderPath;
+using tpc::api::LlrTable;
+
+namespace {
+
+template <class T>
+using CArray = py::array_t<T, py::array::c_style>;
+
+// The array as T, C-contiguous, of `dims` dimensions whose last is `width`
+// (any width when negative).
+template <class T>
+CArray<T> Checked(const py::array& array, const char* what, py::ssize_t dims, py::ssize_t width) {
+    if (!py::isinstance<CArray<T>>(array)) {
+        throw py::type_error(std::string(what) + ": expected a C-contiguous array of " +
+                             py::str(py::dtype::of<T>()).cast<std::string>() + ", got " +
+                             py::str(array.dtype()).cast<std::string>());
+    }
+    if (array.ndim() != dims || (width >= 0 && array.shape(dims - 1) != width)) {
+        std::string shape;
+        for (py::ssize_t d = 0; d < array.ndim(); ++d) {
+            shape += (d ? ", " : "") + std::to_string(array.shape(d));
+        }
+        throw py::value_error(std::string(what) + ": expected " + std::to_string(dims) +
+                              " dimensions" +
+                              (width >= 0 ? ", the last of " + std::to_string(width) : "") +
+                              ", got shape (" + shape + ")");
+    }
+    return py::reinterpret_borrow<CArray<T>>(array);
+}
+
+DecoderPath PathNamed(const std::string& name) {
+    for (int32_t p = 0; p <= static_cast<int32_t>(DecoderPath::kFastest); ++p) {
+        if (name == tpc::api::DecoderPathName(static_cast<DecoderPath>(p))) {
+            return static_cast<DecoderPath>(p);
+        }
+    }
+    throw py::value_error("unknown decoder path '" + name +
+                          "'; paths: plain, portable, sse2, avx2, avx512, fastest");
+}
+
+// A code with its codec. Python threads may share one object: the lock
+// serialises their calls, since a Codec serves one thread at a time.
+struct PyCodec {
+    explicit PyCodec(const Code& c) : code(c), codec(c) {}
+    Code code;
+    Codec codec;
+    std::mutex lock;
+};
+
+py::array_t<uint8_t> Encode(PyCodec& self, const py::array& bits, bool interleave,
+                            int32_t threads) {
+    const auto info = Checked<uint8_t>(bits, "bits", 2, self.code.K());
+    const py::ssize_t blocks = info.shape(0);
+    py::array_t<uint8_t> out({blocks, static_cast<py::ssize_t>(self.code.N())});
+    const uint8_t* in = info.data();
+    uint8_t* code = out.mutable_data();
+    {
+        py::gil_scoped_release released;
+        std::lock_guard<std::mutex> hold(self.lock);
+        self.codec.Encode(in, static_cast<size_t>(blocks), code, interleave, threads);
+    }
+    return out;
+}
+
+// (decisions, info, passes) of a batch.
+template <class T>
+py::tuple Decode(PyCodec& self, const py::array& values, const DecodeOptions& options) {
+    const auto in = Checked<T>(values, "received values", 2, self.code.N());
+    const py::ssize_t blocks = in.shape(0);
+    py::array_t<uint8_t> decisions({blocks, static_cast<py::ssize_t>(self.code.N())});
+    py::array_t<uint8_t> info({blocks, static_cast<py::ssize_t>(self.code.K())});
+    py::array_t<int32_t> passes(blocks);
+    const tpc::api::DecodeTargets targets{decisions.mutable_data(), info.mutable_data(),
+                                          passes.mutable_data()};
+    const T* data = in.data();
+    {
+        py::gil_scoped_release released;
+        std::lock_guard<std::mutex> hold(self.lock);
+        if constexpr (std::is_same_v<T, double>) {
+            self.codec.DecodeAmplitudes(data, static_cast<size_t>(blocks), options, targets);
+        } else {
+            self.codec.DecodeSoftValues(data, static_cast<size_t>(blocks), options, targets);
+        }
+    }
+    return py::make_tuple(decisions, info, passes);
+}
+
+DecodeOptions OptionsOf(int32_t passes, const std::vector<int32_t>& weights, bool selectiveStop,
+                        bool deinterleave, int32_t resolution, double quantLimit, int32_t threads,
+                        const std::string& path) {
+    if (weights.size() != 3) {
+        throw py::value_error("weights: expected three (X, Y, Z), got " +
+                              std::to_string(weights.size()));
+    }
+    DecodeOptions o;
+    o.passes = passes;
+    for (int a = 0; a < 3; ++a) o.weights[a] = weights[a];
+    o.selectiveStop = selectiveStop;
+    o.deinterleave = deinterleave;
+    o.resolution = resolution;
+    o.quantLimit = quantLimit;
+    o.threads = threads;
+    o.path = PathNamed(path);
+    return o;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_tpc, m) {
+    m.doc() = "Turbo product codes: the compiled part of the tpc package.";
+    // C++ std::invalid_argument arrives as ValueError (pybind11's mapping).
+
+    py::class_<PyCodec>(m, "Codec")
+        .def(py::init([](const std::string& text) { return new PyCodec(Code(text)); }),
+             py::arg("text"))
+        .def(py::init([](int32_t nx, int32_t kx, int32_t ny, int32_t ky, int32_t nz, int32_t kz) {
+                 return new PyCodec(Code(nx, kx, ny, ky, nz, kz));
+             }),
+             py::arg("nx"), py::arg("kx"), py::arg("ny"), py::arg("ky"), py::arg("nz") = 1,
+             py::arg("kz") = 1)
+        .def_property_readonly("dims",
+                               [](const PyCodec& s) {
+                                   const Code& c = s.code;
+                                   return py::make_tuple(c.nx(), c.kx(), c.ny(), c.ky(), c.nz(),
+                                                         c.kz());
+                               })
+        .def_property_readonly("text", [](const PyCodec& s) { return s.code.ToString(); })
+        .def_property_readonly("fastest_path",
+                               [](const PyCodec& s) {
+                                   return tpc::api::DecoderPathName(s.codec.FastestPath());
+                               })
+        .def("encode", &Encode, py::arg("bits"), py::arg("interleave"), py::arg("threads"))
+        .def(
+            "decode_amplitudes",
+            [](PyCodec& self, const py::array& values, int32_t passes,
+               const std::vector<int32_t>& weights, bool selectiveStop, bool deinterleave,
+               int32_t resolution, double quantLimit, int32_t threads, const std::string& path) {
+                return Decode<double>(self, values,
+                                      OptionsOf(passes, weights, selectiveStop, deinterleave,
+                                                resolution, quantLimit, threads, path));
+            },
+            py::arg("values"), py::arg("passes"), py::arg("weights"), py::arg("selective_stop"),
+            py::arg("deinterleave"), py::arg("resolution"), py::arg("quant_limit"),
+            py::arg("threads"), py::arg("path"))
+        .def(
+            "decode_soft",
+            [](PyCodec& self, const py::array& values, int32_t passes,
+               const std::vector<int32_t>& weights, bool selectiveStop, bool deinterleave,
+               int32_t threads, const std::string& path) {
+                // Soft values pass no quantiser: its settings keep their defaults.
+                const DecodeOptions defaults;
+                return Decode<int32_t>(self, values,
+                                       OptionsOf(passes, weights, selectiveStop, deinterleave,
+                                                 defaults.resolution, defaults.quantLimit, threads,
+                                                 path));
+            },
+            py::arg("values"), py::arg("passes"), py::arg("weights"), py::arg("selective_stop"),
+            py::arg("deinterleave"), py::arg("threads"), py::arg("path"));
+
+    py::class_<LlrTable>(m, "LlrTable")
+        .def(py::init([](const py::array& pointI, const py::array& pointQ, double esNo,
+                         double limit) {
+                 const auto i = Checked<double>(pointI, "point I", 1, -1);
+                 const auto q = Checked<double>(pointQ, "point Q", 1, -1);
+                 tpc::api::Constellation c{std::vector<double>(i.data(), i.data() + i.size()),
+                                           std::vector<double>(q.data(), q.data() + q.size())};
+                 return new LlrTable(c, esNo, limit);
+             }),
+             py::arg("point_i"), py::arg("point_q"), py::arg("esno"), py::arg("limit"))
+        .def_property_readonly("bits_per_symbol", &LlrTable::BitsPerSymbol)
+        .def_property_readonly("esno", &LlrTable::EsNo)
+        .def_property_readonly("limit", &LlrTable::Limit)
+        .def_property_readonly("point_i",
+                               [](const LlrTable& t) { return t.constellation().pointI; })
+        .def_property_readonly("point_q",
+                               [](const LlrTable& t) { return t.constellation().pointQ; })
+        // A read-only view (256, 256, m) that keeps the table alive.
+        .def_property_readonly("entries",
+                               [](py::object self) {
+                                   const LlrTable& t = self.cast<const LlrTable&>();
+                                   const py::ssize_t m = t.BitsPerSymbol();
+                                   py::array_t<double> view({py::ssize_t{256}, py::ssize_t{256}, m},
+                                                            t.Entries().data(), self);
+                                   py::detail::array_proxy(view.ptr())->flags &=
+                                       ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+                                   return view;
+                               })
+        .def(
+            "lookup",
+            [](const LlrTable& t, const py::array& sampleI, const py::array& sampleQ) {
+                const auto i = Checked<double>(sampleI, "samples I", 1, -1);
+                const auto q = Checked<double>(sampleQ, "samples Q", 1, -1);
+                if (i.size() != q.size()) {
+                    throw py::value_error("samples: " + std::to_string(i.size()) +
+                                          " I values but " + std::to_string(q.size()) + " Q");
+                }
+                const py::ssize_t count = i.size();
+                py::array_t<int32_t> llrs({count, static_cast<py::ssize_t>(t.BitsPerSymbol())});
+                const double* in = i.data();
+                const double* iq = q.data();
+                int32_t* out = llrs.mutable_data();
+                {
+                    py::gil_scoped_release released;
+                    t.Lookup(in, iq, static_cast<size_t>(count), out);
+                }
+                return llrs;
+            },
+            py::arg("sample_i"), py::arg("sample_q"));
+
+    m.def(
+        "read_constellation",
+        [](const std::string& path, int32_t points) {
+            const tpc::api::Constellation c = tpc::api::ReadConstellationFile(path, points);
+            return py::make_tuple(py::array_t<double>(c.pointI.size(), c.pointI.data()),
+                                  py::array_t<double>(c.pointQ.size(), c.pointQ.data()));
+        },
+        py::arg("path"), py::arg("points"));
+
+    m.def("decoder_paths", [] {
+        std::vector<std::string> names;
+        for (int32_t p = 0; p <= static_cast<int32_t>(DecoderPath::kFastest); ++p) {
+            if (tpc::api::DecoderPathAvailable(static_cast<DecoderPath>(p))) {
+                names.push_back(tpc::api::DecoderPathName(static_cast<DecoderPath>(p)));
+            }
+        }
+        return names;
+    });
+}

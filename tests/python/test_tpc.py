@@ -1,0 +1,147 @@
+"""The Python package: noiseless round trips, decoding against the reference path and a NumPy
+quantiser, LLR lookups against a NumPy lookup in the table, shared objects across Python threads,
+and the exceptions for bad input. (tests/api holds the C++ side to the nodes themselves.)"""
+import os
+import threading
+
+import numpy as np
+import pytest
+
+import tpc
+
+CONSTELLATIONS = os.path.join(os.environ.get("TPC_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", "..")),
+                              "examples", "constellations")
+
+
+def noisy_batch(code, blocks, sigma, seed, interleave=False):
+    rng = np.random.default_rng(seed)
+    bits = rng.integers(0, 2, (blocks, code.K), dtype=np.uint8)
+    sent = code.encode(bits, interleave=interleave)
+    return bits, 2.0 * sent - 1.0 + sigma * rng.standard_normal(sent.shape)
+
+
+# 2D, 3D, parity axes (3D all parity; parity with Hamming), the Z parity layer, each in block and helical order.
+@pytest.mark.parametrize("text", ["64,57x64,57", "16,11x16,11x16,11", "8,7x16,11", "4,3x4,3x4,3", "16,11x8,4x2,1"])
+@pytest.mark.parametrize("interleave", [False, True])
+def test_noiseless_round_trip(text, interleave):
+    code = tpc.ProductCode(text)
+    bits = np.random.default_rng(3).integers(0, 2, (5, code.K)).astype(bool)
+    sent = code.encode(bits, interleave=interleave, threads=2)
+    assert sent.shape == (5, code.N) and sent.dtype == np.uint8
+    block_order = code.encode(bits)
+    for decoded in (code.decode(2.0 * sent - 1.0, deinterleave=interleave, passes=4, threads=2),
+                    code.decode_soft(sent.astype(np.int64) * 40 - 20, deinterleave=interleave, passes=4)):
+        np.testing.assert_array_equal(decoded.info, bits)
+        np.testing.assert_array_equal(decoded.decisions, block_order)
+        assert decoded.passes.shape == (5,)
+    # One block in, one block out.
+    single = code.decode(2.0 * sent[1] - 1.0, deinterleave=interleave)
+    np.testing.assert_array_equal(single.info, bits[1])
+    assert single.decisions.shape == (code.N,) and np.ndim(single.passes) == 0
+
+
+def test_decode_equals_the_reference_path_and_a_numpy_quantiser():
+    code = tpc.ProductCode("32,26x32,26")
+    bits, received = noisy_batch(code, 40, 0.68, seed=5, interleave=True)
+    options = dict(passes=20, weights=(6, 9, 1), selective_stop=True, deinterleave=True)
+    fast = code.decode(received, resolution=4, quant_limit=1.1, threads=2, **options)
+    plain = code.decode(received, resolution=4, quant_limit=1.1, path="plain", **options)
+    for field in fast._fields:
+        np.testing.assert_array_equal(getattr(fast, field), getattr(plain, field))
+    assert len(set(fast.passes)) > 1 and np.any(fast.info != bits)  # the case is not trivial
+    # The node's quantiser written out: pulled just inside the limit, floor(x * 8 / 1.1).
+    clipped = np.clip(received, -1.1 + 1e-6, 1.1 - 1e-6)
+    soft = code.decode_soft(np.floor(clipped * (8 / 1.1)).astype(np.int32), **options)
+    np.testing.assert_array_equal(soft.decisions, fast.decisions)
+    # float32 amplitudes are converted exactly.
+    np.testing.assert_array_equal(code.decode(received.astype(np.float32)).info,
+                                  code.decode(received.astype(np.float32).astype(np.float64)).info)
+
+
+def test_one_object_shared_by_python_threads():
+    code = tpc.ProductCode()
+    batches = [noisy_batch(code, 48, 0.58, seed=seed)[1] for seed in range(4)]
+    expected = [code.decode(batch).decisions for batch in batches]
+    results = [None] * 4
+    start = threading.Barrier(4)
+
+    def work(t):
+        start.wait()
+        results[t] = code.decode(batches[t], threads=2).decisions
+
+    threads = [threading.Thread(target=work, args=(t,)) for t in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    for result, wanted in zip(results, expected):
+        np.testing.assert_array_equal(result, wanted)
+
+
+def numpy_cell(x, limit):
+    """LocateLlrCell written out: the cell of each coordinate, NaN counted as 0."""
+    a = np.nan_to_num(x, nan=0.0, posinf=np.inf, neginf=-np.inf) + limit
+    a = np.minimum(a, 2 * limit - 0.001)
+    a = np.where(a >= 0.001, a, 0.001)
+    return np.clip(np.ceil(a / (2 * limit / 256.0)) - 1.0, 0, 255).astype(int)
+
+
+@pytest.mark.parametrize("file,points,esno,limit", [("16qam.txt", 16, 5.0, 1.3), ("8psk.txt", 8, 11.5, 1.5)])
+def test_llrs_are_the_table_entries_of_the_sample_cells(file, points, esno, limit):
+    path = os.path.join(CONSTELLATIONS, file)
+    table = tpc.LlrTable.from_file(path, points, esno, limit)
+    m = table.bits_per_symbol
+    assert m == int(np.log2(points)) and table.entries.shape == (256, 256, m)
+    np.testing.assert_array_equal(tpc.LlrTable(tpc.read_constellation(path, points), esno, limit).entries,
+                                  table.entries)
+    rng = np.random.default_rng(2)
+    samples = (rng.uniform(-1.4, 1.4, (3, 50)) + 1j * rng.uniform(-1.4, 1.4, (3, 50)))
+    samples[0, :4] = [complex(np.nan, 0.2), complex(0.3, np.nan), complex(np.inf, -np.inf), limit - 1j * limit]
+    llrs = table.llrs(samples)
+    assert llrs.shape == (3, 50, m) and llrs.dtype == np.int32
+    expected = table.entries[numpy_cell(samples.real, limit), numpy_cell(samples.imag, limit)]
+    np.testing.assert_array_equal(llrs, expected.astype(np.int32))
+    # At each point of the constellation every bit of its label is the likelier one.
+    at_points = table.llrs(table.points)
+    labels = (np.arange(points)[:, None] >> np.arange(m)) & 1
+    np.testing.assert_array_equal(at_points > 0, labels == 1)
+    # LLRs of whole blocks decode as soft values.
+    code = tpc.ProductCode("16,11x16,11")
+    bits = rng.integers(0, 2, (3, code.K), dtype=np.uint8)
+    symbols = code.encode(bits).reshape(-1, m) @ (1 << np.arange(m))
+    soft = table.llrs(table.points[symbols]).reshape(3, code.N)
+    np.testing.assert_array_equal(code.decode_soft(soft).info, bits)
+
+
+def test_bad_input_raises_clear_exceptions():
+    code = tpc.ProductCode("8,4x8,4")
+    good = np.zeros((2, 64))
+    cases = [
+        (TypeError, "expected bits", lambda: code.encode(np.zeros((2, 16)))),
+        (ValueError, r"expected shape \(batch, 16\)", lambda: code.encode(np.zeros((2, 15), dtype=np.uint8))),
+        (ValueError, "0 or 1", lambda: code.encode(np.full((1, 16), 2, dtype=np.uint8))),
+        (ValueError, "0 or 1", lambda: code.encode(np.full(16, -1))),
+        (TypeError, "real amplitudes", lambda: code.decode(np.zeros((2, 64), dtype=np.int32))),
+        (TypeError, "real amplitudes", lambda: code.decode(np.zeros((2, 64), dtype=complex))),
+        (ValueError, r"expected shape \(batch, 64\)", lambda: code.decode(np.zeros((2, 2, 64)))),
+        (TypeError, "integer soft values", lambda: code.decode_soft(good)),
+        (ValueError, "passes must be 1 ... 128", lambda: code.decode(good, passes=200)),
+        (TypeError, "passes: expected an integer", lambda: code.decode(good, passes=2.5)),
+        (ValueError, "Y weight must be 1 ... 16", lambda: code.decode(good, weights=(7, 0, 7))),
+        (ValueError, "weights: expected three", lambda: code.decode(good, weights=(7, 7))),
+        (ValueError, "quantLimit", lambda: code.decode(good, quant_limit=float("inf"))),
+        (ValueError, "threads must be", lambda: code.decode(good, threads=0)),
+        (ValueError, "unknown decoder path 'fast'", lambda: code.decode(good, path="fast")),
+        (ValueError, "valid dimensions are 8,16,32,64,128,and 256", lambda: tpc.ProductCode("12,8x8,4")),
+        (ValueError, "n,k per axis", lambda: tpc.ProductCode("8,4")),
+        (TypeError, "give all of nx, kx, ny, ky", lambda: tpc.ProductCode(nx=8, kx=4)),
+        (ValueError, "cannot open", lambda: tpc.read_constellation("/nonexistent/c.txt", 4)),
+        (ValueError, "2 ... 256 points", lambda: tpc.LlrTable([1.0], 4.0)),
+        (ValueError, "LLR table", lambda: tpc.LlrTable([1.0, -1.0], 4.0, limit=0.0)),
+        (TypeError, "points: expected numbers", lambda: tpc.LlrTable(["a", "b"], 4.0)),
+    ]
+    for error, words, call in cases:
+        with pytest.raises(error, match=words):
+            call()
+    assert tpc.ProductCode(nx=8, kx=4, ny=8, ky=4) == code and str(code) == "8,4x8,4"
+    assert set(tpc.decoder_paths()) >= {"plain", "portable", "fastest"}
