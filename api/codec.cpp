@@ -12,7 +12,7 @@
 #include "api/internal_code.h"
 #include "code/helical_map.h"
 #include "decoder/product_decoder.h"
-#include "encoder/product_encoder.h"
+#include "encoder/packed_product_encoder.h"
 
 namespace tpc {
 namespace api {
@@ -43,9 +43,7 @@ struct Workspace {
     // with nz > 1) are never written, so they stay 0.
     std::vector<int32_t> decisions;
     std::vector<int32_t> stores;     // the decoder's two extrinsic stores
-    std::unique_ptr<ProductEncoder> encoders[2];  // block order, helical
-    std::vector<double> infoValues;
-    std::vector<int32_t> codeValues;
+    std::unique_ptr<PackedProductEncoder> encoders[2];  // block order, helical
 };
 
 void Require(bool condition, const std::string& message) {
@@ -100,11 +98,9 @@ void GatherInfo(const ::tpc::ProductCode& c, const int32_t* decisions, uint8_t* 
 }
 
 // The one place a block is encoded.
+// Information bits already checked to be 0 or 1, as the packed encoder needs.
 void EncodeOneBlock(Workspace& w, bool interleave, const uint8_t* info, uint8_t* codeBits) {
-    const size_t k = w.infoValues.size(), n = w.codeValues.size();
-    for (size_t i = 0; i < k; ++i) w.infoValues[i] = info[i];
-    w.encoders[interleave]->Encode(w.infoValues.data(), w.codeValues.data());
-    NarrowBits(w.codeValues.data(), codeBits, n);
+    w.encoders[interleave]->Encode(info, codeBits);
 }
 
 }  // namespace
@@ -170,10 +166,8 @@ void Codec::Encode(const uint8_t* info, size_t blocks, uint8_t* codeBits, bool i
         Workspace& space = *impl_->workspaces[w];
         if (!space.encoders[interleave]) {
             space.encoders[interleave] =
-                std::make_unique<ProductEncoder>(impl_->internal, interleave);
+                std::make_unique<PackedProductEncoder>(impl_->internal, interleave);
         }
-        space.infoValues.resize(k);
-        space.codeValues.resize(n);
     }
     RunBatch(blocks, workers, [&](int32_t worker, size_t b) {
         EncodeOneBlock(*impl_->workspaces[worker], interleave, info + b * k, codeBits + b * n);
