@@ -22,29 +22,22 @@ namespace api {
 
 namespace {
 
-constexpr double kClipMargin = 0.000001;  // as in decoder/quantizer.cpp
-constexpr int32_t kMaxLevelExponent = 30;
 // Comfortably above the margin, so that both pulls land inside +-L.
 constexpr double kSmallestFastLimit = 0.001;
 
 struct Quantizer {
-    double limit, high, low, scale;
+    BpskQuantizer node;
+    double limit, high, low, scale;  // the node's, as vector constants
 };
 
 Quantizer QuantizerOf(int32_t resolution, double quantLimit) {
-    int32_t exponent = resolution - 1;
-    if (exponent < 0) exponent = 0;
-    if (exponent > kMaxLevelExponent) exponent = kMaxLevelExponent;
-    const int32_t levels = int32_t{1} << exponent;
-    return Quantizer{quantLimit, quantLimit - kClipMargin, -quantLimit + kClipMargin,
-                     levels / quantLimit};
+    const BpskQuantizer node(resolution, quantLimit);
+    return Quantizer{node, node.limit, node.limit - BpskQuantizer::kClipMargin,
+                     -node.limit + BpskQuantizer::kClipMargin, node.scale};
 }
 
 int32_t QuantizeOne(const Quantizer& q, double x) {
-    if (x >= q.limit) x = q.high;
-    if (x <= -q.limit) x = q.low;
-    const double y = std::floor(x * q.scale);
-    return std::isnan(y) ? 0 : static_cast<int32_t>(y);
+    return q.node.Level(q.node.Clip(x));
 }
 
 #if defined(TPC_API_QUANTIZER_X86)
