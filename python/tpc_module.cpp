@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/simulate.h"
 #include "tpc/tpc.h"
 
 namespace py = pybind11;
@@ -234,6 +235,28 @@ PYBIND11_MODULE(_tpc, m) {
                                   py::array_t<double>(c.pointQ.size(), c.pointQ.data()));
         },
         py::arg("path"), py::arg("points"));
+
+    // One tuple per finished point; tpc/__init__.py makes the columns.
+    m.def(
+        "simulate",
+        [](const std::vector<std::pair<std::string, std::string>>& options) {
+            const tpcsim::SimOptions parsed = tpcsim::OptionsFromPairs(options);
+            std::vector<tpcsim::PointRecord> points;
+            {
+                py::gil_scoped_release release;
+                points = tpcsim::Simulate(parsed);
+            }
+            py::list rows;
+            for (const tpcsim::PointRecord& p : points) {
+                const tpcsim::Interval ber = p.berInterval(), fer = p.ferInterval();
+                rows.append(py::make_tuple(p.ebN0Db, p.esN0Db, p.counts.blocks, p.counts.bits,
+                                           p.counts.bitErrors, p.ber(), ber.low, ber.high,
+                                           p.counts.blockErrors, p.fer(), fer.low, fer.high,
+                                           p.averagePasses(), p.seconds, p.timeLimited));
+            }
+            return rows;
+        },
+        py::arg("options"));
 
     m.def("decoder_paths", [] {
         std::vector<std::string> names;

@@ -24,10 +24,42 @@ import numpy as np
 
 from . import _tpc
 
-__all__ = ["ProductCode", "Decoded", "LlrTable", "read_constellation", "decoder_paths"]
+__all__ = ["ProductCode", "Decoded", "LlrTable", "read_constellation", "decoder_paths", "simulate"]
 
-# tpc.simulate (the link simulator's sweep engine, returning its results table
-# as NumPy arrays) comes with that engine's block interface.
+_SIMULATE_COLUMNS = ("ebn0_db", "esn0_db", "blocks", "bits", "bit_errors", "ber", "ber_low95",
+                     "ber_high95", "block_errors", "fer", "fer_low95", "fer_high95", "avg_passes",
+                     "seconds", "time_limited")
+
+
+def simulate(**options):
+    """Error rates of a whole link (source, encoder, BPSK or a constellation, AWGN, LLRs, decoder)
+    over a sweep, on tpcsim's block engine: the same counts as tpcsim for the same options.
+
+    Options are tpcsim's, with underscores for dashes and Python values:
+        tpc.simulate(code="16,11x16,11", ebn0="1:3:0.5", errors=100, max_blocks=10000,
+                     selective_stop=True, threads=2)
+    Lists become comma lists (ebn0=[2.0, 2.5]); True sets a flag. Returns a dict of NumPy arrays,
+    one entry per finished point: ebn0_db, esn0_db, blocks, bits, bit_errors, ber, ber_low95,
+    ber_high95, block_errors, fer, fer_low95, fer_high95, avg_passes, seconds, time_limited.
+    Bad options raise ValueError with tpcsim's message. It runs to the end of the sweep (bound it
+    with max_blocks, max_time or max_time_per_point); the GIL is released meanwhile."""
+    pairs = []
+    for name, value in options.items():
+        if isinstance(value, bool):
+            text = "true" if value else "false"
+        elif isinstance(value, (list, tuple, np.ndarray)):
+            text = ",".join(repr(float(v)) if isinstance(v, float) else str(v) for v in value)
+        else:
+            text = str(value)
+        pairs.append((name.replace("_", "-"), text))
+    rows = _tpc.simulate(pairs)
+    columns = list(zip(*rows)) if rows else [()] * len(_SIMULATE_COLUMNS)
+    result = {}
+    for name, values in zip(_SIMULATE_COLUMNS, columns):
+        dtype = np.int64 if name in ("blocks", "bits", "bit_errors", "block_errors") else (
+            bool if name == "time_limited" else np.float64)
+        result[name] = np.array(values, dtype=dtype)
+    return result
 
 Decoded = namedtuple("Decoded", "decisions info passes")
 

@@ -145,3 +145,23 @@ def test_bad_input_raises_clear_exceptions():
             call()
     assert tpc.ProductCode(nx=8, kx=4, ny=8, ky=4) == code and str(code) == "8,4x8,4"
     assert set(tpc.decoder_paths()) >= {"plain", "portable", "fastest"}
+
+
+def test_simulate_gives_tpcsims_table_whatever_the_threads():
+    options = dict(code="8,4x8,4", ebn0=[0.0, 2.0], max_blocks=200, iterations=4, seed=5)
+    one, two = tpc.simulate(threads=1, **options), tpc.simulate(threads=2, **options)
+    for name in ("blocks", "bits", "bit_errors", "block_errors"):
+        np.testing.assert_array_equal(one[name], two[name])
+    np.testing.assert_array_equal(one["ebn0_db"], [0.0, 2.0])
+    np.testing.assert_allclose(one["ber"], one["bit_errors"] / one["bits"])
+    np.testing.assert_allclose(one["fer"], one["block_errors"] / one["blocks"])
+    assert np.all(one["ber_low95"] <= one["ber"]) and np.all(one["ber"] <= one["ber_high95"])
+    assert one["bit_errors"][0] > one["bit_errors"][1] > 0
+    np.testing.assert_array_equal(one["avg_passes"], [4.0, 4.0])
+    # No pass at all: the decoder's zeros, half the bits wrong.
+    idle = tpc.simulate(code="8,4x8,4", ebn0=3, max_blocks=100, iterations=0)
+    assert abs(idle["ber"][0] - 0.5) < 0.07
+    with pytest.raises(ValueError, match="--nx must be between 1 and 256"):
+        tpc.simulate(nx=300)
+    with pytest.raises(ValueError, match="block engine only"):
+        tpc.simulate(engine="nodes")
