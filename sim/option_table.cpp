@@ -174,9 +174,13 @@ std::string CheckOffsets(const SimOptions& o) {
     const int m = o.constellation.empty() ? 1 : tpc::BitsPerSymbol(o.points);
     const double start = o.offset - (m - 1);
     if (o.offset != 0 && start != 0 && start != static_cast<double>(n)) {
-        const std::string late = std::to_string(m - 1) + " or " + std::to_string(n + m - 1);
-        return "--offset " + Number(o.offset) + ": the decoder's blocks would straddle the encoder's; "
-               "use 0 or " + (m == 1 ? std::to_string(n) : late) + " (N = " + std::to_string(n) + ")";
+        const std::string choices = "use 0 or " + (m == 1 ? std::to_string(n)
+                                                       : std::to_string(m - 1) + " or " + std::to_string(n + m - 1)) +
+                                    " (N = " + std::to_string(n) + ")";
+        const bool wholeBlocks = start > 0 && std::fmod(start, static_cast<double>(n)) == 0;
+        return "--offset " + Number(o.offset) +
+               (wholeBlocks ? ": the decoder would start after the first block, which the link counts errors from; "
+                            : ": the decoder's blocks would straddle the encoder's; ") + choices;
     }
     return "";
 }

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "sim/shell_words.h"
+#include "sim/text_format.h"
 
 namespace tpcsim {
 
@@ -31,16 +32,6 @@ struct Run {
     double minEbN0 = INFINITY, maxEbN0 = -INFINITY, minBer = 1;
     std::string legend;
 };
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char buffer[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
 
 // A gnuplot single-quoted string.
 std::string GnuplotString(const std::string& text) {

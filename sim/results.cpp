@@ -14,6 +14,7 @@
 
 #include "sim/option_table.h"
 #include "sim/shell_words.h"
+#include "sim/text_format.h"
 
 namespace tpcsim {
 
@@ -43,16 +44,6 @@ double PointRecord::averagePasses() const {
 }
 
 namespace {
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
 
 void WriteFile(const std::filesystem::path& path, const std::string& text) {
     std::ofstream file(path, std::ios::binary);

@@ -72,7 +72,9 @@ TEST(Options, EachBadValueGetsItsOwnMessage) {
         {"--seed -1", "--seed: must be a whole number"}, {"--nx 8 --ny 8 --nx 16", "--nx is given more than once"},
         {"--threads 1025", "--threads must be between 0 (all cores) and 1024"},
         {"--code 8,4x8,4x2,1", "--nz 2 with --kz 1: the nodes encode and decode only the first layer"},
-        {"--engine fast", "--engine must be blocks or nodes"}, {"--max-time -1", "--max-time must be"},
+        {"--engine fast", "--engine must be blocks or nodes"}, {"--encoder-offset 3", "the encoder would drop"},
+        {"--offset 5", "would straddle the encoder's; use 0 or 4096"}, {"--offset 8192", "start after the first block"},
+        {k16Qam + " --points 16 --offset 4096", "use 0 or 3 or 4099"}, {"--max-time -1", "--max-time must be"},
         {"--config " + WriteTemp("typo.ini", "maxblocks = 5\n"), "unknown key \"maxblocks\" in the config"},
         // The first problem in the order of the checks is the one reported.
         {"--batch 0 --iterations 200 --nz 0", "--nz must be between"},

@@ -1,0 +1,17 @@
+#include "sim/text_format.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace tpcsim {
+
+std::string Format(const char* format, ...) {
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+}  // namespace tpcsim
