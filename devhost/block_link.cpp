@@ -21,7 +21,6 @@ namespace devhost {
 
 namespace {
 
-
 // BPSK received values, all numbers, to quantiser levels in arrival order;
 // branch-free, so that it vectorises.
 TPC_VECTOR_CLONES
@@ -122,9 +121,11 @@ BlockLink::Engine::Engine(LinkConfig config) : link(PrepareLink(std::move(config
     const int64_t encoderStart = FirstKeptSample(c.encoder.delay, c.encoder.inBits, k);
     const int64_t llrLatency = bpsk ? 0 : m - 1;
     const int64_t decoderStart = FirstKeptSample(c.decoder.delay, c.decoder.inBits, n) - llrLatency;
-    if (encoderStart > 0 || !(decoded.N() == n && decoded.K() == k) ||
-        !(decoderStart == 0 || decoderStart == n)) {
-        throw std::runtime_error(kLinkMisaligned);
+    if (!(decoded.N() == n && decoded.K() == k)) throw std::runtime_error(kLinkMisaligned);
+    if (encoderStart != 0 || !(decoderStart == 0 || decoderStart == n)) {
+        throw std::runtime_error(
+            "the decoder's blocks do not line up with the encoder's: the encoder must start at the first "
+            "source bit, the decoder on the first block or the zeros before it");
     }
     decodesZeros = decoderStart == 0;
     for (int bit = 0; bit < 2; ++bit) encodedBit[bit] = bit >= c.encoder.threshold ? 1 : 0;
