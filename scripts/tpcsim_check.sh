@@ -20,6 +20,11 @@ failures=0
 fail() { echo "tpcsim_check: FAIL $*"; failures=$((failures + 1)); }
 rows() { grep -vc '^#\|Eb/N0' "$1"; }  # table rows on stdout
 
+# qemu-i386 7.2 fails a 32-bit guest's futex wait that a handled signal
+# interrupts (a plain program that waits on a condition variable aborts the
+# same way), so the signal checks need a kernel that runs 32-bit code.
+emulator_aborted() { [ "${#runner[@]}" -gt 0 ] && grep -q '^qemu: uncaught target signal 6' "$1"; }
+
 expect_exit() {  # code, name, then tpcsim options
     local code=$1 name=$2; shift 2
     timeout 60 "${runner[@]}" "$tpcsim" "$@" > "$work/$name.out" 2> "$work/$name.err"
@@ -82,10 +87,7 @@ done
 kill -KILL "$pid" 2> /dev/null
 wait "$pid"
 got=$?
-if [ "${#runner[@]}" -gt 0 ] && grep -q '^qemu: uncaught target signal 6' "$work/stopped.err"; then
-    # qemu-i386 7.2 fails a 32-bit guest's futex wait that a handled signal
-    # interrupts (a plain program that waits on a condition variable aborts
-    # the same way), so this check needs a kernel that runs 32-bit code.
+if emulator_aborted "$work/stopped.err"; then
     echo "tpcsim_check: SIGINT not checked: the emulator aborted the program on the signal"
 else
     [ "$got" = 130 ] || fail "SIGINT: exit $got, expected 130: $(cat "$work/stopped.err")"
@@ -110,6 +112,10 @@ for signals in 1 2; do
     for _ in $(seq "$signals"); do kill -TERM "$pid"; sleep 0.05; done
     wait "$pid"
     got=$?
+    if emulator_aborted "$dir.err"; then
+        echo "tpcsim_check: SIGTERM x$signals not checked: the emulator aborted the program on the signal"
+        continue
+    fi
     [ "$got" = 143 ] || fail "SIGTERM x$signals: exit $got, expected 143: $(cat "$dir.err")"
     if [ "$signals" = 2 ] && grep -q 'is dropped' "$dir.err"; then
         fail "SIGTERM x2: waited for the running unit instead of exiting at once"
@@ -117,7 +123,8 @@ for signals in 1 2; do
     [ "$(grep -c '^-5.0000,' "$dir/results.csv")" = 1 ] ||
         fail "SIGTERM x$signals: the finished point is not in results.csv: $(cat "$dir/results.csv")"
 done
-grep -q 'stopping after the running work unit' "$work/term1.err" || fail "SIGTERM: not said"
+emulator_aborted "$work/term1.err" || grep -q 'stopping after the running work unit' "$work/term1.err" ||
+    fail "SIGTERM: not said"
 
 # --resume keeps the finished points and runs the new one, whose counts are
 # those of the same point run alone.
