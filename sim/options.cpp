@@ -154,9 +154,10 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args) {
     if (const std::string repeated = RepeatedOption(args); !repeated.empty()) {
         return Stop(outcome, 2, "tpcsim: " + repeated + " is given more than once\n");
     }
-    CLI::App app{"tpcsim: error rates of a turbo product code link, run through the library's nodes.\n"
+    CLI::App app{"tpcsim: error rates of a turbo product code link of the library's nodes.\n"
                  "Without arguments: the default code over BPSK, up to 50000 blocks per point, written "
-                 "to results/."};
+                 "to results/.\nAlso: tpcsim plot DIR... -o FILE (runs on one plot), tpcsim merge DIR... "
+                 "-o OUT (runs of one configuration joined)."};
     app.config_formatter(std::make_shared<ConfigAdapter>());
     app.allow_config_extras(false);
     app.option_defaults()->always_capture_default();
