@@ -21,16 +21,9 @@ namespace devhost {
 
 namespace {
 
-// BPSK received values, all numbers, to quantiser levels in arrival order;
-// branch-free, so that it vectorises.
-TPC_VECTOR_CLONES
-void QuantizeNumbers(const tpc::BpskQuantizer quantizer, const double* __restrict received,
-                     int32_t* __restrict levels, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) levels[i] = quantizer.LevelOfNumber(quantizer.Clip(received[i]));
-}
-
 // Code bits to BPSK amplitudes plus their noise, as mapper and channel do,
-// then to levels as QuantizeNumbers.
+// then to quantiser levels; all numbers, so the quantiser's vectorising form
+// applies (branch-free: it vectorises).
 TPC_VECTOR_CLONES
 void QuantizeBpsk(const tpc::BpskQuantizer quantizer, const uint8_t* __restrict codeBits,
                   const double* __restrict noise, double sigma, int32_t* __restrict levels,
@@ -76,6 +69,8 @@ struct BlockLink::Engine {
     void receiveBpskLevels(int64_t b, double sigma, bool read);
     // The received block as the decoder's channel values, where it puts them.
     void placeChannelValues();
+    // Levels in arrival order to their places in the block (deinterleaving).
+    void placeLevels();
     void countBlock(int64_t b, int32_t passes, LinkCounts& counts);
 
     PreparedLink link;
@@ -234,26 +229,22 @@ void BlockLink::Engine::receiveBpskLevels(int64_t b, double sigma, bool read) {
     if (!read) return;
     int32_t* values = deinterleave ? levels.data() : channel.data();
     QuantizeBpsk(*quantizer, codeBits, gaussians.data(), sigma, values, n);
-    if (deinterleave) {
-        for (int32_t i = 0; i < n; ++i) channel[placement[i]] = levels[i];
-    }
+    if (deinterleave) placeLevels();
+}
+
+void BlockLink::Engine::placeLevels() {
+    for (int32_t i = 0; i < n; ++i) channel[placement[i]] = levels[i];
 }
 
 void BlockLink::Engine::placeChannelValues() {
-    // Received values here are always numbers (bounded symbols plus finite
-    // noise), so the quantiser's vectorising form applies where it is exact.
     int32_t* values = deinterleave ? levels.data() : channel.data();
-    if (quantizer && quantizer->LevelsFitTruncation()) {
-        QuantizeNumbers(*quantizer, received.data(), values, n);
-    } else if (quantizer) {
+    if (quantizer) {
         for (int32_t i = 0; i < n; ++i) values[i] = quantizer->Level(quantizer->Clip(received[i]));
     } else {
         // LLRs: whole numbers well inside the int32_t range.
         TruncateNumbers(received.data(), values, n);
     }
-    if (deinterleave) {
-        for (int32_t i = 0; i < n; ++i) channel[placement[i]] = levels[i];
-    }
+    if (deinterleave) placeLevels();
 }
 
 // The meter's rule: the decoded information bits (x fastest, then y, then

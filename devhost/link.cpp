@@ -10,6 +10,7 @@
 #include "devhost/diagram.h"
 #include "devhost/host_blocks.h"
 #include "devhost/library_node.h"
+#include "host/parameter_blocks.h"
 #include "llr/llr_table.h"
 
 namespace devhost {
@@ -22,6 +23,14 @@ LinkConfig DefaultLinkConfig(const Library& library) {
     std::memcpy(&c.decoder, block.data(), sizeof c.decoder);
     block = library.defaultBlock(library.nodeIndex("LLRcalculator"));
     std::memcpy(&c.llr, block.data(), sizeof c.llr);
+    return c;
+}
+
+LinkConfig BuiltInLinkConfig() {
+    LinkConfig c;
+    tpc::WriteEncoderDefaults(c.encoder);
+    tpc::WriteDecoderDefaults(c.decoder);
+    tpc::WriteLlrDefaults(c.llr);
     return c;
 }
 

@@ -32,8 +32,11 @@ struct LinkConfig {
     bool noiseless = false;
 };
 
-// The library's defaults for all three blocks, coherent with each other.
+// The library's defaults for all three blocks, coherent with each other:
+// as the loaded library writes them, or from the library's code linked in
+// (the same blocks; a test holds them equal).
 LinkConfig DefaultLinkConfig(const Library& library);
+LinkConfig BuiltInLinkConfig();
 
 // Derived quantities of a configuration.
 struct LinkGeometry {

@@ -148,16 +148,6 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The time point i may take: its own limit, and what is left of the sweep's.
-double PointTimeLimit(const Sweep& s) {
-    double limit = s.options.maxTimePerPoint;
-    if (s.options.maxTime > 0) {
-        const double left = std::max(s.options.maxTime - SecondsSince(s.started), 1e-3);
-        limit = limit > 0 ? std::min(limit, left) : left;
-    }
-    return limit;
-}
-
 // Seconds the rest of the sweep may take: this point's estimate, and the
 // points still to run at the mean of those run so far (or of this one).
 double SweepSecondsLeft(const Sweep& s, size_t i, const PointProgress& p, double pointLeft) {
@@ -176,7 +166,7 @@ PointResult RunPointAt(const Sweep& s, size_t i) {
     const devhost::LinkConfig config = MakeLinkConfig(s.options, s.defaults, ebN0);
     const StopRule rule{s.options.errors, s.options.maxBlocks};
     const PointJob job{s.options.seed, PointKey(s.swept[i]), s.options.batch, rule, s.rankThreads,
-                       PointTimeLimit(s)};
+                       PointTimeLimit(s.options.maxTimePerPoint, s.options.maxTime, SecondsSince(s.started))};
     auto makeRunner = [&](int) { return MakeRunner(s.options, s.library, config); };
     ProgressFn progress;
     if (s.showProgress) {
@@ -196,18 +186,6 @@ PointResult RunPointAt(const Sweep& s, size_t i) {
                       : RunPoint(job, makeRunner, &gInterrupted, progress);
     if (s.showProgress) std::fprintf(stderr, "\r\033[K");
     return result;
-}
-
-PointRecord RecordOf(double ebN0, const PointResult& result, const devhost::LinkGeometry& g,
-                     bool passesCounted) {
-    PointRecord record;
-    record.passesCounted = passesCounted;
-    record.timeLimited = result.timeLimited;
-    record.ebN0Db = ebN0;
-    record.esN0Db = devhost::EsN0DbFromEbN0Db(ebN0, g.codeRate(), g.bitsPerSymbol);
-    record.counts = result.counts;
-    record.seconds = result.seconds;
-    return record;
 }
 
 // The files as they stand after a point (rank 0 only). A failure to write

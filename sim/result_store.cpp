@@ -21,7 +21,14 @@ const char* const kRunFiles[] = {"results.csv", "results.json", "plot.gp",     "
 // Keys that may differ between runs of one experiment.
 const char* const kFreeKeys[] = {"ebn0", "esn0", "engine", "max-time", "max-time-per-point"};
 
-void ReplaceFile(const fs::path& path, const std::string& text) {
+int64_t Count(const nlohmann::ordered_json& point, const char* key) {
+    const auto it = point.find(key);
+    return it != point.end() && it->is_number_integer() ? it->get<int64_t>() : 0;
+}
+
+}  // namespace
+
+void ReplaceFile(const std::filesystem::path& path, const std::string& text) {
     const fs::path temporary = path.string() + ".tmp";
     {
         std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
@@ -33,13 +40,6 @@ void ReplaceFile(const fs::path& path, const std::string& text) {
     fs::rename(temporary, path, error);
     if (error) throw std::runtime_error("cannot replace " + path.string() + ": " + error.message());
 }
-
-int64_t Count(const nlohmann::ordered_json& point, const char* key) {
-    const auto it = point.find(key);
-    return it != point.end() && it->is_number_integer() ? it->get<int64_t>() : 0;
-}
-
-}  // namespace
 
 void PrepareOutputDirectory(const std::string& dir, bool resuming) {
     std::error_code error;

@@ -4,6 +4,7 @@
 // or a crash never sees half a file), and read back to resume or merge runs.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ namespace tpcsim {
 // removes what an earlier run left there, so that no old plot stands beside
 // new tables. Throws std::runtime_error with the reason.
 void PrepareOutputDirectory(const std::string& dir, bool resuming);
+
+// `text` as the file at `path`, replacing it at once (a temporary file
+// renamed over it). Throws std::runtime_error on failure.
+void ReplaceFile(const std::filesystem::path& path, const std::string& text);
 
 // results.csv and results.json, each replaced at once. Throws on failure.
 void WriteTables(const std::string& dir, const RunRecord& run);

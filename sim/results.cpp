@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/option_table.h"
+#include "sim/result_store.h"
 #include "sim/shell_words.h"
 #include "sim/text_format.h"
 
@@ -39,17 +40,24 @@ double PointRecord::infoMbitPerSecond() const {
     return seconds > 0 ? counts.bits / seconds / 1e6 : 0.0;
 }
 
+PointRecord RecordOf(double ebN0Db, const PointResult& result, const devhost::LinkGeometry& g,
+                     bool passesCounted) {
+    PointRecord record;
+    record.ebN0Db = ebN0Db;
+    record.esN0Db = devhost::EsN0DbFromEbN0Db(ebN0Db, g.codeRate(), g.bitsPerSymbol);
+    record.counts = result.counts;
+    record.seconds = result.seconds;
+    record.passesCounted = passesCounted;
+    record.timeLimited = result.timeLimited;
+    return record;
+}
+
 double PointRecord::averagePasses() const {
     return counts.blocks > 0 ? static_cast<double>(counts.passes) / counts.blocks : 0.0;
 }
 
 namespace {
 
-void WriteFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary);
-    file << text;
-    if (!file) throw std::runtime_error("cannot write " + path.string());
-}
 
 }  // namespace
 
@@ -196,8 +204,8 @@ std::string GnuplotScript(const RunRecord& run) {
 std::string WritePlot(const std::string& dir, const RunRecord& run) {
     namespace fs = std::filesystem;
     std::error_code error;
-    WriteFile(fs::path(dir) / "plot.gp", GnuplotScript(run));
-    if (!run.uncoded.empty()) WriteFile(fs::path(dir) / "uncoded.csv", FormatUncodedCsv(run.uncoded));
+    ReplaceFile(fs::path(dir) / "plot.gp", GnuplotScript(run));
+    if (!run.uncoded.empty()) ReplaceFile(fs::path(dir) / "uncoded.csv", FormatUncodedCsv(run.uncoded));
     if (run.points.empty()) return "no finished point: no plot";
     if (std::system("command -v gnuplot >/dev/null 2>&1") != 0) {
         return "gnuplot is not installed (package gnuplot-nox): no plot; plot.gp is ready for it";

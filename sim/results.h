@@ -26,6 +26,10 @@ struct PointRecord {
     double averagePasses() const;  // axis passes per block
 };
 
+// The record of a finished point at `ebN0Db` on a link of geometry `g`.
+PointRecord RecordOf(double ebN0Db, const PointResult& result, const devhost::LinkGeometry& g,
+                     bool passesCounted);
+
 struct RunRecord {
     SimOptions options;
     std::string libraryPath;

@@ -5,7 +5,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include "host/parameter_blocks.h"
 #include "sim/link_setup.h"
 #include "sim/result_store.h"
 
@@ -38,10 +37,7 @@ SimOptions OptionsFromPairs(const std::vector<std::pair<std::string, std::string
 
 std::vector<PointRecord> Simulate(const SimOptions& options, const std::atomic<bool>* stop) {
     if (options.engine != "blocks") throw std::invalid_argument("simulate runs the block engine only");
-    devhost::LinkConfig defaults;
-    tpc::WriteEncoderDefaults(defaults.encoder);
-    tpc::WriteDecoderDefaults(defaults.decoder);
-    tpc::WriteLlrDefaults(defaults.llr);
+    const devhost::LinkConfig defaults = devhost::BuiltInLinkConfig();
     const std::vector<double> points = SweepEbN0(options);
     const std::vector<double> swept = ParseSweep(options.sweep);
     const devhost::LinkGeometry geometry = GeometryOfOptions(options);
@@ -54,11 +50,7 @@ std::vector<PointRecord> Simulate(const SimOptions& options, const std::atomic<b
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         if (options.maxTime > 0 && elapsed >= options.maxTime) break;
-        double limit = options.maxTimePerPoint;
-        if (options.maxTime > 0) {
-            const double left = options.maxTime - elapsed;
-            limit = limit > 0 ? std::min(limit, left) : left;
-        }
+        const double limit = PointTimeLimit(options.maxTimePerPoint, options.maxTime, elapsed);
         const devhost::LinkConfig config = MakeLinkConfig(options, defaults, points[i]);
         const devhost::BlockLink check(config);  // the nodes' refusals, once
         const PointJob job{options.seed, PointKey(swept[i]), options.batch,
@@ -66,14 +58,8 @@ std::vector<PointRecord> Simulate(const SimOptions& options, const std::atomic<b
         const PointResult result = RunPoint(
             job, [&](int) { return std::make_unique<BlockRunner>(config); }, stop, {});
         if (result.interrupted) break;
-        PointRecord record;
-        record.ebN0Db = points[i];
-        record.esN0Db = devhost::EsN0DbFromEbN0Db(points[i], geometry.codeRate(), geometry.bitsPerSymbol);
-        record.counts = result.counts;
-        record.seconds = result.seconds;
-        record.passesCounted = true;
-        record.timeLimited = result.timeLimited;
-        records.push_back(record);
+        records.push_back(RecordOf(points[i], result, geometry, true));
+        const PointRecord& record = records.back();
         if (options.minBer > 0 && record.berInterval().high < options.minBer) break;
     }
     return records;

@@ -30,6 +30,12 @@ int64_t UnitBlocks(int64_t unit, int64_t batch, int64_t maxBlocks) {
     return maxBlocks - before < batch ? maxBlocks - before : batch;
 }
 
+double PointTimeLimit(double perPoint, double sweepLimit, double elapsed) {
+    if (sweepLimit <= 0) return perPoint;
+    const double left = std::max(sweepLimit - elapsed, 1e-3);
+    return perPoint > 0 ? std::min(perPoint, left) : left;
+}
+
 bool PointDone(const LinkCounts& counts, const StopRule& rule) {
     if (counts.blockErrors >= rule.blockErrors) return true;
     return rule.maxBlocks > 0 && counts.blocks >= rule.maxBlocks;

@@ -72,6 +72,11 @@ struct PointJob {
     double maxSeconds = 0;
 };
 
+// The time a point may take (0: no limit): its own limit, and what is left
+// of the sweep's after `elapsed` seconds (at least a millisecond, so that a
+// point that starts still runs a unit).
+double PointTimeLimit(double perPoint, double sweepLimit, double elapsed);
+
 // Runs one point with `job.threads` workers. `stop` (may be null) is polled
 // between units: once set, no new unit starts and the result is marked
 // interrupted. Throws the first exception a runner threw.

@@ -8,15 +8,11 @@
 #include <cstdint>
 
 #include "devhost/block_link.h"
-#include "host/parameter_blocks.h"
 
 namespace {
 
 devhost::LinkConfig DefaultConfig(double ebN0Db, bool selectiveStop) {
-    devhost::LinkConfig config;
-    tpc::WriteEncoderDefaults(config.encoder);
-    tpc::WriteDecoderDefaults(config.decoder);
-    tpc::WriteLlrDefaults(config.llr);
+    devhost::LinkConfig config = devhost::BuiltInLinkConfig();
     config.decoder.selectstp = selectiveStop ? 1 : 0;
     config.ebN0Db = ebN0Db;
     return config;
