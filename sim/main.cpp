@@ -61,8 +61,7 @@ struct Sweep {
     RunRecord run;
     std::vector<double> swept;                 // the points as given: Eb/N0 or Es/N0, dB
     std::vector<PointRecord> storedPoints;     // read from --resume
-    std::vector<bool> kept;                    // per point: taken from storedPoints
-    std::vector<size_t> keptIndex;
+    std::vector<int64_t> keptFrom;             // per point: its index in storedPoints, or -1
     std::chrono::steady_clock::time_point started;
     int pointsRun = 0;
     double secondsRun = 0;
@@ -155,7 +154,7 @@ double SweepSecondsLeft(const Sweep& s, size_t i, const PointProgress& p, double
     const double perPoint = s.pointsRun > 0 ? s.secondsRun / s.pointsRun : p.seconds + pointLeft;
     double left = pointLeft;
     for (size_t j = i + 1; j < s.points.size(); ++j) {
-        if (!s.kept[j]) left += perPoint;
+        if (s.keptFrom[j] < 0) left += perPoint;
     }
     if (s.options.maxTime > 0) left = std::min(left, std::max(0.0, s.options.maxTime - SecondsSince(s.started)));
     return left;
@@ -200,8 +199,8 @@ void SaveTables(Sweep& s) {
 
 // The row of point i: run now, or kept from the resumed directory.
 bool PointRow(Sweep& s, size_t i, PointRecord& record) {
-    if (s.kept[i]) {
-        record = s.storedPoints[s.keptIndex[i]];
+    if (s.keptFrom[i] >= 0) {
+        record = s.storedPoints[static_cast<size_t>(s.keptFrom[i])];
         return true;
     }
     const PointResult result = RunPointAt(s, i);
@@ -222,7 +221,7 @@ bool PointRow(Sweep& s, size_t i, PointRecord& record) {
 
 // Runs point i and records it; false when the sweep ends with it.
 bool SweepPoint(Sweep& s, size_t i) {
-    if (s.options.maxTime > 0 && SecondsSince(s.started) >= s.options.maxTime && !s.kept[i]) {
+    if (s.options.maxTime > 0 && SecondsSince(s.started) >= s.options.maxTime && s.keptFrom[i] < 0) {
         if (s.leader) std::fprintf(stderr, "tpcsim: --max-time reached: the sweep ends here\n");
         return false;
     }
@@ -230,7 +229,7 @@ bool SweepPoint(Sweep& s, size_t i) {
     if (!PointRow(s, i, record)) return false;
     if (s.leader) {
         std::string row = TableRow(record);
-        if (s.kept[i]) row.insert(row.size() - 1, "  (kept)");
+        if (s.keptFrom[i] >= 0) row.insert(row.size() - 1, "  (kept)");
         if (record.timeLimited) row.insert(row.size() - 1, "  (time limit)");
         std::printf("%s", row.c_str());
         std::fflush(stdout);
@@ -288,8 +287,7 @@ int WritePlotAtEnd(Sweep& s) {
 // --resume DIR: its points of this configuration are kept. False (with the
 // reason said) when DIR cannot be continued with these options.
 bool LoadResumedRun(Sweep& s) {
-    s.kept.assign(s.points.size(), false);
-    s.keptIndex.assign(s.points.size(), 0);
+    s.keptFrom.assign(s.points.size(), -1);
     if (s.options.resume.empty()) return true;
     try {
         StoredRun stored = ReadStoredRun(s.options.resume);
@@ -311,8 +309,7 @@ bool LoadResumedRun(Sweep& s) {
             const PointRecord& p = s.storedPoints[j];
             // A point cut short by a time limit is run again.
             if (!p.timeLimited && PointKey(SweptValue(p, s.options.sweepIsEsN0)) == PointKey(s.swept[i])) {
-                s.kept[i] = true;
-                s.keptIndex[i] = j;
+                s.keptFrom[i] = static_cast<int64_t>(j);
             }
         }
     }
@@ -341,7 +338,7 @@ int Run(const SimOptions& options, RankGroup& group) {
     const std::string libraryPath = devhost::DefaultLibraryPath();
     const std::unique_ptr<devhost::Library> library = LoadLibrary(libraryPath);
     if (!AllRanksAgree(group, library != nullptr)) return kExitFailure;
-    Sweep s{options, group, *library, devhost::DefaultLinkConfig(*library), SweepEbN0(options), {}, {}, {}, {}, {}, {}};
+    Sweep s{options, group, *library, devhost::DefaultLinkConfig(*library), SweepEbN0(options), {}, {}, {}, {}, {}};
     s.swept = ParseSweep(options.sweep);
     s.started = std::chrono::steady_clock::now();
     s.leader = group.rank() == 0;
