@@ -1,7 +1,6 @@
 // tpc::api::LlrTable on the LLR node's reader, table and lookup.
 #include "tpc/llr_table.h"
 
-#include <cmath>
 #include <stdexcept>
 #include <string>
 
@@ -20,9 +19,6 @@ void CheckPointCount(int32_t points) {
                                     std::to_string(points));
     }
 }
-
-// As the node: a coordinate that is not a number says nothing about the bits.
-double CountNanAsZero(double x) { return std::isnan(x) ? 0.0 : x; }
 
 }  // namespace
 
@@ -64,8 +60,7 @@ void LlrTable::Lookup(const double* sampleI, const double* sampleQ, size_t count
     const int32_t m = bitsPerSymbol_;
     for (size_t s = 0; s < count; ++s) {
         int32_t row = 0, column = 0;
-        LocateLlrCell(CountNanAsZero(sampleI[s]), CountNanAsZero(sampleQ[s]), limit_,
-                      kGridBits, &row, &column);
+        LocateReceivedCell(sampleI[s], sampleQ[s], limit_, &row, &column);
         FetchSymbolLlrs(m, row, column, llrs + s * m, entries_.data());
     }
 }

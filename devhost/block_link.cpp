@@ -210,7 +210,7 @@ void BlockLink::Engine::receiveSymbols(int64_t b, double sigma) {
         const double i = points.i[point] + sigma * noise.next();
         const double q = points.q[point] + sigma * noise.next();
         int32_t row = 0, column = 0;
-        tpc::LocateLlrCell(i, q, limit, tpc::kGridBits, &row, &column);
+        tpc::LocateReceivedCell(i, q, limit, &row, &column);
         tpc::FetchSymbolLlrs(m, row, column, llrs, table.data());
         for (int32_t j = 0; j < m; ++j) {
             if (filled < n) {

@@ -1,7 +1,6 @@
 // LLRcalculator: turns each received I/Q symbol into m soft bit values,
 // looked up in a table built once per run from the constellation file, and
 // emits them one per call at m times the symbol rate, bit 0 first.
-#include <cmath>
 #include <cstring>
 
 #include "host/entry_points.h"
@@ -115,11 +114,6 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     return 0;
 }
 
-// A received value that is not a number counts as 0, the centre of the
-// plane: it says nothing about the bits, where the edge cell it would
-// otherwise land in speaks with full confidence.
-double CountNanAsZero(double x) { return std::isnan(x) ? 0.0 : x; }
-
 void Run(const SystemRecord& system, NodeInstance& instance) {
     LlrState& s = *static_cast<LlrState*>(instance.state);
     const PortRecord& inputI = *instance.inputs[0];
@@ -130,8 +124,7 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
         // I and Q travel together: Q's own flag is not consulted.
         s.sampleI = inputI.value;
         s.sampleQ = inputQ.value;
-        LocateLlrCell(CountNanAsZero(s.sampleI), CountNanAsZero(s.sampleQ), s.gridLimit,
-                      s.gridBits, s.cellRow, s.cellColumn);
+        LocateReceivedCell(s.sampleI, s.sampleQ, s.gridLimit, s.cellRow, s.cellColumn);
         FetchSymbolLlrs(s.bitsPerSymbol, *s.cellRow, *s.cellColumn, s.symbolLlrs, s.llrTable);
         s.nextLlr = 0;
     }

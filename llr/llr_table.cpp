@@ -110,6 +110,10 @@ void LocateLlrCell(double I, double Q, double L, int32_t /*gridBits*/, int32_t* 
     *column = LocateOnAxis(Q, L);
 }
 
+void LocateReceivedCell(double I, double Q, double L, int32_t* row, int32_t* column) {
+    LocateLlrCell(std::isnan(I) ? 0.0 : I, std::isnan(Q) ? 0.0 : Q, L, kGridBits, row, column);
+}
+
 void FetchSymbolLlrs(int32_t m, int32_t row, int32_t column, int32_t* out, const double* table) {
     const double* cell = table + (m * 256) * row + m * column;
     for (int32_t k = 0; k < m; ++k) out[k] = static_cast<int32_t>(cell[k]);

@@ -73,6 +73,12 @@ Status BuildLlrTable(const double* pointI, const double* pointQ, double* table, 
 void LocateLlrCell(double I, double Q, double L, int32_t gridBits, int32_t* row,
                    int32_t* column);
 
+// The cell of a received sample as the LLR node finds it: a coordinate that
+// is not a number counts as 0, the centre of the plane. It says nothing about
+// the bits, where the edge cell it would otherwise land in speaks with full
+// confidence.
+void LocateReceivedCell(double I, double Q, double L, int32_t* row, int32_t* column);
+
 // out[k] = entry (row, column, k) truncated toward zero, k = 0 ... m-1.
 //   m        bits per symbol of the table, row and column in 0 ... 255
 //   out      out  m integers; nothing else written
