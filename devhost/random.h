@@ -1,9 +1,8 @@
 // A small, fast generator with the same output on every platform and
 // standard library (the standard distributions are not portable), and the
-// Gaussian samples built on it.
+// random bits built on it (Gaussian samples: gaussian_stream.h).
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 namespace devhost {
@@ -23,7 +22,6 @@ public:
 
     void reseed(uint64_t seed) {
         for (uint64_t& word : s_) word = SplitMix64(seed);
-        hasSpare_ = false;
     }
 
     uint64_t next() {
@@ -38,34 +36,9 @@ public:
         return result;
     }
 
-    int bit() { return static_cast<int>(next() >> 63); }
-
-    // Uniform in [0, 1), 53 bits.
-    double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-
-    // Standard normal sample (polar method; pairs are used in turn).
-    double gaussian() {
-        if (hasSpare_) {
-            hasSpare_ = false;
-            return spare_;
-        }
-        double u, v, r;
-        do {
-            u = 2 * uniform() - 1;
-            v = 2 * uniform() - 1;
-            r = u * u + v * v;
-        } while (r >= 1 || r == 0);
-        const double f = std::sqrt(-2 * std::log(r) / r);
-        spare_ = v * f;
-        hasSpare_ = true;
-        return u * f;
-    }
-
 private:
     static uint64_t rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
     uint64_t s_[4];
-    double spare_ = 0;
-    bool hasSpare_ = false;
 };
 
 // Random bits drawn 64 at a time, least significant first: the source of a

@@ -1,11 +1,10 @@
-// Gaussian noise for the simulators: the batched GaussianStream against the
-// one-at-a-time polar method of Random::gaussian (items = samples).
+// Gaussian noise for the simulators: GaussianStream read in arrays and one
+// sample at a time (items = samples).
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 #include "devhost/gaussian_stream.h"
-#include "devhost/random.h"
 
 namespace {
 
@@ -34,17 +33,5 @@ void BM_GaussianStreamNext(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kSamples);
 }
 BENCHMARK(BM_GaussianStreamNext);
-
-void BM_RandomGaussian(benchmark::State& state) {
-    devhost::Random random(1);
-    std::vector<double> out(kSamples);
-    for (auto _ : state) {
-        for (double& z : out) z = random.gaussian();
-        benchmark::DoNotOptimize(out.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * kSamples);
-}
-BENCHMARK(BM_RandomGaussian);
 
 }  // namespace
