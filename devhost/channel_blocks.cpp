@@ -3,10 +3,6 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "devhost/link.h"
-#include "llr/constellation_reader.h"
-#include "llr/llr_table.h"
-
 namespace devhost {
 
 InitStatus BpskMapper::init(SystemRecord&) {
@@ -22,34 +18,6 @@ void BpskMapper::run(SystemRecord&) {
         out.value = in.value != 0 ? 1.0 : -1.0;
         out.time = in.time;
     }
-}
-
-// The library's own reader, so that mapper and LLRcalculator read a file
-// alike; a file that holds fewer points than asked for is refused here,
-// where the node would take the missing points as 0.
-Constellation Constellation::Read(const std::string& path, int points) {
-    const bool usable = points >= 2 && points <= tpc::kMaxConstellationPoints;
-    Constellation c;
-    c.i.assign(tpc::kMaxConstellationPoints, 0.0);
-    c.q.assign(tpc::kMaxConstellationPoints, 0.0);
-    int32_t openFailed = 0;
-    const int32_t read = tpc::ReadConstellation(c.i.data(), c.q.data(), usable ? points : 0,
-                                                path.c_str(), &openFailed);
-    if (openFailed != 0) throw std::runtime_error("cannot open constellation file " + path);
-    if (!usable || read < points) {
-        throw std::runtime_error("constellation file " + path + " does not hold " +
-                                 std::to_string(points) + " points");
-    }
-    c.i.resize(static_cast<size_t>(points));
-    c.q.resize(static_cast<size_t>(points));
-    c.bitsPerSymbol = tpc::BitsPerSymbol(points);
-    return c;
-}
-
-double Constellation::averageEnergy() const {
-    double sum = 0;
-    for (size_t s = 0; s < i.size(); ++s) sum += i[s] * i[s] + q[s] * q[s];
-    return i.empty() ? 0 : sum / static_cast<double>(i.size());
 }
 
 SymbolMapper::SymbolMapper(Constellation constellation)
@@ -110,7 +78,8 @@ ErrorMeter::ErrorMeter(int64_t blockBits, int64_t lag)
 InitStatus ErrorMeter::init(SystemRecord&) {
     skipped_ = 0;
     pending_.clear();
-    inBlock_ = errorsInBlock_ = blocks_ = bitErrors_ = blockErrors_ = bitErrorsSquared_ = 0;
+    inBlock_ = errorsInBlock_ = 0;
+    counts_ = {};
     captured_.clear();
     referenceCapture_.clear();
     return {};
@@ -135,11 +104,7 @@ void ErrorMeter::run(SystemRecord&) {
     errorsInBlock_ += bit != pending_.front();
     pending_.pop_front();
     if (++inBlock_ == blockBits_) {
-        ++blocks_;
-        bitErrors_ += errorsInBlock_;
-        blockErrors_ += errorsInBlock_ != 0;
-        bitErrorsSquared_ =
-            LinkCounts::SaturatingSum(bitErrorsSquared_, errorsInBlock_ * errorsInBlock_);
+        counts_.addBlock(blockBits_, errorsInBlock_);
         inBlock_ = 0;
         errorsInBlock_ = 0;
     }

@@ -8,9 +8,13 @@
 #include <vector>
 
 #include "devhost/block.h"
-#include "devhost/gaussian_stream.h"
+#include "link/gaussian_stream.h"
+#include "link/link_counts.h"
+#include "link/link_spec.h"
 
 namespace devhost {
+
+using tpc::link::Constellation;
 
 // Bit b (0.0 or 1.0) to amplitude 2b - 1.
 class BpskMapper : public Block {
@@ -19,17 +23,6 @@ public:
     InitStatus init(SystemRecord& system) override;
     void run(SystemRecord& system) override;
     void finish(SystemRecord&) override {}
-};
-
-// A constellation of M points, labelled by their position in the file.
-struct Constellation {
-    std::vector<double> i, q;
-    int bitsPerSymbol = 0;  // floor(log2 M)
-    // Reads the same text format the LLR calculator reads (leading integer,
-    // then "label I Q" per point); throws std::runtime_error on failure.
-    static Constellation Read(const std::string& path, int points);
-    // Mean of I^2 + Q^2 over the points.
-    double averageEnergy() const;
 };
 
 // Collects m coded bits (the first is bit 0 of the label) and emits the
@@ -62,7 +55,7 @@ public:
 private:
     double sigma_;
     uint64_t seed_;
-    GaussianStream noise_;
+    tpc::link::GaussianStream noise_;
 };
 
 // Compares decoded information bits (input 1) with the source bits (input 0).
@@ -76,11 +69,8 @@ public:
     void run(SystemRecord& system) override;
     void finish(SystemRecord&) override {}
 
-    int64_t blocks() const { return blocks_; }
-    int64_t bits() const { return blocks_ * blockBits_; }
-    int64_t bitErrors() const { return bitErrors_; }
-    int64_t blockErrors() const { return blockErrors_; }
-    int64_t bitErrorsSquared() const { return bitErrorsSquared_; }
+    const tpc::link::LinkCounts& counts() const { return counts_; }
+    int64_t blocks() const { return counts_.blocks; }
     // Every decoded sample, when capturing (to find the lag of a new chain).
     void setCapture(bool on) { capture_ = on; }
     void setLag(int64_t lag) { lag_ = lag; }
@@ -94,10 +84,7 @@ private:
     std::deque<uint8_t> pending_;  // source bits not yet compared
     int64_t inBlock_ = 0;
     int64_t errorsInBlock_ = 0;
-    int64_t blocks_ = 0;
-    int64_t bitErrors_ = 0;
-    int64_t blockErrors_ = 0;
-    int64_t bitErrorsSquared_ = 0;
+    tpc::link::LinkCounts counts_;
     bool capture_ = false;
     std::vector<uint8_t> captured_;
     std::vector<uint8_t> referenceCapture_;

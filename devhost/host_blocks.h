@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "devhost/block.h"
-#include "devhost/random.h"
+#include "link/random_bits.h"
 
 namespace devhost {
 
@@ -26,7 +26,7 @@ public:
 private:
     double rate_;
     uint64_t seed_;
-    RandomBits bits_;
+    tpc::link::RandomBits bits_;
     int64_t emitted_ = 0;
 };
 

@@ -10,50 +10,55 @@
 #include "devhost/diagram.h"
 #include "devhost/host_blocks.h"
 #include "devhost/library_node.h"
-#include "host/parameter_blocks.h"
-#include "llr/llr_table.h"
+#include "link/random_bits.h"
 
 namespace devhost {
 
-LinkConfig DefaultLinkConfig(const Library& library) {
-    LinkConfig c;
+NodeBlocks LibraryNodeBlocks(const Library& library) {
+    NodeBlocks b;
     std::vector<uint8_t> block = library.defaultBlock(library.nodeIndex("TPCENCODE"));
-    std::memcpy(&c.encoder, block.data(), sizeof c.encoder);
+    std::memcpy(&b.encoder, block.data(), sizeof b.encoder);
     block = library.defaultBlock(library.nodeIndex("TPCDECODE"));
-    std::memcpy(&c.decoder, block.data(), sizeof c.decoder);
+    std::memcpy(&b.decoder, block.data(), sizeof b.decoder);
     block = library.defaultBlock(library.nodeIndex("LLRcalculator"));
-    std::memcpy(&c.llr, block.data(), sizeof c.llr);
-    return c;
+    std::memcpy(&b.llr, block.data(), sizeof b.llr);
+    return b;
 }
 
-LinkConfig BuiltInLinkConfig() {
-    LinkConfig c;
-    tpc::WriteEncoderDefaults(c.encoder);
-    tpc::WriteDecoderDefaults(c.decoder);
-    tpc::WriteLlrDefaults(c.llr);
-    return c;
-}
-
-LinkGeometry GeometryOf(const LinkConfig& c) {
-    const tpc::ProductCode code = tpc::ProductCodeOf(c.encoder);
-    LinkGeometry g;
-    g.infoBits = code.K();
-    g.codeBits = code.N();
-    g.bitsPerSymbol = c.constellation.empty() ? 1 : tpc::BitsPerSymbol(c.llr.numsym);
-    return g;
-}
-
-double EsN0DbFromEbN0Db(double ebN0Db, double codeRate, int bitsPerSymbol) {
-    return ebN0Db + 10 * std::log10(codeRate * bitsPerSymbol);
-}
-
-double EbN0DbFromEsN0Db(double esN0Db, double codeRate, int bitsPerSymbol) {
-    return esN0Db - 10 * std::log10(codeRate * bitsPerSymbol);
-}
-
-double NoiseSigma(double esN0Db, double symbolEnergy) {
-    const double n0 = symbolEnergy / std::pow(10.0, esN0Db / 10);
-    return std::sqrt(n0 / 2);
+NodeBlocks NodeBlocksOf(const tpc::link::PreparedLink& link, NodeBlocks b) {
+    const LinkSpec& s = link.spec;
+    EncoderParams& e = b.encoder;
+    DecoderParams& d = b.decoder;
+    tpc::CopyCodeDimensions(s.code, e);
+    tpc::CopyCodeDimensions(s.code, d);
+    // Offsets are counted in bits: the flag pair says so.
+    e.inBits = d.inBits = 1;
+    e.inSeconds = d.inSeconds = 0;
+    e.delay = s.encoderOffset;
+    e.threshold = s.threshold;
+    e.interleave = s.interleave ? 1 : 0;
+    d.deinter = s.interleave ? 1 : 0;
+    d.iterations = s.decoder.iterations;
+    d.NUMX = s.decoder.weights[0];
+    d.NUMY = s.decoder.weights[1];
+    d.NUMZ = s.decoder.weights[2];
+    d.selectstp = s.decoder.selectiveStop ? 1 : 0;
+    d.resolution = s.resolution;
+    d.quantLimit = s.quantLimit;
+    d.delay = s.decoderOffset;
+    const bool bpsk = s.constellation.empty();
+    d.bpsk = bpsk ? 1 : 0;
+    d.higherOrderMod = bpsk ? 0 : 1;
+    if (!bpsk) {
+        LlrParams& l = b.llr;
+        l.numsym = s.points;
+        l.quantLimit = s.llrLimit;
+        l.res = s.llrResolution;
+        l.esno = s.llrEsNo;
+        std::memset(l.file, 0, sizeof l.file);
+        std::strncpy(l.file, s.constellation.c_str(), sizeof l.file - 1);
+    }
+    return b;
 }
 
 struct Link::Parts {
@@ -66,50 +71,21 @@ struct Link::Parts {
     ErrorMeter* meter = nullptr;
 };
 
-const char kLinkMisaligned[] =
-    "the decoder does not return the source bits on a noiseless channel: check that "
-    "encoder and decoder use the same code and interleaving";
-
-PreparedLink PrepareLink(LinkConfig config) {
-    PreparedLink p;
-    p.config = std::move(config);
-    LinkConfig& c = p.config;
-    p.geometry = GeometryOf(c);
-    if (!c.constellation.empty()) {
-        p.constellation = Constellation::Read(c.constellation, c.llr.numsym);
-        p.symbolEnergy = p.constellation.averageEnergy();
-        std::strncpy(c.llr.file, c.constellation.c_str(), sizeof c.llr.file - 1);
-        c.decoder.bpsk = 0;
-        c.decoder.higherOrderMod = 1;
-    }
-    const double esN0Db = EsN0DbFromEbN0Db(c.ebN0Db, p.geometry.codeRate(), p.geometry.bitsPerSymbol);
-    p.sigma = c.noiseless ? 0.0 : NoiseSigma(esN0Db, p.symbolEnergy);
-    if (!c.constellation.empty() && c.llrEsNoFromChannel) {
-        c.llr.esno = p.symbolEnergy > 0 ? std::pow(10.0, esN0Db / 10) / p.symbolEnergy : 1;
-    }
-    // The mapper holds m - 1 bits before it emits a symbol: the decoder
-    // starts that many samples later, on the first bit of the first block.
-    if (!c.constellation.empty() && c.decoder.delay == 0 && c.decoder.inBits != 0) {
-        c.decoder.delay = p.geometry.bitsPerSymbol - 1;
-    }
-    return p;
-}
-
-Link::Link(const Library& library, LinkConfig config) : library_(library) {
-    PreparedLink prepared = PrepareLink(std::move(config));
-    config_ = std::move(prepared.config);
+Link::Link(const Library& library, LinkSpec spec) : library_(library) {
+    tpc::link::PreparedLink prepared = tpc::link::PrepareLink(std::move(spec));
+    blocks_ = NodeBlocksOf(prepared, LibraryNodeBlocks(library));
     geometry_ = prepared.geometry;
-    symbolEnergy_ = prepared.symbolEnergy;
+    noiseless_ = prepared.spec.noiseless;
     sigma_ = prepared.sigma;
-    const bool bpsk = config_.constellation.empty();
-    Constellation& constellation = prepared.constellation;
+    const bool bpsk = prepared.spec.constellation.empty();
+    tpc::link::Constellation& constellation = prepared.constellation;
 
     parts_ = std::make_unique<Parts>();
     Parts& p = *parts_;
     const double infoRate = static_cast<double>(geometry_.infoBits);
     p.source = &p.diagram.add<RandomBitSource>(infoRate, 1);
     p.encoder = &p.diagram.add<LibraryNode>(library_, "TPCENCODE");
-    p.encoder->params<EncoderParams>() = config_.encoder;
+    p.encoder->params<EncoderParams>() = blocks_.encoder;
     Block* lastStage = nullptr;
     if (bpsk) {
         auto& mapper = p.diagram.add<BpskMapper>();
@@ -121,7 +97,7 @@ Link::Link(const Library& library, LinkConfig config) : library_(library) {
         auto& mapper = p.diagram.add<SymbolMapper>(constellation);
         p.channel = &p.diagram.add<AwgnChannel>(2, sigma_, 1);
         p.llr = &p.diagram.add<LibraryNode>(library_, "LLRcalculator");
-        p.llr->params<LlrParams>() = config_.llr;
+        p.llr->params<LlrParams>() = blocks_.llr;
         p.diagram.connect(*p.encoder, 0, mapper, 0);
         p.diagram.connect(mapper, 0, *p.channel, 0);
         p.diagram.connect(mapper, 1, *p.channel, 1);
@@ -130,7 +106,7 @@ Link::Link(const Library& library, LinkConfig config) : library_(library) {
         lastStage = p.llr;
     }
     p.decoder = &p.diagram.add<LibraryNode>(library_, "TPCDECODE");
-    p.decoder->params<DecoderParams>() = config_.decoder;
+    p.decoder->params<DecoderParams>() = blocks_.decoder;
     p.meter = &p.diagram.add<ErrorMeter>(geometry_.infoBits, 0);
     p.diagram.connect(*p.source, 0, *p.encoder, 0);
     p.diagram.connect(*lastStage, 0, *p.decoder, 0);
@@ -143,23 +119,23 @@ Link::Link(const Library& library, LinkConfig config) : library_(library) {
     DecoderParams& decoderParams = p.decoder->params<DecoderParams>();
     if (decoderParams.iterations < 1) decoderParams.iterations = 2;
     runOnce(4, 0, true, true);
-    decoderParams = config_.decoder;
+    decoderParams = blocks_.decoder;
     lag_ = FindLag(p.meter->reference(), p.meter->captured(), geometry_.infoBits);
-    if (lag_ < 0) throw std::runtime_error(kLinkMisaligned);
+    if (lag_ < 0) throw std::runtime_error(tpc::link::kLinkMisaligned);
 }
 
 Link::~Link() = default;
 
 LinkCounts Link::run(int64_t blocks, uint64_t seed) {
-    return runOnce(blocks, seed, config_.noiseless, false);
+    return runOnce(blocks, seed, noiseless_, false);
 }
 
 LinkCounts Link::runOnce(int64_t blocks, uint64_t seed, bool noiseless, bool capture) {
     Parts& p = *parts_;
     // Independent streams for the source and the noise from one seed.
     uint64_t mix = seed;
-    const uint64_t sourceSeed = SplitMix64(mix);
-    const uint64_t noiseSeed = SplitMix64(mix);
+    const uint64_t sourceSeed = tpc::link::SplitMix64(mix);
+    const uint64_t noiseSeed = tpc::link::SplitMix64(mix);
     p.source->setSeed(sourceSeed);
     p.channel->setSeed(noiseSeed);
     p.channel->setSigma(noiseless ? 0.0 : sigma_);
@@ -181,13 +157,7 @@ LinkCounts Link::runOnce(int64_t blocks, uint64_t seed, bool noiseless, bool cap
     }
     p.diagram.finish();
 
-    LinkCounts counts;
-    counts.blocks = p.meter->blocks();
-    counts.bits = p.meter->bits();
-    counts.bitErrors = p.meter->bitErrors();
-    counts.blockErrors = p.meter->blockErrors();
-    counts.bitErrorsSquared = p.meter->bitErrorsSquared();
-    return counts;
+    return p.meter->counts();
 }
 
 }  // namespace devhost

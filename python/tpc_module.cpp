@@ -6,11 +6,14 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "sim/point_columns.h"
 #include "sim/simulate.h"
 #include "tpc/tpc.h"
 
@@ -126,6 +129,84 @@ DecodeOptions OptionsOf(int32_t passes, const std::vector<int32_t>& weights, boo
 
 }  // namespace
 
+namespace {
+
+// tpcsim's sweep with the GIL released: `progress` (None or a callable)
+// gets a dict about every tenth of a second while a point runs, and a
+// pending signal (Ctrl-C) or an exception of `progress` stops the sweep
+// after the running work unit and is raised once the finished points are
+// saved. Returns (rows, notes): a dict per finished point keyed by the point
+// columns, and the sweep's notes for the user. Refusals raise ValueError.
+py::tuple Simulate(const std::vector<std::pair<std::string, std::string>>& options, py::object progress) {
+    const tpcsim::SimOptions parsed = tpcsim::OptionsFromPairs(options);
+    std::atomic<bool> stop{false};
+    std::optional<py::error_already_set> raised;
+    std::vector<std::string> notes;
+    tpcsim::SweepHooks hooks;
+    hooks.stop = &stop;
+    hooks.progressInterval = 0.1;
+    hooks.note = [&notes](const std::string& text) { notes.push_back(text); };
+    hooks.progress = [&](const tpcsim::SweepProgress& p) {
+        py::gil_scoped_acquire gil;
+        if (raised) return;
+        try {
+            if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+            if (!progress.is_none()) {
+                py::dict shown;
+                shown["point"] = p.point;
+                shown["points"] = p.pointCount;
+                shown["ebn0_db"] = p.ebN0Db;
+                shown["blocks"] = p.progress.counts.blocks;
+                shown["bit_errors"] = p.progress.counts.bitErrors;
+                shown["block_errors"] = p.progress.counts.blockErrors;
+                shown["seconds"] = p.progress.seconds;
+                shown["point_seconds_left"] = p.pointSecondsLeft;
+                shown["sweep_seconds_left"] = p.sweepSecondsLeft;
+                progress(shown);
+            }
+        } catch (py::error_already_set& e) {
+            raised.emplace(std::move(e));
+            stop = true;
+        }
+    };
+    tpcsim::RunRecord run;
+    std::optional<tpcsim::SweepFailure> failure;
+    {
+        py::gil_scoped_release release;
+        try {
+            run = tpcsim::Simulate(parsed, hooks);
+        } catch (const tpcsim::SweepFailure& e) {
+            failure.emplace(e);
+        }
+    }
+    if (raised) throw *raised;
+    if (failure) {
+        if (failure->exitCode() == tpcsim::kExitBadOptions) throw py::value_error(failure->what());
+        throw std::runtime_error(failure->what());
+    }
+    py::list rows;
+    for (const tpcsim::PointRecord& point : run.points) {
+        py::dict row;
+        for (const tpcsim::PointColumn& c : tpcsim::PointColumns()) {
+            const nlohmann::ordered_json value = tpcsim::ColumnValue(c, point);
+            const char* name = c.name;
+            if (value.is_null()) {
+                row[name] = py::none();
+            } else if (value.is_boolean()) {
+                row[name] = value.get<bool>();
+            } else if (value.is_number_integer()) {
+                row[name] = value.get<int64_t>();
+            } else {
+                row[name] = value.get<double>();
+            }
+        }
+        rows.append(row);
+    }
+    return py::make_tuple(rows, notes);
+}
+
+}  // namespace
+
 PYBIND11_MODULE(_tpc, m) {
     m.doc() = "Turbo product codes: the compiled part of the tpc package.";
     // C++ std::invalid_argument arrives as ValueError (pybind11's mapping).
@@ -236,28 +317,17 @@ PYBIND11_MODULE(_tpc, m) {
         },
         py::arg("path"), py::arg("points"));
 
-    // One tuple per finished point; tpc/__init__.py makes the columns.
-    m.def(
-        "simulate",
-        [](const std::vector<std::pair<std::string, std::string>>& options) {
-            const tpcsim::SimOptions parsed = tpcsim::OptionsFromPairs(options);
-            std::vector<tpcsim::PointRecord> points;
-            {
-                py::gil_scoped_release release;
-                points = tpcsim::Simulate(parsed);
-            }
-            py::list rows;
-            for (const tpcsim::PointRecord& p : points) {
-                const tpcsim::Interval ber = p.berInterval(), fer = p.ferInterval();
-                rows.append(py::make_tuple(p.ebN0Db, p.esN0Db, p.counts.blocks, p.counts.bits,
-                                           p.counts.bitErrors, p.ber(), ber.low, ber.high,
-                                           p.counts.blockErrors, p.fer(), fer.low, fer.high,
-                                           p.averagePasses(), p.seconds, p.timeLimited));
-            }
-            return rows;
-        },
-        py::arg("options"));
+    // The columns of a finished point: (name, kind), kind "i" for a count,
+    // "f" for a number, "b" for a flag.
+    m.def("point_columns", [] {
+        py::list columns;
+        for (const tpcsim::PointColumn& c : tpcsim::PointColumns()) {
+            columns.append(py::make_tuple(c.name, c.count ? "i" : c.flag ? "b" : "f"));
+        }
+        return columns;
+    });
 
+    m.def("simulate", &Simulate, py::arg("options"), py::arg("progress"));
     m.def("decoder_paths", [] {
         std::vector<std::string> names;
         for (int32_t p = 0; p <= static_cast<int32_t>(DecoderPath::kFastest); ++p) {

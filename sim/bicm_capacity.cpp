@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "devhost/link.h"
+#include "link/link_spec.h"
 #include "llr/constellation_reader.h"
 #include "llr/llr_table.h"
 
@@ -102,7 +102,7 @@ namespace {
 double EsN0DbAt(const SignalSet& set, double target, int nodes, double lo, double hi,
                 double tolerance) {
     auto excess = [&](double esN0Db) {
-        return BicmCapacity(set, devhost::NoiseSigma(esN0Db, 1.0), nodes) - target;
+        return BicmCapacity(set, tpc::link::NoiseSigma(esN0Db, 1.0), nodes) - target;
     };
     const double width = hi - lo;
     double fLo = excess(lo), fHi = excess(hi);
@@ -146,7 +146,7 @@ double BicmLimitEbN0Db(const SignalSet& set, double codeRate) {
     const double shannonDb = 10 * std::log10(std::pow(2.0, target) - 1);
     const double coarse = EsN0DbAt(set, target, 12, shannonDb, shannonDb + 5, 1e-3);
     const double esN0Db = EsN0DbAt(set, target, 32, coarse - 0.05, coarse + 0.05, 1e-6);
-    return devhost::EbN0DbFromEsN0Db(esN0Db, codeRate, set.bitsPerSymbol);
+    return tpc::link::EbN0DbFromEsN0Db(esN0Db, codeRate, set.bitsPerSymbol);
 }
 
 }  // namespace tpcsim

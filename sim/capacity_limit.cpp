@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "devhost/link.h"
+#include "link/link_spec.h"
 
 namespace tpcsim {
 
@@ -41,7 +41,7 @@ double BiAwgnCapacity(double sigma) {
 double BiAwgnLimitEbN0Db(double codeRate) {
     // BPSK symbols of energy 1 carry R information bits: Es/N0 = R Eb/N0.
     auto capacityAt = [codeRate](double ebN0Db) {
-        return BiAwgnCapacity(devhost::NoiseSigma(devhost::EsN0DbFromEbN0Db(ebN0Db, codeRate, 1), 1.0));
+        return BiAwgnCapacity(tpc::link::NoiseSigma(tpc::link::EsN0DbFromEbN0Db(ebN0Db, codeRate, 1), 1.0));
     };
     double lo = -2.0, hi = 20.0;  // capacity grows with Eb/N0 at fixed rate
     for (int i = 0; i < 60; ++i) {

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "sim/point_columns.h"
+
 namespace tpcsim {
 
 namespace {
@@ -26,28 +28,6 @@ constexpr size_t kInterruptedFlag = 0;
 constexpr size_t kFailedFlag = 1;
 constexpr size_t kTimeUpFlag = 2;
 constexpr size_t kFlagValues = 3;
-constexpr size_t kCountValues = 6;
-
-void PutCounts(const LinkCounts& c, int64_t* out) {
-    out[0] = c.blocks;
-    out[1] = c.bits;
-    out[2] = c.bitErrors;
-    out[3] = c.blockErrors;
-    out[4] = c.bitErrorsSquared;
-    out[5] = c.passes;
-}
-
-LinkCounts GetCounts(const int64_t* in) {
-    LinkCounts c;
-    c.blocks = in[0];
-    c.bits = in[1];
-    c.bitErrors = in[2];
-    c.blockErrors = in[3];
-    c.bitErrorsSquared = in[4];
-    c.passes = in[5];
-    return c;
-}
-
 // This rank's share of one round, run by its threads; the runners live for
 // the whole point, each used by one thread at a time.
 struct LocalRound {
@@ -131,7 +111,7 @@ PointResult RunPointAcrossRanks(const PointJob& job, int64_t unitsPerRank, RankG
     local.units.reserve(static_cast<size_t>(share));
     local.counts.resize(static_cast<size_t>(share));
 
-    const size_t rankValues = kFlagValues + static_cast<size_t>(share) * kCountValues;
+    const size_t rankValues = kFlagValues + static_cast<size_t>(share) * CountColumns();
     std::vector<int64_t> mine(rankValues);
     std::vector<int64_t> all(rankValues * static_cast<size_t>(ranks));
 
@@ -149,7 +129,7 @@ PointResult RunPointAcrossRanks(const PointJob& job, int64_t unitsPerRank, RankG
         mine[kFailedFlag] = local.failure ? 1 : 0;
         mine[kTimeUpFlag] = job.maxSeconds > 0 && SecondsSince(start) >= job.maxSeconds ? 1 : 0;
         for (size_t i = 0; i < local.units.size(); ++i) {
-            PutCounts(local.counts[i], &mine[kFlagValues + i * kCountValues]);
+            PackCounts(local.counts[i], &mine[kFlagValues + i * CountColumns()]);
         }
         group.allGather(mine.data(), rankValues, all.data());
 
@@ -170,7 +150,7 @@ PointResult RunPointAcrossRanks(const PointJob& job, int64_t unitsPerRank, RankG
         for (int64_t unit = base; unit < roundEnd; ++unit) {
             const size_t owner = static_cast<size_t>((unit - base) % ranks);
             const size_t slot = static_cast<size_t>((unit - base) / ranks);
-            result.counts += GetCounts(&all[owner * rankValues + kFlagValues + slot * kCountValues]);
+            result.counts += UnpackCounts(&all[owner * rankValues + kFlagValues + slot * CountColumns()]);
             ++result.units;
             if (PointDone(result.counts, job.rule)) {
                 done = true;

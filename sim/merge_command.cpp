@@ -6,6 +6,7 @@
 
 #include "sim/link_setup.h"
 #include "sim/option_table.h"
+#include "sim/plot_script.h"
 #include "sim/references.h"
 #include "sim/result_store.h"
 

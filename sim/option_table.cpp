@@ -1,5 +1,4 @@
-// The rows of the option table, the handlers of its special options, and
-// the library defaults that SimOptions starts from.
+// The rows of the option table and the handlers of its special options.
 #include "sim/option_table.h"
 
 #include <cmath>
@@ -8,34 +7,10 @@
 #include <stdexcept>
 
 #include "code/product_code.h"
-#include "host/parameter_blocks.h"
 #include "llr/llr_table.h"
 #include "sim/constellation_check.h"
 
 namespace tpcsim {
-
-namespace {
-
-// A parameter block as the library writes its defaults, made once.
-template <class Block, void (*WriteDefaults)(Block&)>
-const Block& DefaultsOf() {
-    static const Block block = [] {
-        Block b{};
-        WriteDefaults(b);
-        return b;
-    }();
-    return block;
-}
-
-}  // namespace
-
-const EncoderParams& LibraryEncoderDefaults() {
-    return DefaultsOf<EncoderParams, tpc::WriteEncoderDefaults>();
-}
-const DecoderParams& LibraryDecoderDefaults() {
-    return DefaultsOf<DecoderParams, tpc::WriteDecoderDefaults>();
-}
-const LlrParams& LibraryLlrDefaults() { return DefaultsOf<LlrParams, tpc::WriteLlrDefaults>(); }
 
 namespace {
 

@@ -8,34 +8,30 @@
 #include <string>
 #include <vector>
 
-#include "host/records.h"
+#include "link/link_spec.h"
 
 namespace tpcsim {
 
-// The library's own defaults of its three parameter blocks.
-const EncoderParams& LibraryEncoderDefaults();
-const DecoderParams& LibraryDecoderDefaults();
-const LlrParams& LibraryLlrDefaults();
+// The link's defaults, which are the library's nodes' own.
+inline const tpc::link::LinkSpec kLinkDefaults{};
 
 struct SimOptions {
     // Product code, shared by encoder and decoder.
-    int32_t nx = LibraryEncoderDefaults().nx, ny = LibraryEncoderDefaults().ny,
-            nz = LibraryEncoderDefaults().nz;
-    int32_t kx = LibraryEncoderDefaults().kx, ky = LibraryEncoderDefaults().ky,
-            kz = LibraryEncoderDefaults().kz;
+    int32_t nx = kLinkDefaults.code.nx, ny = kLinkDefaults.code.ny, nz = kLinkDefaults.code.nz;
+    int32_t kx = kLinkDefaults.code.kx, ky = kLinkDefaults.code.ky, kz = kLinkDefaults.code.kz;
     // TPCENCODE.
-    double threshold = LibraryEncoderDefaults().threshold;
-    bool interleave = LibraryEncoderDefaults().interleave != 0;  // encoder `interleave` and decoder `deinter`
-    double encoderOffset = LibraryEncoderDefaults().delay;       // encoder `delay`, in input bits
+    double threshold = kLinkDefaults.threshold;
+    bool interleave = kLinkDefaults.interleave;        // encoder `interleave` and decoder `deinter`
+    double encoderOffset = kLinkDefaults.encoderOffset;  // encoder `delay`, in input bits
     // TPCDECODE.
-    int32_t iterations = LibraryDecoderDefaults().iterations;
-    int32_t weights[3] = {LibraryDecoderDefaults().NUMX, LibraryDecoderDefaults().NUMY,
-                          LibraryDecoderDefaults().NUMZ};  // in sixteenths
-    bool selectiveStop = LibraryDecoderDefaults().selectstp != 0;
-    int32_t resolution = LibraryDecoderDefaults().resolution;
-    double quantLimit = LibraryDecoderDefaults().quantLimit;
+    int32_t iterations = kLinkDefaults.decoder.iterations;
+    int32_t weights[3] = {kLinkDefaults.decoder.weights[0], kLinkDefaults.decoder.weights[1],
+                          kLinkDefaults.decoder.weights[2]};  // in sixteenths
+    bool selectiveStop = kLinkDefaults.decoder.selectiveStop;
+    int32_t resolution = kLinkDefaults.resolution;
+    double quantLimit = kLinkDefaults.quantLimit;
     // Decoder `delay`, in coded bits (0 with a constellation: aligned automatically).
-    double offset = LibraryDecoderDefaults().delay;
+    double offset = kLinkDefaults.decoderOffset;
     // Constellation and LLRcalculator; an empty file means BPSK into the decoder.
     std::string constellation;
     // M. Not the node's default of 2: a constellation file is read with the
@@ -45,9 +41,9 @@ struct SimOptions {
     // the channel at each point; the node's fixed esno is used only when
     // --llr-esno is given.
     bool llrEsNoFixed = false;
-    double llrEsNo = LibraryLlrDefaults().esno;  // linear
-    double llrLimit = LibraryLlrDefaults().quantLimit;
-    int32_t llrResolution = LibraryLlrDefaults().res;
+    double llrEsNo = kLinkDefaults.llrEsNo;  // linear
+    double llrLimit = kLinkDefaults.llrLimit;
+    int32_t llrResolution = kLinkDefaults.llrResolution;
     // Sweep: the text as given ("START:STOP:STEP" or a comma list), in Eb/N0
     // or, when sweepIsEsN0, in Es/N0 (dB).
     std::string sweep = "2.0:3.4:0.1";
@@ -57,7 +53,7 @@ struct SimOptions {
     int64_t maxBlocks = 10000;  // blocks per point
     double minBer = 1e-7;       // end the sweep after a point below this BER (0: never)
     // Execution and output.
-    // "blocks": the link a block at a time (devhost/block_link.h); "nodes":
+    // "blocks": the link a block at a time (link/block_engine.h); "nodes":
     // through the library's entry points, sample by sample. Same counts.
     std::string engine = "blocks";
     // Time limits, seconds (0: none): a point, and the whole sweep, end at

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "devhost/link.h"
+#include "link/link_spec.h"
 #include "sim/bicm_capacity.h"
 #include "sim/capacity_limit.h"
 #include "sim/signal_set.h"
@@ -43,7 +43,7 @@ std::vector<UncodedPoint> UncodedCurve(const SimOptions& o, double limitDb,
     for (int n = 0; from + n * 0.1 <= to + 1e-9; ++n) {
         const double ebN0Db = from + n * 0.1;
         curve.push_back({ebN0Db, 0});
-        sigmas.push_back(devhost::NoiseSigma(devhost::EsN0DbFromEbN0Db(ebN0Db, 1, set.bitsPerSymbol), 1));
+        sigmas.push_back(tpc::link::NoiseSigma(tpc::link::EsN0DbFromEbN0Db(ebN0Db, 1, set.bitsPerSymbol), 1));
     }
     const std::vector<double> ber = UncodedBer(set, sigmas);
     for (size_t n = 0; n < curve.size(); ++n) curve[n].ber = ber[n];

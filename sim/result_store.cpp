@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "sim/point_columns.h"
+
 namespace tpcsim {
 
 namespace fs = std::filesystem;
@@ -20,11 +22,6 @@ const char* const kRunFiles[] = {"results.csv", "results.json", "plot.gp",     "
 
 // Keys that may differ between runs of one experiment.
 const char* const kFreeKeys[] = {"ebn0", "esn0", "engine", "max-time", "max-time-per-point"};
-
-int64_t Count(const nlohmann::ordered_json& point, const char* key) {
-    const auto it = point.find(key);
-    return it != point.end() && it->is_number_integer() ? it->get<int64_t>() : 0;
-}
 
 }  // namespace
 
@@ -80,21 +77,7 @@ StoredRun ReadStoredRun(const std::string& dir) {
     }
     StoredRun run;
     run.configuration = doc["configuration"];
-    for (const auto& p : doc["points"]) {
-        PointRecord record;
-        record.ebN0Db = p.value("ebn0_db", 0.0);
-        record.esN0Db = p.value("esn0_db", 0.0);
-        record.counts.blocks = Count(p, "blocks");
-        record.counts.bits = Count(p, "bits");
-        record.counts.bitErrors = Count(p, "bit_errors");
-        record.counts.blockErrors = Count(p, "block_errors");
-        record.counts.bitErrorsSquared = Count(p, "bit_errors_squared");
-        record.passesCounted = p.contains("passes") && p["passes"].is_number_integer();
-        record.counts.passes = Count(p, "passes");
-        record.timeLimited = p.value("time_limited", false);
-        record.seconds = p.value("seconds", 0.0);
-        run.points.push_back(record);
-    }
+    for (const auto& p : doc["points"]) run.points.push_back(PointFromJson(p));
     return run;
 }
 

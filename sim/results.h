@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "devhost/link.h"
+#include "link/link_spec.h"
 #include "sim/options.h"
 #include "sim/references.h"
 #include "sim/statistics.h"
@@ -27,7 +27,7 @@ struct PointRecord {
 };
 
 // The record of a finished point at `ebN0Db` on a link of geometry `g`.
-PointRecord RecordOf(double ebN0Db, const PointResult& result, const devhost::LinkGeometry& g,
+PointRecord RecordOf(double ebN0Db, const PointResult& result, const tpc::link::LinkGeometry& g,
                      bool passesCounted);
 
 struct RunRecord {
@@ -35,7 +35,7 @@ struct RunRecord {
     std::string libraryPath;
     int ranks = 1;    // processes of a distributed run
     int threads = 1;  // worker threads, over all ranks
-    devhost::LinkGeometry geometry{};
+    tpc::link::LinkGeometry geometry{};
     double capacityLimitDb = 0;  // limit for the code rate: binary-input AWGN, or BICM with a constellation
     std::vector<UncodedPoint> uncoded;  // constellation runs: the uncoded curve (uncoded.csv)
     std::vector<PointRecord> points;
@@ -49,14 +49,4 @@ std::string FormatCsv(const RunRecord& run);
 // Keys of "configuration" are the option names, so the file can be given to
 // --config to repeat the run.
 std::string FormatJson(const RunRecord& run);
-// gnuplot commands that read results.csv in the current directory and write
-// ber.png and ber.svg.
-std::string GnuplotScript(const RunRecord& run);
-
-// Writes plot.gp (and uncoded.csv for a constellation run), then ber.png
-// and ber.svg with gnuplot, into `dir`, which holds the run's results.csv
-// (sim/result_store.h). Returns a note for the user about the plot ("" when
-// it was made). Throws std::runtime_error when a file cannot be written.
-std::string WritePlot(const std::string& dir, const RunRecord& run);
-
 }  // namespace tpcsim

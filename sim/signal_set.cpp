@@ -3,7 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "devhost/channel_blocks.h"
+#include "link/link_spec.h"
 
 namespace tpcsim {
 
@@ -27,7 +27,7 @@ SignalSet Scaled(const std::vector<double>& i, const std::vector<double>& q, int
 }  // namespace
 
 SignalSet ReadSignalSet(const std::string& path, int points) {
-    const devhost::Constellation c = devhost::Constellation::Read(path, points);
+    const tpc::link::Constellation c = tpc::link::Constellation::Read(path, points);
     return Scaled(c.i, c.q, c.bitsPerSymbol);
 }
 

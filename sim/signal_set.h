@@ -17,7 +17,7 @@ struct SignalSet {
     size_t size() const { return i.size(); }
 };
 
-// Reads the file as the link does (devhost::Constellation::Read); throws
+// Reads the file as the link does (tpc::link::Constellation::Read); throws
 // std::runtime_error when it cannot.
 SignalSet ReadSignalSet(const std::string& path, int points);
 

@@ -1,12 +1,6 @@
 #include "sim/simulate.h"
 
-#include <algorithm>
-#include <chrono>
 #include <stdexcept>
-#include <thread>
-
-#include "sim/link_setup.h"
-#include "sim/result_store.h"
 
 namespace tpcsim {
 
@@ -30,39 +24,18 @@ SimOptions OptionsFromPairs(const std::vector<std::pair<std::string, std::string
         message = message.substr(0, message.find('\n'));
         throw std::invalid_argument(message);
     }
-    const std::string problem = ValidateOptions(parsed.options);
+    SimOptions options = parsed.options;
+    std::string problem = ValidateOptions(options);
+    if (problem.empty()) problem = SettleOutput(options);
     if (!problem.empty()) throw std::invalid_argument(problem);
-    return parsed.options;
+    if (options.engine != "blocks") throw std::invalid_argument("simulate runs the block engine only");
+    return options;
 }
 
-std::vector<PointRecord> Simulate(const SimOptions& options, const std::atomic<bool>* stop) {
-    if (options.engine != "blocks") throw std::invalid_argument("simulate runs the block engine only");
-    const devhost::LinkConfig defaults = devhost::BuiltInLinkConfig();
-    const std::vector<double> points = SweepEbN0(options);
-    const std::vector<double> swept = ParseSweep(options.sweep);
-    const devhost::LinkGeometry geometry = GeometryOfOptions(options);
-    const int threads = options.threads > 0
-                            ? options.threads
-                            : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const auto started = std::chrono::steady_clock::now();
-    std::vector<PointRecord> records;
-    for (size_t i = 0; i < points.size(); ++i) {
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        if (options.maxTime > 0 && elapsed >= options.maxTime) break;
-        const double limit = PointTimeLimit(options.maxTimePerPoint, options.maxTime, elapsed);
-        const devhost::LinkConfig config = MakeLinkConfig(options, defaults, points[i]);
-        const devhost::BlockLink check(config);  // the nodes' refusals, once
-        const PointJob job{options.seed, PointKey(swept[i]), options.batch,
-                           StopRule{options.errors, options.maxBlocks}, threads, limit};
-        const PointResult result = RunPoint(
-            job, [&](int) { return std::make_unique<BlockRunner>(config); }, stop, {});
-        if (result.interrupted) break;
-        records.push_back(RecordOf(points[i], result, geometry, true));
-        const PointRecord& record = records.back();
-        if (options.minBer > 0 && record.berInterval().high < options.minBer) break;
-    }
-    return records;
+RunRecord Simulate(const SimOptions& options, const SweepHooks& hooks) {
+    Sweep sweep(options, hooks);
+    sweep.run();
+    return sweep.record();
 }
 
 }  // namespace tpcsim

@@ -1,26 +1,24 @@
-// tpcsim's sweep for programs (the Python package): the block engine over the
-// options' points, with their stop rules, time limits and --min-ber, on the
-// options' threads; no table, no files, no signals.
+// tpcsim's sweep for programs (the Python package): options by name, the
+// same sweep as the command line's, on the block engine.
 #pragma once
 
-#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "sim/options.h"
-#include "sim/results.h"
+#include "sim/sweep.h"
 
 namespace tpcsim {
 
 // Options from name and value pairs as they would stand on tpcsim's command
 // line ("code", "64,57x64,57"; a flag given with "true" or "false"), every
-// check included. Throws std::invalid_argument with tpcsim's message.
+// check included, `out` settled as tpcsim settles it. Throws
+// std::invalid_argument with tpcsim's message.
 SimOptions OptionsFromPairs(const std::vector<std::pair<std::string, std::string>>& pairs);
 
-// The finished points in sweep order. `stop` (may be null) ends the sweep at
-// the end of the running work unit, dropping that point. Throws
-// std::runtime_error when the link cannot be built (the nodes' message).
-std::vector<PointRecord> Simulate(const SimOptions& options, const std::atomic<bool>* stop = nullptr);
+// Runs the sweep of `options` with `hooks`; the run with its finished
+// points, kept ones included. Throws SweepFailure as Sweep does.
+RunRecord Simulate(const SimOptions& options, const SweepHooks& hooks);
 
 }  // namespace tpcsim

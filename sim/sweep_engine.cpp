@@ -10,17 +10,17 @@
 #include <thread>
 #include <vector>
 
-#include "devhost/random.h"
+#include "link/random_bits.h"
 
 namespace tpcsim {
 
 uint64_t UnitSeed(uint64_t seed, uint64_t point, uint64_t unit) {
     uint64_t state = seed;
-    uint64_t h = devhost::SplitMix64(state);
+    uint64_t h = tpc::link::SplitMix64(state);
     state = h ^ point;
-    h = devhost::SplitMix64(state);
+    h = tpc::link::SplitMix64(state);
     state = h ^ unit;
-    return devhost::SplitMix64(state);
+    return tpc::link::SplitMix64(state);
 }
 
 int64_t UnitBlocks(int64_t unit, int64_t batch, int64_t maxBlocks) {

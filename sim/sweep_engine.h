@@ -14,11 +14,11 @@
 #include <functional>
 #include <memory>
 
-#include "devhost/link.h"
+#include "link/link_counts.h"
 
 namespace tpcsim {
 
-using devhost::LinkCounts;
+using tpc::link::LinkCounts;
 
 // Seed of unit `unit` of point `point`: splitmix64 mixing of all three, so
 // neighbouring units and points get unrelated streams.

@@ -39,14 +39,14 @@ long ResidentKb() {
     return -1;
 }
 
-devhost::LinkConfig SoakConfig(const devhost::Library& library, const std::string& kind) {
-    devhost::LinkConfig c = devhost::DefaultLinkConfig(library);
-    c.decoder.selectstp = 1;
+devhost::LinkSpec SoakLink(const std::string& kind) {
+    devhost::LinkSpec c;
+    c.decoder.selectiveStop = true;
     c.ebN0Db = 3.5;
     if (kind == "16qam") {
         c.constellation = std::string(TPC_SOURCE_DIR) + "/examples/constellations/16qam.txt";
-        c.llr.numsym = 16;
-        c.llr.quantLimit = 1.5;
+        c.points = 16;
+        c.llrLimit = 1.5;
         c.ebN0Db = 6.5;  // where 16QAM decodes most blocks, as BPSK does at 3.5 dB
     } else if (kind != "bpsk") {
         throw std::runtime_error("link kind must be bpsk or 16qam");
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
         const long long blocks = std::atoll(argv[2]);
         const long long perRun = argc > 3 ? std::atoll(argv[3]) : 1000;
         devhost::Library library(argc > 4 ? argv[4] : devhost::DefaultLibraryPath());
-        devhost::Link link(library, SoakConfig(library, kind));
+        devhost::Link link(library, SoakLink(kind));
 
         link.run(perRun, 1);  // warm-up: the allocator's arenas reach their size
         const long startKb = ResidentKb();

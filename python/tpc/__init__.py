@@ -18,6 +18,7 @@ A ProductCode or LlrTable may be shared between Python threads (calls on one
 object take turns); the GIL is released while the work runs, and `threads`
 spreads one call's blocks over that many threads.
 """
+import warnings
 from collections import namedtuple
 
 import numpy as np
@@ -26,23 +27,34 @@ from . import _tpc
 
 __all__ = ["ProductCode", "Decoded", "LlrTable", "read_constellation", "decoder_paths", "simulate"]
 
-_SIMULATE_COLUMNS = ("ebn0_db", "esn0_db", "blocks", "bits", "bit_errors", "ber", "ber_low95",
-                     "ber_high95", "block_errors", "fer", "fer_low95", "fer_high95", "avg_passes",
-                     "seconds", "time_limited")
-
-
-def simulate(**options):
+def simulate(*, out=None, resume=None, progress=None, **options):
     """Error rates of a whole link (source, encoder, BPSK or a constellation, AWGN, LLRs, decoder)
-    over a sweep, on tpcsim's block engine: the same counts as tpcsim for the same options.
+    over a sweep: tpcsim's own sweep on its block engine, with the same counts as tpcsim for the
+    same options.
 
     Options are tpcsim's, with underscores for dashes and Python values:
         tpc.simulate(code="16,11x16,11", ebn0="1:3:0.5", errors=100, max_blocks=10000,
                      selective_stop=True, threads=2)
-    Lists become comma lists (ebn0=[2.0, 2.5]); True sets a flag. Returns a dict of NumPy arrays,
-    one entry per finished point: ebn0_db, esn0_db, blocks, bits, bit_errors, ber, ber_low95,
-    ber_high95, block_errors, fer, fer_low95, fer_high95, avg_passes, seconds, time_limited.
-    Bad options raise ValueError with tpcsim's message. It runs to the end of the sweep (bound it
-    with max_blocks, max_time or max_time_per_point); the GIL is released meanwhile."""
+    Lists become comma lists (ebn0=[2.0, 2.5]); True sets a flag.
+
+    out: a directory that receives tpcsim's files (results.csv, results.json, plot.gp and the
+        plot), saved after every point. resume: a directory of an earlier run to continue, as
+        tpcsim --resume does: its points of the same configuration are kept, the others run, and
+        the files are written there.
+    progress: a callable that receives a dict (point, points, ebn0_db, blocks, bit_errors,
+        block_errors, seconds, point_seconds_left, sweep_seconds_left) several times a second
+        while a point runs.
+
+    Returns a dict of NumPy arrays with one entry per finished point, keyed by the columns of
+    tpcsim's results (ebn0_db, esn0_db, blocks, bits, bit_errors, ber, ber_low95, ber_high95,
+    block_errors, fer, fer_low95, fer_high95, avg_passes, passes, bit_errors_squared, seconds,
+    info_mbit_per_s, time_limited). Bad options raise ValueError with tpcsim's message. Ctrl-C
+    stops the sweep after the running work unit, keeps the finished points (in `out`) and raises
+    KeyboardInterrupt. The GIL is released while the sweep runs."""
+    if out is not None:
+        options["out"] = out
+    if resume is not None:
+        options["resume"] = resume
     pairs = []
     for name, value in options.items():
         if isinstance(value, bool):
@@ -52,14 +64,21 @@ def simulate(**options):
         else:
             text = str(value)
         pairs.append((name.replace("_", "-"), text))
-    rows = _tpc.simulate(pairs)
-    columns = list(zip(*rows)) if rows else [()] * len(_SIMULATE_COLUMNS)
+    rows, notes = _tpc.simulate(pairs, progress)
+    for note in notes:
+        if note.startswith("warning: "):
+            warnings.warn(note[len("warning: "):], stacklevel=2)
     result = {}
-    for name, values in zip(_SIMULATE_COLUMNS, columns):
-        dtype = np.int64 if name in ("blocks", "bits", "bit_errors", "block_errors") else (
-            bool if name == "time_limited" else np.float64)
-        result[name] = np.array(values, dtype=dtype)
+    for name, kind in _tpc.point_columns():
+        values = [row[name] for row in rows]
+        if kind == "i":
+            result[name] = np.array([0 if v is None else v for v in values], dtype=np.int64)
+        elif kind == "b":
+            result[name] = np.array(values, dtype=bool)
+        else:
+            result[name] = np.array([np.nan if v is None else v for v in values], dtype=np.float64)
     return result
+
 
 Decoded = namedtuple("Decoded", "decisions info passes")
 

@@ -47,7 +47,8 @@ TEST(ChannelBlocks, MeterAlignsByLagAndCountsBlocks) {
     }
     // Blocks, bits, bit errors, block errors: a block is wrong or not, however
     // many of its bits are.
-    EXPECT_EQ((std::vector<int64_t>{meter.blocks(), meter.bits(), meter.bitErrors(), meter.blockErrors()}),
+    const tpc::link::LinkCounts& c = meter.counts();
+    EXPECT_EQ((std::vector<int64_t>{c.blocks, c.bits, c.bitErrors, c.blockErrors}),
               (std::vector<int64_t>{2, 8, 2, 1}));
 
     const std::vector<uint8_t> ref = {1, 0, 0, 1, 1, 1, 0, 1};

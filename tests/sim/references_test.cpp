@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "devhost/link.h"
+#include "link/link_spec.h"
 #include "sim/bicm_capacity.h"
 #include "sim/capacity_limit.h"
 #include "sim/constellation_check.h"
@@ -63,7 +63,7 @@ TEST(References, UncodedBerOfSquareQamIsThatOfItsPamAndBpsk) {
         const SignalSet set = ReadSignalSet(kDir + name, points);
         const int bits = set.bitsPerSymbol / 2;
         for (double ebN0Db : {0.0, 6.0, 12.0, 16.0}) {
-            const double sigma = devhost::NoiseSigma(ebN0Db + 10 * std::log10(set.bitsPerSymbol), 1);
+            const double sigma = tpc::link::NoiseSigma(ebN0Db + 10 * std::log10(set.bitsPerSymbol), 1);
             double pam = 0;
             for (int a = 0; a < side; ++a) {
                 for (int b = 0; b < side; ++b) {
@@ -84,7 +84,7 @@ TEST(References, UncodedBerOfSquareQamIsThatOfItsPamAndBpsk) {
     const SignalSet pair = ReadSignalSet(kDir + "bpsk_pair.txt", 2);
     for (double ebN0Db : {0.0, 9.0}) {
         const double expected = 0.5 * std::erfc(std::sqrt(std::pow(10.0, ebN0Db / 10)));
-        EXPECT_NEAR(UncodedBer(pair, {devhost::NoiseSigma(ebN0Db, 1)})[0] / expected, 1, 1e-9);
+        EXPECT_NEAR(UncodedBer(pair, {tpc::link::NoiseSigma(ebN0Db, 1)})[0] / expected, 1, 1e-9);
     }
 }
 

@@ -10,9 +10,11 @@
 
 #include <gtest/gtest.h>
 
-#include "devhost/block_link.h"
+#include "devhost/link.h"
+#include "link/block_engine.h"
 #include "sim/link_setup.h"
 #include "sim/options.h"
+#include "sim/plot_script.h"
 #include "sim/results.h"
 #include "trial_count.h"
 
@@ -133,7 +135,8 @@ TEST(Results, JsonReadBackWithConfigReachesEveryNodeParameter) {
     for (const std::string text : {"{\"nx\": 32,", "{\"colour\": 1}", "nx = 32\nkx 26\n"})
         EXPECT_EQ(Parse("--config " + WriteTemp("bad.json", text)).exitCode, 2) << text;
     const SimOptions& o = back.options;
-    const devhost::LinkConfig c = MakeLinkConfig(o, devhost::LinkConfig{}, 1.5);
+    const tpc::link::LinkSpec spec = MakeLinkSpec(o, 1.5);
+    const devhost::NodeBlocks c = devhost::NodeBlocksOf(tpc::link::PrepareLink(spec), {});
     const auto& e = c.encoder;
     const auto& d = c.decoder;
     // --kz refines --code; interleave reaches both nodes.
@@ -141,12 +144,12 @@ TEST(Results, JsonReadBackWithConfigReachesEveryNodeParameter) {
         double(e.nx), double(d.ky), double(e.nz), double(d.kz), e.threshold, double(e.interleave),
         double(d.deinter), e.delay, double(d.iterations), double(d.NUMX), double(d.NUMY),
         double(d.NUMZ), double(d.selectstp), double(d.resolution), d.quantLimit, d.delay,
-        double(c.llr.numsym), double(c.llrEsNoFromChannel), c.llr.esno, c.llr.quantLimit,
-        double(c.llr.res), c.ebN0Db, double(o.sweepIsEsN0), double(o.errors), double(o.maxBlocks),
+        double(c.llr.numsym), double(spec.llrEsNoFromChannel), c.llr.esno, c.llr.quantLimit,
+        double(c.llr.res), spec.ebN0Db, double(o.sweepIsEsN0), double(o.errors), double(o.maxBlocks),
         o.minBer, double(o.seed), double(o.batch)};
     EXPECT_EQ(got, (std::vector<double>{16, 11, 8, 7, 0.25, 1, 1, 3, 9, 5, 6, 7, 1, 4, 1.1, 2, 16,
                                         0, 4.5, 1.25, 6, 1.5, 1, 33, 444, 1e-5, 77, 9}));
-    EXPECT_EQ(c.constellation + " " + o.sweep, "examples/constellations/16qam.txt 1:2:0.5");
+    EXPECT_EQ(spec.constellation + " " + o.sweep, "examples/constellations/16qam.txt 1:2:0.5");
 }
 
 // The plot reads results.csv by column number: x is Eb/N0, then the BER with
@@ -191,9 +194,19 @@ const devhost::Library& TheLibrary() {
     return library;
 }
 
+// A worker's link through the library's entry points.
+class NodesRunner : public UnitRunner {
+public:
+    explicit NodesRunner(const tpc::link::LinkSpec& spec) : link_(TheLibrary(), spec) {}
+    LinkCounts run(int64_t blocks, uint64_t seed) override { return link_.run(blocks, seed); }
+
+private:
+    devhost::Link link_;
+};
+
 // The link of tpcsim's options.
-devhost::LinkConfig Config(const std::string& options, double ebN0Db) {
-    return MakeLinkConfig(Parse(options).options, DefaultLinkConfig(TheLibrary()), ebN0Db);
+tpc::link::LinkSpec Config(const std::string& options, double ebN0Db) {
+    return MakeLinkSpec(Parse(options).options, ebN0Db);
 }
 const std::string kDir = " --constellation " TPC_SOURCE_DIR "/examples/constellations/";
 
@@ -201,12 +214,15 @@ const std::string kDir = " --constellation " TPC_SOURCE_DIR "/examples/constella
 // (PARAMETER action -1), byte for byte, reserved bytes included; only M,
 // which tpcsim asks for, is left out.
 TEST(Options, DefaultsAreTheLibrarysOwnBlocks) {
-    const devhost::LinkConfig library = DefaultLinkConfig(TheLibrary());
-    devhost::LinkConfig ours = MakeLinkConfig(SimOptions{}, library, 0);
+    const devhost::NodeBlocks library = devhost::LibraryNodeBlocks(TheLibrary());
+    devhost::NodeBlocks ours = devhost::NodeBlocksOf(tpc::link::PrepareLink(Config("", 0)), library);
     EXPECT_EQ(std::memcmp(&ours.encoder, &library.encoder, sizeof ours.encoder), 0);
     EXPECT_EQ(std::memcmp(&ours.decoder, &library.decoder, sizeof ours.decoder), 0);
-    ours = Config("--points 4" + kDir + "qpsk.txt", 0);
+    tpc::link::LinkSpec qpsk = Config("--points 4" + kDir + "qpsk.txt", 0);
+    qpsk.llrEsNoFromChannel = false;
+    ours = devhost::NodeBlocksOf(tpc::link::PrepareLink(qpsk), library);
     ours.llr.numsym = library.llr.numsym;
+    std::memcpy(ours.llr.file, library.llr.file, sizeof ours.llr.file);
     EXPECT_EQ(std::memcmp(&ours.llr, &library.llr, sizeof ours.llr), 0);
 }
 
@@ -220,16 +236,15 @@ TEST(LinkRuns, NoiselessRoundTripsAndAMismatchRefused) {
         "--code 16,11x8,4x8,4 --interleave", "--code 8,7x8,4 --offset 64",
         "--code 16,11x8,4 --interleave --points 8" + kDir + "8psk.txt"};
     for (const std::string& options : links) {
-        devhost::LinkConfig config = Config(options + " --iterations 4", 0);
+        tpc::link::LinkSpec config = Config(options + " --iterations 4", 0);
         config.noiseless = true;
         const LinkCounts c = devhost::Link(TheLibrary(), config).run(3, 99);
-        const int64_t bits = 3 * devhost::GeometryOf(config).infoBits;
+        const int64_t bits = 3 * tpc::link::GeometryOf(config).infoBits;
         EXPECT_EQ((std::vector<int64_t>{c.blocks, c.bits, c.bitErrors}), (std::vector<int64_t>{3, bits, 0})) << options;
     }
     EXPECT_THROW(devhost::Library("/nonexistent/libtpc.so"), std::runtime_error);
-    devhost::LinkConfig config = Config("--code 8,4x8,4 --interleave", 0);
-    config.decoder.deinter = 0;  // the decoder reads the block in the wrong order: no lag fits
-    EXPECT_THROW(devhost::Link(TheLibrary(), config), std::runtime_error);
+    // The decoder's blocks straddle the encoder's: no lag fits.
+    EXPECT_THROW(devhost::Link(TheLibrary(), Config("--code 8,4x8,4 --offset 5", 0)), std::runtime_error);
 }
 
 // A two-point constellation at +-3 (symbol energy 9) with a rate 1/4 code:
@@ -240,7 +255,7 @@ TEST(LinkRuns, NoiseAndLlrScaleFollowTheSymbolEnergy) {
     const std::string options = "--code 8,4x8,4 --points 2 --constellation " + path;
     const devhost::Link link(TheLibrary(), Config(options, 10 * std::log10(4.0)));
     EXPECT_NEAR(link.noiseSigma(), std::sqrt(4.5), 1e-12);
-    EXPECT_NEAR(link.config().llr.esno, 1.0 / 9, 1e-12);
+    EXPECT_NEAR(link.blocks().llr.esno, 1.0 / 9, 1e-12);
 }
 
 // The default code, alone and behind the LLR calculator: noiseless round
@@ -254,7 +269,7 @@ TEST(LinkRuns, DefaultCodeOverEachModulation) {
     for (size_t i = 0; i < (Emulated() ? 2 : std::size(modulations)); ++i) {
         const std::string m = modulations[i] + " --selective-stop";
         SCOPED_TRACE(m + ", seed 11 for the noise");
-        devhost::LinkConfig clean = Config(m + " --interleave", 0);
+        tpc::link::LinkSpec clean = Config(m + " --interleave", 0);
         clean.noiseless = true;
         EXPECT_EQ(devhost::Link(TheLibrary(), clean).run(2, 5).bitErrors, 0);
         const LinkCounts good = devhost::Link(TheLibrary(), Config(m, i > 0 ? 7 : 4)).run(4, 11);
@@ -267,8 +282,8 @@ TEST(LinkRuns, DefaultCodeOverEachModulation) {
 // Through the sweep engine: the noise follows the unit seeds, and the counts
 // do not depend on which worker's link ran which unit.
 TEST(LinkRuns, CountsFollowTheSeedNotTheThreads) {
-    const devhost::LinkConfig config = Config("--code 8,4x8,4", 1.0);
-    const RunnerFactory runners = [&](int) { return std::make_unique<LinkRunner>(TheLibrary(), config); };
+    const tpc::link::LinkSpec config = Config("--code 8,4x8,4", 1.0);
+    const RunnerFactory runners = [&](int) { return std::make_unique<NodesRunner>(config); };
     std::vector<int64_t> bitErrors;  // by seed and threads
     for (uint64_t seed : {1, 2024})
         for (int threads : {1, 2}) {
@@ -296,9 +311,9 @@ TEST(BlockEngine, CountsEqualTheNodes) {
         {"--code 8,4x8,4 --offset 65 --points 4" + kDir + "qpsk.txt --llr-esno 2", 1.0}};
     for (const auto& [options, ebN0] : links) {
         SCOPED_TRACE(options);
-        const devhost::LinkConfig config = Config(options + " --iterations 8", ebN0);
+        const tpc::link::LinkSpec config = Config(options + " --iterations 8", ebN0);
         devhost::Link nodes(TheLibrary(), config);
-        devhost::BlockLink blocks(config);
+        tpc::link::BlockEngine blocks(config);
         int64_t blockErrors = 0;
         for (uint64_t seed : {3, 4}) {
             const LinkCounts a = nodes.run(12, seed), b = blocks.run(12, seed);
@@ -312,14 +327,14 @@ TEST(BlockEngine, CountsEqualTheNodes) {
     }
     // No pass at all: the delay comes from a pilot that decodes, and half the
     // bits (the zeros the decoder leaves) are wrong.
-    const devhost::LinkConfig idle = Config("--code 8,4x8,4 --iterations 0", 3.0);
-    const LinkCounts a = devhost::Link(TheLibrary(), idle).run(50, 1), b = devhost::BlockLink(idle).run(50, 1);
+    const tpc::link::LinkSpec idle = Config("--code 8,4x8,4 --iterations 0", 3.0);
+    const LinkCounts a = devhost::Link(TheLibrary(), idle).run(50, 1), b = tpc::link::BlockEngine(idle).run(50, 1);
     EXPECT_EQ(a.bitErrors, b.bitErrors);
     EXPECT_NEAR(static_cast<double>(b.bitErrors) / b.bits, 0.5, 0.07);
-    devhost::LinkConfig late = Config("--code 8,4x8,4 --offset 1", 2.0);
-    EXPECT_THROW(devhost::BlockLink{late}, std::runtime_error);
+    tpc::link::LinkSpec late = Config("--code 8,4x8,4 --offset 1", 2.0);
+    EXPECT_THROW(tpc::link::BlockEngine{late}, std::runtime_error);
     late.decoder.iterations = 200;
-    EXPECT_THROW(devhost::BlockLink{late}, std::runtime_error);
+    EXPECT_THROW(tpc::link::BlockEngine{late}, std::runtime_error);
 }
 
 // A BER never leaves FER / K ... FER, and a point without errors has an upper end only.

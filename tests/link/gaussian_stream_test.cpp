@@ -7,11 +7,11 @@
 #include <random>
 #include <vector>
 
-#include "devhost/gaussian_stream.h"
-#include "devhost/random.h"
+#include "link/gaussian_stream.h"
+#include "link/random_bits.h"
 #include "trial_count.h"
 
-namespace devhost {
+namespace tpc::link {
 namespace {
 
 using namespace gaussian_detail;
@@ -151,4 +151,4 @@ TEST(GaussianStream, DistributionOfALongRun) {
 }
 
 }  // namespace
-}  // namespace devhost
+}  // namespace tpc::link

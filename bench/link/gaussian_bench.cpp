@@ -4,14 +4,14 @@
 
 #include <vector>
 
-#include "devhost/gaussian_stream.h"
+#include "link/gaussian_stream.h"
 
 namespace {
 
 constexpr int kSamples = 4096;
 
 void BM_GaussianStreamFill(benchmark::State& state) {
-    devhost::GaussianStream stream(1);
+    tpc::link::GaussianStream stream(1);
     std::vector<double> out(kSamples);
     for (auto _ : state) {
         stream.fill(out.data(), out.size());
@@ -23,7 +23,7 @@ void BM_GaussianStreamFill(benchmark::State& state) {
 BENCHMARK(BM_GaussianStreamFill);
 
 void BM_GaussianStreamNext(benchmark::State& state) {
-    devhost::GaussianStream stream(1);
+    tpc::link::GaussianStream stream(1);
     std::vector<double> out(kSamples);
     for (auto _ : state) {
         for (double& z : out) z = stream.next();

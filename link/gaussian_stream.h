@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace devhost {
+namespace tpc::link {
 
 // Standard normal samples, a sequence fixed by the seed: the same numbers whether read one at a time or in
 // arrays of any length, in any mix, on every platform and build (no libm calls in the generator, no FP contraction).
@@ -54,4 +54,4 @@ void GaussianPairs(const uint64_t* words, size_t pairs, double* first, double* s
 void PlainGaussianPair(uint64_t word, double& first, double& second);
 
 }  // namespace gaussian_detail
-}  // namespace devhost
+}  // namespace tpc::link

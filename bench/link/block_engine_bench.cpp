@@ -7,24 +7,24 @@
 
 #include <cstdint>
 
-#include "devhost/block_link.h"
+#include "link/block_engine.h"
 
 namespace {
 
-devhost::LinkConfig DefaultConfig(double ebN0Db, bool selectiveStop) {
-    devhost::LinkConfig config = devhost::BuiltInLinkConfig();
-    config.decoder.selectstp = selectiveStop ? 1 : 0;
-    config.ebN0Db = ebN0Db;
-    return config;
+tpc::link::LinkSpec DefaultLink(double ebN0Db, bool selectiveStop) {
+    tpc::link::LinkSpec spec;
+    spec.decoder.selectiveStop = selectiveStop;
+    spec.ebN0Db = ebN0Db;
+    return spec;
 }
 
 void RunLink(benchmark::State& state, double ebN0Db, bool selectiveStop) {
     constexpr int64_t kBatch = 32;
-    devhost::BlockLink link(DefaultConfig(ebN0Db, selectiveStop));
+    tpc::link::BlockEngine link(DefaultLink(ebN0Db, selectiveStop));
     uint64_t seed = 1 + static_cast<uint64_t>(state.thread_index()) * 1000003;
     int64_t bits = 0, passes = 0, blocks = 0;
     for (auto _ : state) {
-        const devhost::LinkCounts counts = link.run(kBatch, seed++);
+        const tpc::link::LinkCounts counts = link.run(kBatch, seed++);
         bits += counts.bits;
         passes += counts.passes;
         blocks += counts.blocks;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace devhost {
+namespace tpc::link {
 
 // splitmix64: turns any seed, including 0, into well-mixed state words.
 inline uint64_t SplitMix64(uint64_t& x) {
@@ -90,4 +90,4 @@ private:
     int left_ = 0;
 };
 
-}  // namespace devhost
+}  // namespace tpc::link

@@ -2,16 +2,16 @@
 // +, -, *, /, sqrt code that the compiler vectorises. Built with
 // -ffp-contract=off (no fused multiply-add) and -fno-math-errno (sqrt as an
 // instruction): every build and every instruction set gives the same bits.
-#include "devhost/gaussian_stream.h"
+#include "link/gaussian_stream.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "devhost/random.h"
-#include "devhost/vector_clones.h"
+#include "link/random_bits.h"
+#include "link/vector_clones.h"
 
-namespace devhost {
+namespace tpc::link {
 namespace {
 
 constexpr size_t kPairs = GaussianStream::kBatch / 2;
@@ -195,4 +195,4 @@ void PlainGaussianPair(uint64_t word, double& first, double& second) {
 }
 
 }  // namespace gaussian_detail
-}  // namespace devhost
+}  // namespace tpc::link

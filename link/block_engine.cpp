@@ -1,0 +1,111 @@
+#include "link/block_engine.h"
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "decoder/decoding_parameters.h"
+#include "link/meter.h"
+#include "link/random_bits.h"
+
+namespace tpc::link {
+
+namespace {
+
+// The decoder's parameters under the names its checks read.
+struct DecoderFields {
+    int32_t iterations, NUMX, NUMY, NUMZ, resolution;
+    double quantLimit;
+};
+
+// The nodes' checks, in their order, on a prepared link.
+PreparedLink Checked(PreparedLink link) {
+    const LinkSpec& s = link.spec;
+    if (const Status status = CheckProductCode(s.code); !status.ok()) RefuseParameters("TPCENCODE", status);
+    const DecoderFields d{s.decoder.iterations, s.decoder.weights[0], s.decoder.weights[1], s.decoder.weights[2],
+                          s.resolution, s.quantLimit};
+    if (const Status status = CheckDecodingParameters(d); !status.ok()) RefuseParameters("TPCDECODE", status);
+    return link;
+}
+
+// First sample a node keeps with an offset of `bits` samples: the one at or
+// after the offset time, within the nodes' tolerance of 1/1024 of a period.
+int64_t FirstKeptSample(double bits) { return static_cast<int64_t>(std::ceil(bits - 1.0 / 1024)); }
+
+// Whether the decoder's first block is the zeros (true) or block 0 (false);
+// throws where its blocks would not fall on the encoder's.
+bool DecoderReadsZeros(const PreparedLink& link) {
+    const int64_t n = link.geometry.codeBits;
+    const int64_t llrLatency = link.spec.constellation.empty() ? 0 : link.geometry.bitsPerSymbol - 1;
+    const int64_t decoderStart = FirstKeptSample(link.spec.decoderOffset) - llrLatency;
+    if (FirstKeptSample(link.spec.encoderOffset) != 0 || !(decoderStart == 0 || decoderStart == n)) {
+        throw std::runtime_error(
+            "the decoder's blocks do not line up with the encoder's: the encoder must start at the first "
+            "source bit, the decoder on the first block or the zeros before it");
+    }
+    return decoderStart == 0;
+}
+
+}  // namespace
+
+BlockEngine::BlockEngine(LinkSpec spec)
+    : link_(Checked(PrepareLink(std::move(spec)))),
+      decodesZeros_(DecoderReadsZeros(link_)),
+      transmitter_(link_.spec.code, link_.spec.interleave, link_.spec.threshold),
+      channel_(link_.constellation, link_.spec.code.N()),
+      receiver_(link_) {
+    const size_t n = static_cast<size_t>(link_.geometry.codeBits);
+    received_.resize(n);
+    symbolI_.resize(static_cast<size_t>(channel_.maxSymbols()));
+    symbolQ_.resize(static_cast<size_t>(channel_.maxSymbols()));
+    // The nodes' pilot: without noise the first block comes back whole, where
+    // the decoder decodes at all.
+    if (link_.spec.decoder.iterations > 0 && runWith(1, 0, 0.0).bitErrors != 0) {
+        throw std::runtime_error(kLinkMisaligned);
+    }
+}
+
+LinkCounts BlockEngine::run(int64_t blocks, uint64_t seed) { return runWith(blocks, seed, link_.sigma); }
+
+void BlockEngine::receive(int64_t b, double sigma, bool read) {
+    const uint8_t* codeBits = transmitter_.codeBlock(b);
+    if (link_.spec.constellation.empty()) {
+        if (receiver_.fusesBpsk()) {
+            const double* noise = channel_.bpskNoise();
+            if (read) receiver_.bpskLevels(codeBits, noise, sigma);
+        } else {
+            channel_.bpsk(codeBits, sigma, received_.data());
+            if (read) receiver_.bpskAmplitudes(received_.data());
+        }
+        return;
+    }
+    // Symbols: the next block is read only when the last one straddles into it.
+    const int32_t n = static_cast<int32_t>(link_.geometry.codeBits);
+    const int32_t first = receiver_.carried();
+    const bool straddles = (n - first) % link_.geometry.bitsPerSymbol != 0;
+    const uint8_t* next = straddles ? transmitter_.codeBlock(b + 1) : nullptr;
+    const int32_t count = channel_.symbols(codeBits, next, first, sigma, symbolI_.data(), symbolQ_.data());
+    receiver_.symbolLlrs(symbolI_.data(), symbolQ_.data(), count);
+    if (read) receiver_.placeLlrs();
+}
+
+LinkCounts BlockEngine::runWith(int64_t blocks, uint64_t seed, double sigma) {
+    // The nodes' link seeds source and channel this way.
+    uint64_t mix = seed;
+    transmitter_.restart(SplitMix64(mix));
+    channel_.restart(SplitMix64(mix));
+    receiver_.restart();
+    LinkCounts counts;
+    for (int64_t b = -1; b < blocks; ++b) {
+        const bool read = b >= 0 || decodesZeros_;  // false: before the decoder's offset
+        receive(b, sigma, read);
+        // The zeros are decoded by the node and not counted; only their
+        // channel values can outlive them (the decoder clips them anyway).
+        if (!read || b < 0) continue;
+        const int32_t passes = receiver_.decode();
+        CountBlock(link_.spec.code, receiver_.decisions(), transmitter_.sourceBlock(b), passes, counts);
+    }
+    return counts;
+}
+
+}  // namespace tpc::link

@@ -1,0 +1,66 @@
+// The link of link_spec.h run a block at a time: the same source bits, code,
+// noise, LLR table and lookup, quantiser, deinterleaver and product decoder
+// as the library's nodes, called on whole blocks instead of once per sample
+// through the entry points, with the same counts for the same seed.
+//
+//   Transmitter (source, encoder) -> Channel (mapping, noise)
+//     -> Receiver (LLRs or quantiser, deinterleave, decoder) -> CountBlock
+//
+// The stream positions the nodes imply (offsets in samples, blocks of N):
+//
+//   encoder out      e: N zeros, then block 0, block 1, ...
+//   decoder in       e + L, L = m - 1 behind the LLR calculator (it emits m - 1
+//                     zeros before the first symbol), 0 for BPSK
+//   decoder blocks   start at its offset D: [D + jN, D + (j+1)N)
+//
+// Blocks line up only when D - L is 0 (the decoder's first block is the
+// zeros, decoded and not counted) or N (its first block is block 0); the
+// nodes' pilot refuses every other offset, and so does this engine. The
+// zeros block, when the decoder reads it, still leaves its channel values
+// (clipped to +-31 by the decoder) where a helical map that is not a
+// permutation does not overwrite them.
+#pragma once
+
+#include <cstdint>
+
+#include "link/channel.h"
+#include "link/link_counts.h"
+#include "link/link_spec.h"
+#include "link/receiver.h"
+#include "link/transmitter.h"
+
+namespace tpc::link {
+
+class BlockEngine {
+public:
+    // Prepares the link and checks it with a noiseless run; throws
+    // std::runtime_error with the message the nodes give (the library's own
+    // check texts for bad parameters).
+    explicit BlockEngine(LinkSpec spec);
+    BlockEngine(const BlockEngine&) = delete;
+    BlockEngine& operator=(const BlockEngine&) = delete;
+
+    // Runs `blocks` information blocks with source and noise seeded by
+    // `seed`, as the nodes' link does; counts.passes holds the decoder's
+    // axis passes.
+    LinkCounts run(int64_t blocks, uint64_t seed);
+
+    const LinkSpec& spec() const { return link_.spec; }
+    const LinkGeometry& geometry() const { return link_.geometry; }
+    double noiseSigma() const { return link_.sigma; }
+
+private:
+    LinkCounts runWith(int64_t blocks, uint64_t seed, double sigma);
+    // Receives code block b into the decoder's channel values, or only draws
+    // its noise when the decoder does not read it.
+    void receive(int64_t b, double sigma, bool read);
+
+    PreparedLink link_;
+    bool decodesZeros_;  // the decoder's first block is the zeros before block 0
+    Transmitter transmitter_;
+    Channel channel_;
+    Receiver receiver_;
+    std::vector<double> received_, symbolI_, symbolQ_;
+};
+
+}  // namespace tpc::link

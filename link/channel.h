@@ -1,0 +1,47 @@
+// The channel of the block engine: code bits to BPSK amplitudes or
+// constellation points, plus Gaussian noise, drawn as the nodes' mapper and
+// channel draw it: one draw per channel sample in stream order, e for BPSK,
+// 2s (I) and 2s + 1 (Q) for symbol s. Symbol s carries code bits s*m ...
+// s*m + m-1 (label bit j from the j-th of them), so with m not dividing N
+// the last symbol of a block can straddle into the next.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "link/gaussian_stream.h"
+#include "link/link_spec.h"
+
+namespace tpc::link {
+
+class Channel {
+public:
+    // `points`: the constellation (none for BPSK), kept by reference.
+    Channel(const Constellation& points, int32_t blockSize);
+
+    void restart(uint64_t seed) { noise_.reseed(seed); }
+    // BPSK: the block's N unit Gaussian draws; received value i is
+    // (2 c_i - 1) + sigma * noise[i] (the receiver may fuse that sum).
+    const double* bpskNoise();
+    // BPSK: the received amplitudes of the block, in order, with noise of
+    // standard deviation sigma.
+    void bpsk(const uint8_t* codeBits, double sigma, double* received);
+
+    // Symbols: the points of the symbols that start in this block at code
+    // bit `first` (the bits before it went with the previous block's last
+    // symbol), with their noise, into i[] and q[]; `next` is the following
+    // code block, read only by a symbol that straddles into it. Returns the
+    // number of symbols.
+    int32_t symbols(const uint8_t* here, const uint8_t* next, int32_t first, double sigma, double* i, double* q);
+    // Symbols at most in one block's symbols() call.
+    int32_t maxSymbols() const { return blockSize_ / bitsPerSymbol_ + 1; }
+
+private:
+    const Constellation& points_;
+    int32_t blockSize_;
+    int32_t bitsPerSymbol_;
+    GaussianStream noise_;
+    std::vector<double> gaussians_;
+};
+
+}  // namespace tpc::link

@@ -1,0 +1,43 @@
+// The sending end of the block engine: source bits drawn a block at a time
+// and encoded, as the nodes' source and encoder make them.
+//
+//   encoder out   e:  0 ........ N-1 | N ...... 2N-1 | 2N ...
+//                     zeros (before  | block 0       | block 1
+//                     block 0 is in) |               |
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "code/product_code.h"
+#include "encoder/packed_product_encoder.h"
+#include "link/random_bits.h"
+
+namespace tpc::link {
+
+class Transmitter {
+public:
+    // `threshold`: the encoder's; a source bit at or above it encodes as 1.
+    Transmitter(const ProductCode& code, bool interleave, double threshold);
+
+    // Starts the source stream again from `seed`.
+    void restart(uint64_t seed);
+    // Code block b (b = -1: the encoder's zeros before block 0), drawing and
+    // encoding source blocks up to b the first time it is asked for. Blocks
+    // b - 1 and b stay readable; asking for b + 1 keeps b.
+    const uint8_t* codeBlock(int64_t b);
+    // The K source bits of block b, once codeBlock(b) was asked for.
+    const uint8_t* sourceBlock(int64_t b) const { return source_[b & 1].data(); }
+
+private:
+    int32_t k_;
+    uint8_t encodedBit_[2] = {0, 1};  // what the threshold makes of source bits 0 and 1
+    RandomBits bits_;
+    PackedProductEncoder encoder_;
+    int64_t encodedBlocks_ = 0;  // source blocks drawn and encoded since restart
+    std::vector<uint8_t> source_[2], encoded_[2];  // blocks b and b + 1, at b & 1
+    std::vector<uint8_t> zeros_, encoderInput_;
+};
+
+}  // namespace tpc::link

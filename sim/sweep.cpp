@@ -1,0 +1,243 @@
+#include "sim/sweep.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "sim/constellation_check.h"
+#include "sim/distributed_sweep.h"
+#include "sim/link_setup.h"
+#include "sim/option_table.h"
+#include "sim/plot_script.h"
+#include "sim/progress.h"
+#include "sim/references.h"
+#include "sim/result_store.h"
+#include "sim/text_format.h"
+
+namespace tpcsim {
+
+std::string SettleOutput(SimOptions& options) {
+    if (!options.resume.empty() && options.out.empty()) options.out = options.resume;
+    if (!options.resume.empty() && options.out != options.resume) {
+        return "--resume writes into the directory it continues: leave out --out";
+    }
+    return "";
+}
+
+int WorkerThreads(int threads) {
+    return threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+Sweep::Sweep(const SimOptions& options, SweepHooks hooks, std::string libraryPath)
+    : options_(options), hooks_(std::move(hooks)), group_(hooks_.group ? hooks_.group : &single_) {
+    started_ = std::chrono::steady_clock::now();
+    if (!hooks_.makeRunner) {
+        hooks_.makeRunner = [](const tpc::link::LinkSpec& spec) { return std::make_unique<BlockRunner>(spec); };
+    }
+    const std::vector<double> swept = ParseSweep(options_.sweep);
+    const std::vector<double> ebN0 = SweepEbN0(options_);
+    for (size_t i = 0; i < swept.size(); ++i) points_.push_back({swept[i], ebN0[i], PointKey(swept[i]), -1});
+
+    loadResumed();
+    // What is odd about the constellation file, said before the first link
+    // so that it explains a link the nodes refuse.
+    if (leader() && !options_.constellation.empty()) {
+        for (const std::string& warning : CheckConstellationFile(options_.constellation, options_.points).warnings) {
+            note("warning: " + warning);
+        }
+    }
+    std::string problem;
+    try {
+        hooks_.makeRunner(MakeLinkSpec(options_, points_.front().ebN0Db));
+    } catch (const std::exception& e) {
+        problem = e.what();
+    }
+    agree(problem, kExitBadOptions);
+    if (leader() && !options_.out.empty()) {
+        try {
+            PrepareOutputDirectory(options_.out, !options_.resume.empty());
+        } catch (const std::exception& e) {
+            problem = std::string("--out: ") + e.what();
+        }
+    }
+    agree(problem, kExitBadOptions);
+
+    run_.options = options_;
+    run_.libraryPath = std::move(libraryPath);
+    run_.ranks = group_->size();
+    run_.geometry = GeometryOfOptions(options_);
+    if (leader()) {
+        run_.capacityLimitDb = LimitEbN0Db(options_, run_.geometry.codeRate());
+        std::vector<double> ebN0Points;
+        for (const SweepPoint& p : points_) ebN0Points.push_back(p.ebN0Db);
+        run_.uncoded = UncodedCurve(options_, run_.capacityLimitDb, ebN0Points);
+    }
+    // Threads of this rank: all cores by default, shared by the ranks on them.
+    const int cores = WorkerThreads(0);
+    rankThreads_ = options_.threads > 0 ? options_.threads : std::max(1, cores / group_->ranksOnThisHost());
+    run_.threads = static_cast<int>(SumOverRanks(*group_, rankThreads_));
+    unitsPerRank_ = UnitsPerRankPerRound(static_cast<int>(MaxOverRanks(*group_, rankThreads_)));
+}
+
+void Sweep::agree(const std::string& problem, int exitCode) const {
+    if (!AllRanksAgree(*group_, problem.empty())) throw SweepFailure(exitCode, leader() ? problem : "");
+}
+
+void Sweep::note(const std::string& text) const {
+    if (hooks_.note) hooks_.note(text);
+}
+
+// --resume DIR: its points of this configuration are kept.
+void Sweep::loadResumed() {
+    std::string problem;
+    if (!options_.resume.empty()) {
+        try {
+            StoredRun stored = ReadStoredRun(options_.resume);
+            const std::string difference = ConfigurationDifference(ConfigurationJson(options_), stored.configuration);
+            if (difference.empty()) {
+                stored_ = std::move(stored.points);
+            } else {
+                problem = "--resume " + options_.resume + " holds a run of another configuration (" + difference + ")";
+            }
+        } catch (const std::exception& e) {
+            problem = std::string("--resume: ") + e.what();
+        }
+    }
+    agree(problem, kExitBadOptions);
+    for (SweepPoint& point : points_) {
+        for (size_t j = 0; j < stored_.size(); ++j) {
+            const PointRecord& p = stored_[j];
+            // A point cut short by a time limit is run again.
+            if (!p.timeLimited && PointKey(SweptValue(p, options_.sweepIsEsN0)) == point.key) {
+                point.keptFrom = static_cast<int64_t>(j);
+            }
+        }
+    }
+}
+
+RunRecord Sweep::record() const {
+    RunRecord record = run_;
+    record.points = MergePoints({stored_, run_.points}, options_.sweepIsEsN0);
+    record.seconds = secondsSinceStart();
+    return record;
+}
+
+double Sweep::secondsSinceStart() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+}
+
+// Seconds the rest of the sweep may take: this point's estimate, and the
+// points still to run at the mean of those run so far (or of this one).
+double Sweep::sweepSecondsLeft(size_t i, const PointProgress& p, double pointLeft) const {
+    if (pointLeft < 0) return -1;
+    const double perPoint = pointsRun_ > 0 ? secondsRun_ / pointsRun_ : p.seconds + pointLeft;
+    double left = pointLeft;
+    for (size_t j = i + 1; j < points_.size(); ++j) {
+        if (points_[j].keptFrom < 0) left += perPoint;
+    }
+    if (options_.maxTime > 0) left = std::min(left, std::max(0.0, options_.maxTime - secondsSinceStart()));
+    return left;
+}
+
+PointResult Sweep::runUnits(size_t i) {
+    const SweepPoint& point = points_[i];
+    const tpc::link::LinkSpec spec = MakeLinkSpec(options_, point.ebN0Db);
+    const StopRule rule{options_.errors, options_.maxBlocks};
+    const PointJob job{options_.seed, point.key, options_.batch, rule, rankThreads_,
+                       PointTimeLimit(options_.maxTimePerPoint, options_.maxTime, secondsSinceStart())};
+    auto makeRunner = [&](int) { return hooks_.makeRunner(spec); };
+    ProgressFn progress;
+    if (hooks_.progress && leader()) {
+        progress = [&](const PointProgress& p) {
+            SweepProgress shown{static_cast<int>(i) + 1, static_cast<int>(points_.size()), point.ebN0Db, p, rule,
+                                run_.geometry.infoBits};
+            shown.pointSecondsLeft = PointSecondsLeft(p, rule);
+            if (job.maxSeconds > 0 && shown.pointSecondsLeft >= 0) {
+                shown.pointSecondsLeft = std::min(shown.pointSecondsLeft, job.maxSeconds - p.seconds);
+            }
+            shown.sweepSecondsLeft = sweepSecondsLeft(i, p, shown.pointSecondsLeft);
+            hooks_.progress(shown);
+        };
+    }
+    if (group_->size() > 1) {
+        return RunPointAcrossRanks(job, unitsPerRank_, *group_, makeRunner, hooks_.stop, progress,
+                                   hooks_.progressInterval);
+    }
+    return RunPoint(job, makeRunner, hooks_.stop, progress, hooks_.progressInterval);
+}
+
+// Runs point i (or keeps it) and records it; false when the sweep ends with it.
+bool Sweep::runPoint(size_t i) {
+    const SweepPoint& point = points_[i];
+    if (options_.maxTime > 0 && secondsSinceStart() >= options_.maxTime && point.keptFrom < 0) {
+        if (leader()) note("--max-time reached: the sweep ends here");
+        return false;
+    }
+    PointRecord record;
+    if (point.keptFrom >= 0) {
+        record = stored_[static_cast<size_t>(point.keptFrom)];
+    } else {
+        const PointResult result = runUnits(i);
+        if (result.interrupted) {
+            run_.interrupted = true;
+            if (leader()) note(Format("interrupted; the point at %.2f dB is dropped", point.ebN0Db));
+            return false;
+        }
+        ++pointsRun_;
+        secondsRun_ += result.seconds;
+        record = RecordOf(point.ebN0Db, result, run_.geometry, options_.engine == "blocks");
+        run_.points.push_back(record);
+        saveTables();
+    }
+    if (leader() && hooks_.row) hooks_.row(record, point.keptFrom >= 0);
+    // Only a BER known to be below the threshold ends the sweep: the upper
+    // end of its interval, which a point without errors has too.
+    if (options_.minBer > 0 && record.berInterval().high < options_.minBer) {
+        if (leader() && i + 1 < points_.size() && !options_.quiet) {
+            note(Format("BER upper bound below --min-ber %.1e: the sweep ends here", options_.minBer));
+        }
+        return false;
+    }
+    return true;
+}
+
+// The files as they stand after a point (rank 0 only). A failure to write
+// ends the sweep: a run whose results cannot be kept is not worth going on.
+void Sweep::saveTables() const {
+    if (!leader() || options_.out.empty()) return;
+    WriteTables(options_.out, record());
+}
+
+void Sweep::writePlot() const {
+    if (!leader() || options_.out.empty()) return;
+    const RunRecord finished = record();
+    WriteTables(options_.out, finished);
+    const std::string plotNote = WritePlot(options_.out, finished);
+    if (!plotNote.empty()) note(plotNote);
+    if (!options_.quiet) {
+        note(Format("wrote %s/results.csv, results.json%s (%.1f s)", options_.out.c_str(),
+                    plotNote.empty() ? ", ber.png, ber.svg" : "", secondsSinceStart()));
+    }
+}
+
+void Sweep::run() {
+    std::string failure;
+    try {
+        for (size_t i = 0; i < points_.size(); ++i) {
+            if (!runPoint(i)) break;
+        }
+    } catch (const PeerRankFailed& e) {
+        failure = leader() ? e.what() : "";
+    } catch (const std::exception& e) {
+        failure = group_->size() > 1 ? Format("rank %d: %s", group_->rank(), e.what()) : e.what();
+    }
+    run_.seconds = secondsSinceStart();
+    // The plot, at the end of the sweep or after it was stopped or failed.
+    try {
+        writePlot();
+    } catch (const std::exception& e) {
+        if (failure.empty()) failure = e.what();
+    }
+    if (!failure.empty()) throw SweepFailure(kExitFailure, failure);
+}
+
+}  // namespace tpcsim
