@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "decoder/decoder_limits.h"
+
 namespace tpc {
 
 namespace {
@@ -32,12 +34,12 @@ void WriteEncoderDefaults(EncoderParams& block) {
 
 void WriteDecoderDefaults(DecoderParams& block) {
     WriteCodeDimensionDefaults(block);
-    block.quantLimit = 1.4;
-    block.resolution = 5;
-    block.NUMX = 7;
-    block.NUMY = 7;
-    block.NUMZ = 7;
-    block.iterations = 64;
+    block.quantLimit = kDefaultQuantizerLimit;
+    block.resolution = kDefaultQuantizerResolution;
+    block.NUMX = kDefaultFeedbackWeight;
+    block.NUMY = kDefaultFeedbackWeight;
+    block.NUMZ = kDefaultFeedbackWeight;
+    block.iterations = kDefaultDecoderPasses;
     block.delay = 0.0;
     block.deinter = 0;
     block.selectstp = 0;
