@@ -116,13 +116,10 @@ void EncodeOneBlock(Workspace& w, bool interleave, const uint8_t* info, uint8_t*
 struct Codec::Impl {
     explicit Impl(const Code& c) : code(c), internal(InternalCode(c)) {
         const int32_t n = internal.N();
-        const int64_t step = HelicalStep(internal.nx, internal.ny, internal.kz);
         helicalPositions.resize(n);
+        FillHelicalPlacement(internal, true, helicalPositions.data());
         std::vector<bool> reached(n, false);
-        for (int32_t i = 0; i < n; ++i) {
-            helicalPositions[i] = HelicalPosition(i, step, n);
-            reached[helicalPositions[i]] = true;
-        }
+        for (int32_t position : helicalPositions) reached[position] = true;
         helicalCoversBlock = std::all_of(reached.begin(), reached.end(), [](bool r) { return r; });
     }
 

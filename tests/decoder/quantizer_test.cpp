@@ -8,6 +8,8 @@
 #include <limits>
 #include <vector>
 
+#include "code/helical_map.h"
+
 using namespace tpc;
 
 namespace {
@@ -56,12 +58,16 @@ TEST(Quantizer, ConvertSoftValuesTruncatesTowardZero) {
 }
 
 // Received value i lands at (i * s) mod N in both input modes: worked positions of values 0 ... 11 in an 8 x 8 block
-// (s = 9) and in a 4 x 4 x 4 block with kz = 2 (s = 21).
+// (s = 9) and in a 4 x 4 x 4 block with kz = 2 (s = 21), and the same as the placement table.
 TEST(Quantizer, HelicalPlacement) {
-    const struct { int32_t nx, kz; std::vector<int32_t> positions; } cases[] = {
-        {8, 1, {0, 9, 18, 27, 36, 45, 54, 63, 8, 17, 26, 35}}, {4, 2, {0, 21, 42, 63, 20, 41, 62, 19, 40, 61, 18, 39}},
+    const struct { int32_t nx, nz, kz; std::vector<int32_t> positions; } cases[] = {
+        {8, 1, 1, {0, 9, 18, 27, 36, 45, 54, 63, 8, 17, 26, 35}},
+        {4, 4, 2, {0, 21, 42, 63, 20, 41, 62, 19, 40, 61, 18, 39}},
     };
     for (const auto& c : cases) {
+        std::vector<int32_t> table(64, -1);
+        FillHelicalPlacement(ProductCode{c.nx, c.nx - 1, c.nx, c.nx - 1, c.nz, c.kz}, true, table.data());
+        EXPECT_EQ(std::vector<int32_t>(table.begin(), table.begin() + 12), c.positions) << "nx " << c.nx;
         std::vector<double> received(64), amplitudes(64);
         for (int32_t i = 0; i < 64; ++i) received[i] = i, amplitudes[i] = i < 12 ? 0.5 : -0.5;
         std::vector<int32_t> channel(64, -1), quantized(64, -1);
