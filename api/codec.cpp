@@ -7,12 +7,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "api/amplitude_quantizer.h"
 #include "api/batch_runner.h"
 #include "api/internal_code.h"
 #include "code/helical_map.h"
 #include "decoder/decoder_limits.h"
 #include "decoder/product_decoder.h"
+#include "decoder/quantizer.h"
 #include "encoder/packed_product_encoder.h"
 
 namespace tpc {

@@ -2,6 +2,7 @@
 #include "decoder/quantizer.h"
 
 #include "code/helical_map.h"
+#include "code/vector_clones.h"
 
 namespace tpc {
 
@@ -21,6 +22,29 @@ void QuantizeBlock(int32_t resolution, double quantLimit, uint32_t deinter, doub
         received[i] = quantize.Clip(received[i]);
         channel[place(i)] = quantize.Level(received[i]);
     }
+}
+
+namespace {
+
+// Every amplitude through Clip and LevelOfNumber: selects only, so it vectorises.
+TPC_VECTOR_CLONES
+void QuantizeByTruncation(const BpskQuantizer quantizer, const double* __restrict amplitudes,
+                          int32_t* __restrict levels, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        levels[i] = quantizer.LevelOfNumber(quantizer.Clip(amplitudes[i]));
+    }
+}
+
+}  // namespace
+
+void QuantizeAmplitudes(int32_t resolution, double quantLimit, const double* amplitudes,
+                        int32_t* levels, int32_t count) {
+    const BpskQuantizer quantizer(resolution, quantLimit);
+    if (quantizer.LevelsFitTruncation()) {
+        QuantizeByTruncation(quantizer, amplitudes, levels, count);
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i) levels[i] = quantizer.Level(quantizer.Clip(amplitudes[i]));
 }
 
 void ConvertSoftBlock(uint32_t deinter, const double* received, int32_t* channel, int32_t nx,

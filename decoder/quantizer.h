@@ -39,12 +39,14 @@ struct BpskQuantizer {
     }
     // The level of a clipped amplitude.
     int32_t Level(double clipped) const { return SaturatingTruncate(std::floor(clipped * scale)); }
-    // The same for a clipped amplitude that is a number, when the limit is
-    // at least the margin, so that |clipped * scale| <= levels <= 2^30: floor
-    // by truncation, exact there, and a loop of these vectorises.
+    // The same when the limit is at least the margin: there |clipped * scale|
+    // <= levels <= 2^30 unless the product is NaN (a NaN amplitude, or an
+    // infinite limit's 0 * infinity), which gives 0 as in Level. Floor by
+    // truncation, exact there, and branch-free: a loop of these vectorises.
     bool LevelsFitTruncation() const { return limit >= kClipMargin; }
     int32_t LevelOfNumber(double clipped) const {
-        const double v = clipped * scale;
+        const double product = clipped * scale;
+        const double v = product == product ? product : 0.0;
         const int32_t t = static_cast<int32_t>(v);
         return t - static_cast<int32_t>(v < t);
     }
@@ -69,6 +71,17 @@ struct BpskQuantizer {
 // margin) saturates, and a NaN amplitude gives 0.
 void QuantizeBlock(int32_t resolution, double quantLimit, uint32_t deinter, double* received,
                    int32_t* channel, int32_t nx, int32_t ny, int32_t kz, int32_t blockSize);
+
+// The same channel values for a batch, in arrival order (no helical
+// placement), without writing the amplitudes back: the quantiser's one vector
+// loop, built for the widest vectors the CPU has where the toolchain can pick
+// at load time (code/vector_clones.h). QuantizeBlock stays the plain
+// reference it is held to.
+//   resolution, quantLimit  as for QuantizeBlock
+//   amplitudes  in   count amplitudes
+//   levels      out  count integers
+void QuantizeAmplitudes(int32_t resolution, double quantLimit, const double* amplitudes,
+                        int32_t* levels, int32_t count);
 
 // Ready integer soft values (from the LLR calculator): each value truncated
 // toward zero. Values beyond the int32_t range saturate at its ends and NaN
