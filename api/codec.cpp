@@ -7,11 +7,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "api/amplitude_quantizer.h"
 #include "api/batch_runner.h"
 #include "api/internal_code.h"
 #include "code/helical_map.h"
+#include "decoder/decoder_limits.h"
 #include "decoder/product_decoder.h"
+#include "decoder/quantizer.h"
 #include "encoder/packed_product_encoder.h"
 
 namespace tpc {
@@ -27,9 +28,7 @@ static_assert(static_cast<int32_t>(DecoderPath::kPlain) ==
 
 namespace {
 
-constexpr int32_t kMaxPasses = 128;
-constexpr int32_t kMaxWeight = 16;
-constexpr int32_t kMaxResolution = 31;
+constexpr int32_t kMinPasses = 1;  // the API has no use for a call that decodes nothing
 constexpr int32_t kMaxThreads = 1024;
 
 // One worker's buffers, kept between calls.
@@ -50,23 +49,32 @@ void Require(bool condition, const std::string& message) {
     if (!condition) throw std::invalid_argument(message);
 }
 
+// "low ... high", as the messages give a range.
+std::string Range(int32_t low, int32_t high) {
+    return std::to_string(low) + " ... " + std::to_string(high);
+}
+
 void CheckThreads(int32_t threads) {
     Require(threads >= 1 && threads <= kMaxThreads,
-            "threads must be 1 ... 1024, got " + std::to_string(threads));
+            "threads must be " + Range(1, kMaxThreads) + ", got " + std::to_string(threads));
 }
 
 void CheckOptions(const DecodeOptions& o, bool amplitudes) {
-    Require(o.passes >= 1 && o.passes <= kMaxPasses,
-            "passes must be 1 ... 128, got " + std::to_string(o.passes));
+    Require(o.passes >= kMinPasses && o.passes <= kMaxDecoderPasses,
+            "passes must be " + Range(kMinPasses, kMaxDecoderPasses) + ", got " +
+                std::to_string(o.passes));
     const char* axes = "XYZ";
     for (int32_t a = 0; a < 3; ++a) {
-        Require(o.weights[a] >= 1 && o.weights[a] <= kMaxWeight,
-                std::string(1, axes[a]) + " weight must be 1 ... 16 (sixteenths), got " +
+        Require(o.weights[a] >= kMinFeedbackWeight && o.weights[a] <= kMaxFeedbackWeight,
+                std::string(1, axes[a]) + " weight must be " +
+                    Range(kMinFeedbackWeight, kMaxFeedbackWeight) + " (sixteenths), got " +
                     std::to_string(o.weights[a]));
     }
     if (amplitudes) {
-        Require(o.resolution >= 1 && o.resolution <= kMaxResolution,
-                "resolution must be 1 ... 31 bits, got " + std::to_string(o.resolution));
+        Require(o.resolution >= kMinQuantizerResolution &&
+                    o.resolution <= kMaxQuantizerResolution,
+                "resolution must be " + Range(kMinQuantizerResolution, kMaxQuantizerResolution) +
+                    " bits, got " + std::to_string(o.resolution));
         Require(std::isfinite(o.quantLimit) && o.quantLimit > 0,
                 "quantLimit must be a positive finite number, got " + std::to_string(o.quantLimit));
     }
@@ -108,13 +116,10 @@ void EncodeOneBlock(Workspace& w, bool interleave, const uint8_t* info, uint8_t*
 struct Codec::Impl {
     explicit Impl(const Code& c) : code(c), internal(InternalCode(c)) {
         const int32_t n = internal.N();
-        const int64_t step = HelicalStep(internal.nx, internal.ny, internal.kz);
         helicalPositions.resize(n);
+        FillHelicalPlacement(internal, true, helicalPositions.data());
         std::vector<bool> reached(n, false);
-        for (int32_t i = 0; i < n; ++i) {
-            helicalPositions[i] = HelicalPosition(i, step, n);
-            reached[helicalPositions[i]] = true;
-        }
+        for (int32_t position : helicalPositions) reached[position] = true;
         helicalCoversBlock = std::all_of(reached.begin(), reached.end(), [](bool r) { return r; });
     }
 

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "code/product_code.h"
+
 namespace tpc {
 
 constexpr int64_t HelicalStep(int32_t nx, int32_t ny, int32_t kz) {
@@ -18,6 +20,33 @@ constexpr int64_t HelicalStep(int32_t nx, int32_t ny, int32_t kz) {
 
 constexpr int32_t HelicalPosition(int32_t i, int64_t step, int32_t blockSize) {
     return static_cast<int32_t>((int64_t{i} * step) % blockSize);
+}
+
+// Where received value i (arrival order) is stored in a block of blockSize
+// values: its helical position when the values arrive interleaved, i itself
+// otherwise.
+class HelicalPlacement {
+public:
+    constexpr HelicalPlacement(bool interleaved, int32_t nx, int32_t ny, int32_t kz, int32_t blockSize)
+        : interleaved_(interleaved), step_(HelicalStep(nx, ny, kz)), blockSize_(blockSize) {}
+    HelicalPlacement(bool interleaved, const ProductCode& code)
+        : HelicalPlacement(interleaved, code.nx, code.ny, code.kz, code.N()) {}
+
+    constexpr int32_t operator()(int32_t i) const {
+        return interleaved_ ? HelicalPosition(i, step_, blockSize_) : i;
+    }
+
+private:
+    bool interleaved_;
+    int64_t step_;
+    int32_t blockSize_;
+};
+
+// The same as a table, for loops that place block after block.
+//   placement  out  code.N() block positions, entry i for received value i
+inline void FillHelicalPlacement(const ProductCode& code, bool interleaved, int32_t* placement) {
+    const HelicalPlacement place(interleaved, code);
+    for (int32_t i = 0; i < code.N(); ++i) placement[i] = place(i);
 }
 
 }  // namespace tpc

@@ -6,19 +6,27 @@
 #include <cstdint>
 
 #include "code/status.h"
+#include "decoder/decoder_limits.h"
 
 namespace tpc {
 
-inline constexpr int32_t kMaxDecoderIterations = 128;
+// The messages are the node's fixed texts; they name the limits as they are.
+static_assert(kMaxDecoderPasses == 128 && kMinFeedbackWeight == 1 && kMaxFeedbackWeight == 16 &&
+                  kMinQuantizerResolution == 1,
+              "the decoder node's messages below name these limits");
 
 template <class Record>
 Status CheckDecodingParameters(const Record& r) {
-    const auto weightInRange = [](int32_t w) { return w >= 1 && w <= 16; };
-    if (r.iterations > kMaxDecoderIterations) return Failure(6, "Number of iterations exceeds 128");
+    const auto weightInRange = [](int32_t w) {
+        return w >= kMinFeedbackWeight && w <= kMaxFeedbackWeight;
+    };
+    if (r.iterations > kMaxDecoderPasses) return Failure(6, "Number of iterations exceeds 128");
     if (!weightInRange(r.NUMX)) return Failure(7, "NUMX must be an integer ranging from 1 to 16");
     if (!weightInRange(r.NUMY)) return Failure(7, "NUMY must be an integer ranging from 1 to 16");
     if (!weightInRange(r.NUMZ)) return Failure(7, "NUMZ must be an integer ranging from 1 to 16");
-    if (r.resolution < 1) return Failure(8, "Resolution must be a positive integer");
+    if (r.resolution < kMinQuantizerResolution) {
+        return Failure(8, "Resolution must be a positive integer");
+    }
     // NaN fails too.
     if (!(r.quantLimit > 0)) return Failure(8, "Quantization limit must be a positive number");
     return kOk;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "code/product_code.h"
+#include "decoder/decoder_limits.h"
 
 namespace tpc {
 
@@ -30,8 +31,9 @@ enum class ProductDecoderPath : int32_t {
 };
 
 struct DecoderSettings {
-    int32_t iterations = 64;       // maximum axis passes, rounded up to whole cycles
-    int32_t weights[3] = {7, 7, 7};  // NUMX, NUMY, NUMZ: feedback in sixteenths, 1 ... 16
+    int32_t iterations = kDefaultDecoderPasses;  // maximum axis passes, rounded up to whole cycles
+    // NUMX, NUMY, NUMZ: feedback in sixteenths, kMinFeedbackWeight ... kMaxFeedbackWeight
+    int32_t weights[3] = {kDefaultFeedbackWeight, kDefaultFeedbackWeight, kDefaultFeedbackWeight};
     bool selectiveStop = false;    // stop once the passes make no correction
     ProductDecoderPath path = ProductDecoderPath::kFastest;
 };

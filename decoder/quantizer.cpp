@@ -2,27 +2,9 @@
 #include "decoder/quantizer.h"
 
 #include "code/helical_map.h"
+#include "code/vector_clones.h"
 
 namespace tpc {
-
-namespace {
-
-// j(i) for every i, as the node places received values.
-struct Placement {
-    bool helical;
-    int64_t step;
-    int32_t blockSize;
-
-    int32_t operator()(int32_t i) const {
-        return helical ? HelicalPosition(i, step, blockSize) : i;
-    }
-};
-
-Placement PlacementOf(uint32_t deinter, int32_t nx, int32_t ny, int32_t kz, int32_t blockSize) {
-    return Placement{deinter != 0, HelicalStep(nx, ny, kz), blockSize};
-}
-
-}  // namespace
 
 BpskQuantizer::BpskQuantizer(int32_t resolution, double quantLimit) : limit(quantLimit) {
     int32_t exponent = resolution - 1;
@@ -35,16 +17,39 @@ BpskQuantizer::BpskQuantizer(int32_t resolution, double quantLimit) : limit(quan
 void QuantizeBlock(int32_t resolution, double quantLimit, uint32_t deinter, double* received,
                    int32_t* channel, int32_t nx, int32_t ny, int32_t kz, int32_t blockSize) {
     const BpskQuantizer quantize(resolution, quantLimit);
-    const Placement place = PlacementOf(deinter, nx, ny, kz, blockSize);
+    const HelicalPlacement place(deinter != 0, nx, ny, kz, blockSize);
     for (int32_t i = 0; i < blockSize; ++i) {
         received[i] = quantize.Clip(received[i]);
         channel[place(i)] = quantize.Level(received[i]);
     }
 }
 
+namespace {
+
+// Every amplitude through Clip and LevelOfNumber: selects only, so it vectorises.
+TPC_VECTOR_CLONES
+void QuantizeByTruncation(const BpskQuantizer quantizer, const double* __restrict amplitudes,
+                          int32_t* __restrict levels, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        levels[i] = quantizer.LevelOfNumber(quantizer.Clip(amplitudes[i]));
+    }
+}
+
+}  // namespace
+
+void QuantizeAmplitudes(int32_t resolution, double quantLimit, const double* amplitudes,
+                        int32_t* levels, int32_t count) {
+    const BpskQuantizer quantizer(resolution, quantLimit);
+    if (quantizer.LevelsFitTruncation()) {
+        QuantizeByTruncation(quantizer, amplitudes, levels, count);
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i) levels[i] = quantizer.Level(quantizer.Clip(amplitudes[i]));
+}
+
 void ConvertSoftBlock(uint32_t deinter, const double* received, int32_t* channel, int32_t nx,
                       int32_t ny, int32_t kz, int32_t blockSize) {
-    const Placement place = PlacementOf(deinter, nx, ny, kz, blockSize);
+    const HelicalPlacement place(deinter != 0, nx, ny, kz, blockSize);
     for (int32_t i = 0; i < blockSize; ++i) channel[place(i)] = SaturatingTruncate(received[i]);
 }
 

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "decoder/decoder_limits.h"
+
 namespace tpc {
 
 // Truncates toward zero; out-of-range values saturate and NaN gives 0, so
@@ -25,7 +27,7 @@ inline int32_t SaturatingTruncate(double value) {
 // The BPSK quantiser of one amplitude, as QuantizeBlock applies it.
 struct BpskQuantizer {
     static constexpr double kClipMargin = 0.000001;
-    static constexpr int32_t kMaxLevelExponent = 30;
+    static constexpr int32_t kMaxLevelExponent = kMaxQuantizerResolution - 1;
 
     BpskQuantizer(int32_t resolution, double quantLimit);
     // Pulled just inside +-limit: two separate tests in this order, since
@@ -37,12 +39,14 @@ struct BpskQuantizer {
     }
     // The level of a clipped amplitude.
     int32_t Level(double clipped) const { return SaturatingTruncate(std::floor(clipped * scale)); }
-    // The same for a clipped amplitude that is a number, when the limit is
-    // at least the margin, so that |clipped * scale| <= levels <= 2^30: floor
-    // by truncation, exact there, and a loop of these vectorises.
+    // The same when the limit is at least the margin: there |clipped * scale|
+    // <= levels <= 2^30 unless the product is NaN (a NaN amplitude, or an
+    // infinite limit's 0 * infinity), which gives 0 as in Level. Floor by
+    // truncation, exact there, and branch-free: a loop of these vectorises.
     bool LevelsFitTruncation() const { return limit >= kClipMargin; }
     int32_t LevelOfNumber(double clipped) const {
-        const double v = clipped * scale;
+        const double product = clipped * scale;
+        const double v = product == product ? product : 0.0;
         const int32_t t = static_cast<int32_t>(v);
         return t - static_cast<int32_t>(v < t);
     }
@@ -55,8 +59,9 @@ struct BpskQuantizer {
 // q = floor(x * scale) after x is pulled just inside +-quantLimit (an absolute
 // margin of 0.000001), giving -levels ... levels - 1.
 //   resolution  in      quantiser bits, >= 1 (validated by the node; lower
-//                       values act as 1). From 31 on, levels saturates at
-//                       2^30, since 2^31 does not fit an int32_t; the decoder
+//                       values act as 1). From kMaxQuantizerResolution on,
+//                       levels saturates at 2^30, since 2^31 does not fit
+//                       an int32_t; the decoder
 //                       clips to +-31, so every resolution above 6 decodes
 //                       alike anyway.
 //   quantLimit  in      clipping amplitude, > 0
@@ -66,6 +71,17 @@ struct BpskQuantizer {
 // margin) saturates, and a NaN amplitude gives 0.
 void QuantizeBlock(int32_t resolution, double quantLimit, uint32_t deinter, double* received,
                    int32_t* channel, int32_t nx, int32_t ny, int32_t kz, int32_t blockSize);
+
+// The same channel values for a batch, in arrival order (no helical
+// placement), without writing the amplitudes back: the quantiser's one vector
+// loop, built for the widest vectors the CPU has where the toolchain can pick
+// at load time (code/vector_clones.h). QuantizeBlock stays the plain
+// reference it is held to.
+//   resolution, quantLimit  as for QuantizeBlock
+//   amplitudes  in   count amplitudes
+//   levels      out  count integers
+void QuantizeAmplitudes(int32_t resolution, double quantLimit, const double* amplitudes,
+                        int32_t* levels, int32_t count);
 
 // Ready integer soft values (from the LLR calculator): each value truncated
 // toward zero. Values beyond the int32_t range saturate at its ends and NaN

@@ -24,6 +24,9 @@
 
 namespace tpc {
 
+// The node's default hard-decision threshold: a sample at or above it is a 1.
+inline constexpr double kDefaultEncoderThreshold = 0.5;
+
 // The encoder's scratch: N entries each for the information grid and the code
 // block, 256 for one component word, at least 10 for the shift register.
 struct EncoderScratch {

@@ -3,6 +3,12 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "decoder/decoder_limits.h"
+#include "encoder/product_encoder.h"
+#include "llr/llr_table.h"
+
+#include "decoder/decoder_limits.h"
+
 namespace tpc {
 
 namespace {
@@ -24,7 +30,7 @@ void WriteCodeDimensionDefaults(Block& block) {
 void WriteEncoderDefaults(EncoderParams& block) {
     WriteCodeDimensionDefaults(block);
     block.delay = 0.0;
-    block.threshold = 0.5;
+    block.threshold = kDefaultEncoderThreshold;
     block.interleave = 0;
     block.inSeconds = 0;
     block.inBits = 1;
@@ -32,12 +38,12 @@ void WriteEncoderDefaults(EncoderParams& block) {
 
 void WriteDecoderDefaults(DecoderParams& block) {
     WriteCodeDimensionDefaults(block);
-    block.quantLimit = 1.4;
-    block.resolution = 5;
-    block.NUMX = 7;
-    block.NUMY = 7;
-    block.NUMZ = 7;
-    block.iterations = 64;
+    block.quantLimit = kDefaultQuantizerLimit;
+    block.resolution = kDefaultQuantizerResolution;
+    block.NUMX = kDefaultFeedbackWeight;
+    block.NUMY = kDefaultFeedbackWeight;
+    block.NUMZ = kDefaultFeedbackWeight;
+    block.iterations = kDefaultDecoderPasses;
     block.delay = 0.0;
     block.deinter = 0;
     block.selectstp = 0;
@@ -48,10 +54,10 @@ void WriteDecoderDefaults(DecoderParams& block) {
 }
 
 void WriteLlrDefaults(LlrParams& block) {
-    block.esno = 11.5;
+    block.esno = kDefaultLlrEsNo;
     block.numsym = 2;
-    block.quantLimit = 1.5;
-    block.res = 5;
+    block.quantLimit = kDefaultLlrLimit;
+    block.res = kDefaultLlrResolution;
 }
 
 namespace {

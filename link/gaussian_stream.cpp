@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "link/random_bits.h"
-#include "link/vector_clones.h"
+#include "code/vector_clones.h"
 
 namespace tpc::link {
 namespace {

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "code/product_code.h"
+#include "decoder/decoder_limits.h"
 #include "decoder/product_decoder.h"
+#include "encoder/product_encoder.h"
+#include "llr/llr_table.h"
 
 namespace tpc::link {
 
@@ -18,22 +21,22 @@ struct LinkSpec {
     ProductCode code;                // shared by encoder and decoder
     // Encoder: a source value at or above the threshold is a 1; blocks leave
     // in helical order when interleaving (and the decoder undoes it).
-    double threshold = 0.5;
+    double threshold = kDefaultEncoderThreshold;
     bool interleave = false;
     double encoderOffset = 0;        // in source bits
     double decoderOffset = 0;        // in code bits
     DecoderSettings decoder;         // passes, feedback weights, selective stop
     // BPSK into the decoder: its quantiser.
-    int32_t resolution = 5;
-    double quantLimit = 1.4;
+    int32_t resolution = kDefaultQuantizerResolution;
+    double quantLimit = kDefaultQuantizerLimit;
     // A constellation file of `points` points; empty: BPSK.
     std::string constellation;
     int32_t points = 0;
     // The LLR table: its Es/N0 (linear) follows the channel unless fixed.
     bool llrEsNoFromChannel = true;
-    double llrEsNo = 11.5;
-    double llrLimit = 1.5;
-    int32_t llrResolution = 5;
+    double llrEsNo = kDefaultLlrEsNo;
+    double llrLimit = kDefaultLlrLimit;
+    int32_t llrResolution = kDefaultLlrResolution;
     double ebN0Db = 3.0;
     bool noiseless = false;
 };

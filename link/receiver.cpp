@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "code/helical_map.h"
-#include "link/vector_clones.h"
+#include "code/vector_clones.h"
 
 namespace tpc::link {
 
@@ -39,8 +39,7 @@ Receiver::Receiver(const PreparedLink& link)
     const LinkSpec& s = link.spec;
     const size_t n = static_cast<size_t>(blockSize_);
     placement_.resize(n);
-    const int64_t step = HelicalStep(s.code.nx, s.code.ny, s.code.kz);
-    for (int32_t i = 0; i < blockSize_; ++i) placement_[i] = deinterleave_ ? HelicalPosition(i, step, blockSize_) : i;
+    FillHelicalPlacement(s.code, deinterleave_, placement_.data());
     levels_.resize(n);
     channel_.resize(n);
     decisions_.resize(n);

@@ -19,6 +19,12 @@
 namespace tpc {
 
 inline constexpr int32_t kGridBits = 8;
+
+// The LLR node's defaults: Es/N0 (linear), the table's clipping limit, the
+// resolution it shows.
+inline constexpr double kDefaultLlrEsNo = 11.5;
+inline constexpr double kDefaultLlrLimit = 1.5;
+inline constexpr int32_t kDefaultLlrResolution = 5;
 inline constexpr int32_t kGridCells = 256;               // per axis
 inline constexpr int32_t kTableCells = 256 * 256;        // entries per bit
 inline constexpr int32_t kMaxBitsPerSymbol = 8;

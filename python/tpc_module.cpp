@@ -211,6 +211,16 @@ PYBIND11_MODULE(_tpc, m) {
     m.doc() = "Turbo product codes: the compiled part of the tpc package.";
     // C++ std::invalid_argument arrives as ValueError (pybind11's mapping).
 
+    // The decoder's defaults, for the keyword defaults of tpc/__init__.py.
+    const DecodeOptions defaults;
+    py::dict decodeDefaults;
+    decodeDefaults["passes"] = defaults.passes;
+    decodeDefaults["weights"] =
+        py::make_tuple(defaults.weights[0], defaults.weights[1], defaults.weights[2]);
+    decodeDefaults["resolution"] = defaults.resolution;
+    decodeDefaults["quant_limit"] = defaults.quantLimit;
+    m.attr("decode_defaults") = decodeDefaults;
+
     py::class_<PyCodec>(m, "Codec")
         .def(py::init([](const std::string& text) { return new PyCodec(Code(text)); }),
              py::arg("text"))

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "code/product_code.h"
+#include "decoder/decoder_limits.h"
 #include "llr/llr_table.h"
 #include "sim/constellation_check.h"
 
@@ -194,12 +195,12 @@ std::vector<OptionRow> PlainRows() {
          &S::interleave},
         {"--encoder-offset", "Encoder", "encoder start offset, input bits", &S::encoderOffset, offset},
         {"--iterations", "Decoder", "decoder axis passes (0 ... 128)", &S::iterations,
-         {Rule::kRange, 0, 128}},
+         {Rule::kRange, 0, tpc::kMaxDecoderPasses}},
         {"--weights", "Decoder", "feedback weights X,Y,Z in sixteenths (1 ... 16)", &S::weights,
-         {Rule::kRange, 1, 16}},
+         {Rule::kRange, tpc::kMinFeedbackWeight, tpc::kMaxFeedbackWeight}},
         {"--selective-stop", "Decoder", "selective (early) stop of the iterations", &S::selectiveStop},
         {"--resolution", "Decoder", "BPSK quantiser resolution, bits (1 ... 31)", &S::resolution,
-         {Rule::kRange, 1, 31}},
+         {Rule::kRange, tpc::kMinQuantizerResolution, tpc::kMaxQuantizerResolution}},
         {"--quant-limit", "Decoder", "BPSK quantiser limit", &S::quantLimit, {Rule::kPositive}},
         {"--offset", "Decoder", "decoder start offset, coded bits", &S::offset, offset},
         {"--constellation", "Constellation", "constellation file: use the mapper and LLRcalculator",

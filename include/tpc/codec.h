@@ -25,6 +25,9 @@
 
 #include "tpc/code.h"
 #include "tpc/visibility.h"
+// The decoder's bounds and defaults (tpc::kDefaultDecoderPasses, ...),
+// installed beside this header as tpc/decoder/decoder_limits.h.
+#include "decoder/decoder_limits.h"
 
 namespace tpc {
 namespace api {
@@ -41,12 +44,16 @@ enum class DecoderPath : int32_t {
 };
 
 struct DecodeOptions {
-    int32_t passes = 64;              // maximum axis passes, 1 ... 128 (whole cycles run)
-    int32_t weights[3] = {7, 7, 7};   // X, Y, Z feedback in sixteenths, 1 ... 16
+    // Maximum axis passes, 1 ... kMaxDecoderPasses (whole cycles run).
+    int32_t passes = kDefaultDecoderPasses;
+    // X, Y, Z feedback in sixteenths, kMinFeedbackWeight ... kMaxFeedbackWeight.
+    int32_t weights[3] = {kDefaultFeedbackWeight, kDefaultFeedbackWeight, kDefaultFeedbackWeight};
     bool selectiveStop = false;       // stop once a cycle of passes corrects nothing
     bool deinterleave = false;        // values arrive in the encoder's interleaved order
-    int32_t resolution = 5;           // amplitudes only: quantiser bits, 1 ... 31
-    double quantLimit = 1.4;          // amplitudes only: clipping amplitude, finite and > 0
+    // Amplitudes only: quantiser bits, kMinQuantizerResolution ... kMaxQuantizerResolution.
+    int32_t resolution = kDefaultQuantizerResolution;
+    // Amplitudes only: clipping amplitude, finite and > 0.
+    double quantLimit = kDefaultQuantizerLimit;
     int32_t threads = 1;              // 1 ... 1024
     DecoderPath path = DecoderPath::kFastest;
 };

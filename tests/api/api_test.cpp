@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "api/amplitude_quantizer.h"
 #include "decoder/product_decoder.h"
 #include "decoder/quantizer.h"
 #include "encoder/product_encoder.h"
@@ -127,36 +126,6 @@ TEST(Codec, BatchesOnThreadsDecodeLikeTheDecoderNodeBlockByBlock) {
         if (c.selectiveStop) {  // otherwise every block runs all passes
             EXPECT_NE(*std::min_element(passesSeen.begin(), passesSeen.end()),
                       *std::max_element(passesSeen.begin(), passesSeen.end()));
-        }
-    }
-}
-
-// Every path the CPU has against QuantizeBlock, with values on and around the clipping edges, far beyond them, not numbers and
-// infinite; limits from the smallest the vector form takes to ones below the node's margin, and resolutions
-// past the saturation of the levels. Lengths that leave a tail after the last whole vector.
-TEST(AmplitudeQuantizer, EveryPathGivesTheNodesChannelValues) {
-    using tpc::api::QuantizerPath;
-    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
-    std::mt19937 rng(7);
-    for (double limit : {1.4, 0.001, 0.000999, 2e-7, 1e6}) {
-        for (int32_t resolution : {1, 5, 8, 31, 40}) {
-            const double edges[] = {limit, -limit, std::nextafter(limit, 0.0), -std::nextafter(limit, 0.0),
-                                    limit - 1e-6, 1e300, -1e300, nan, -nan, inf, -inf, 0.0, -0.0};
-            std::uniform_real_distribution<double> value(-1.5 * limit, 1.5 * limit);
-            std::vector<double> amplitudes(1027);
-            for (size_t i = 0; i < amplitudes.size(); ++i) {
-                amplitudes[i] = i % 3 == 0 ? edges[(i / 3) % std::size(edges)] : value(rng);
-            }
-            const int32_t count = static_cast<int32_t>(amplitudes.size());
-            std::vector<double> copy = amplitudes;
-            std::vector<int32_t> node(count), ours(count);
-            QuantizeBlock(resolution, limit, 0, copy.data(), node.data(), 1, 1, 1, count);
-            for (const auto path : {QuantizerPath::kPlain, QuantizerPath::kAvx2, QuantizerPath::kAvx512}) {
-                if (!tpc::api::QuantizerPathAvailable(path)) continue;
-                tpc::api::QuantizeAmplitudesOn(path, resolution, limit, amplitudes.data(), ours.data(), count);
-                EXPECT_EQ(ours, node) << "path " << static_cast<int>(path) << " limit " << limit << " resolution "
-                                      << resolution;
-            }
         }
     }
 }

@@ -4,9 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <limits>
+#include <random>
 #include <vector>
+
+#include "code/helical_map.h"
 
 using namespace tpc;
 
@@ -56,12 +62,16 @@ TEST(Quantizer, ConvertSoftValuesTruncatesTowardZero) {
 }
 
 // Received value i lands at (i * s) mod N in both input modes: worked positions of values 0 ... 11 in an 8 x 8 block
-// (s = 9) and in a 4 x 4 x 4 block with kz = 2 (s = 21).
+// (s = 9) and in a 4 x 4 x 4 block with kz = 2 (s = 21), and the same as the placement table.
 TEST(Quantizer, HelicalPlacement) {
-    const struct { int32_t nx, kz; std::vector<int32_t> positions; } cases[] = {
-        {8, 1, {0, 9, 18, 27, 36, 45, 54, 63, 8, 17, 26, 35}}, {4, 2, {0, 21, 42, 63, 20, 41, 62, 19, 40, 61, 18, 39}},
+    const struct { int32_t nx, nz, kz; std::vector<int32_t> positions; } cases[] = {
+        {8, 1, 1, {0, 9, 18, 27, 36, 45, 54, 63, 8, 17, 26, 35}},
+        {4, 4, 2, {0, 21, 42, 63, 20, 41, 62, 19, 40, 61, 18, 39}},
     };
     for (const auto& c : cases) {
+        std::vector<int32_t> table(64, -1);
+        FillHelicalPlacement(ProductCode{c.nx, c.nx - 1, c.nx, c.nx - 1, c.nz, c.kz}, true, table.data());
+        EXPECT_EQ(std::vector<int32_t>(table.begin(), table.begin() + 12), c.positions) << "nx " << c.nx;
         std::vector<double> received(64), amplitudes(64);
         for (int32_t i = 0; i < 64; ++i) received[i] = i, amplitudes[i] = i < 12 ? 0.5 : -0.5;
         std::vector<int32_t> channel(64, -1), quantized(64, -1);
@@ -70,6 +80,34 @@ TEST(Quantizer, HelicalPlacement) {
         for (int32_t i = 0; i < 12; ++i) {
             EXPECT_EQ(channel[c.positions[i]], i) << "nx " << c.nx << " value " << i;
             EXPECT_EQ(quantized[c.positions[i]], 8) << "nx " << c.nx << " value " << i;
+        }
+    }
+}
+
+// The batch loop against QuantizeBlock, on the vectors this CPU runs: values on and around the clipping edges, far
+// beyond them, not numbers and infinite; limits from the smallest the truncating form takes to ones below the margin
+// (the plain form) and an infinite one (0 * infinity); resolutions past the saturation of the levels. A length that
+// leaves a tail after the last whole vector.
+TEST(Quantizer, BatchLoopGivesTheNodesChannelValues) {
+    std::mt19937 rng(7);
+    for (double limit : {1.4, 1e-3, BpskQuantizer::kClipMargin, 2e-7, 1e6, kInf}) {
+        for (int32_t resolution : {1, 5, 8, 31, 40}) {
+            const double finite = std::isfinite(limit) ? limit : 1e9;
+            const double edges[] = {finite, -finite, std::nextafter(finite, 0.0), -std::nextafter(finite, 0.0),
+                                    finite - 1e-6, 1e300, -1e300, kNaN, -kNaN, kInf, -kInf, 0.0, -0.0};
+            std::uniform_real_distribution<double> value(-1.5 * finite, 1.5 * finite);
+            std::vector<double> amplitudes(1027);
+            for (size_t i = 0; i < amplitudes.size(); ++i) {
+                amplitudes[i] = i % 3 == 0 ? edges[(i / 3) % std::size(edges)] : value(rng);
+            }
+            const int32_t count = static_cast<int32_t>(amplitudes.size());
+            std::vector<double> clipped = amplitudes;
+            std::vector<int32_t> node(count), batch(count, -12345);
+            QuantizeBlock(resolution, limit, 0, clipped.data(), node.data(), 1, 1, 1, count);
+            const std::vector<double> given = amplitudes;
+            QuantizeAmplitudes(resolution, limit, amplitudes.data(), batch.data(), count);
+            EXPECT_EQ(batch, node) << "limit " << limit << " resolution " << resolution;
+            EXPECT_EQ(std::memcmp(amplitudes.data(), given.data(), count * sizeof(double)), 0) << "amplitudes written";
         }
     }
 }
