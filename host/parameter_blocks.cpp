@@ -7,7 +7,6 @@
 #include "encoder/product_encoder.h"
 #include "llr/llr_table.h"
 
-#include "decoder/decoder_limits.h"
 
 namespace tpc {
 
