@@ -11,7 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "sim/shell_words.h"
+#include "sim/plot_script.h"
 #include "sim/text_format.h"
 
 namespace tpcsim {
@@ -28,17 +28,8 @@ const char kUsage[] =
 struct Run {
     fs::path dir;
     nlohmann::json json;
-    int berColumn = 0, ferColumn = 0, ebN0Column = 0;  // 1-based, as gnuplot counts
-    double minEbN0 = INFINITY, maxEbN0 = -INFINITY, minBer = 1;
-    std::string legend;
+    PlotCurves curves;
 };
-
-// A gnuplot single-quoted string.
-std::string GnuplotString(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    return quoted + "'";
-}
 
 std::vector<std::string> SplitCsvLine(const std::string& line) {
     std::vector<std::string> fields;
@@ -67,25 +58,27 @@ Run ReadRun(const std::string& dir) {
     std::string line;
     std::getline(csvFile, line);
     const std::vector<std::string> header = SplitCsvLine(line);
-    for (size_t c = 0; c < header.size(); ++c) {
-        if (header[c] == "ebn0_db") run.ebN0Column = int(c) + 1;
-        if (header[c] == "ber") run.berColumn = int(c) + 1;
-        if (header[c] == "fer") run.ferColumn = int(c) + 1;
-    }
-    if (run.ebN0Column == 0 || run.berColumn == 0 || run.ferColumn == 0) {
+    const auto column = [&header](const char* name) {
+        return static_cast<size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+    };
+    const size_t ebN0Column = column("ebn0_db"), berColumn = column("ber");
+    if (ebN0Column == header.size() || berColumn == header.size() || column("fer") == header.size()) {
         throw std::invalid_argument((fs::path(dir) / "results.csv").string() +
                                     " lacks the columns ebn0_db, ber and fer");
     }
+    PlotCurves& curves = run.curves;
+    curves.csv = (run.dir / "results.csv").string();
+    curves.minEbN0Db = INFINITY, curves.maxEbN0Db = -INFINITY;
     while (std::getline(csvFile, line)) {
         const std::vector<std::string> row = SplitCsvLine(line);
-        if (row.size() < header.size() - 1) continue;
-        const double ebN0 = std::atof(row[size_t(run.ebN0Column - 1)].c_str());
-        const double ber = std::atof(row[size_t(run.berColumn - 1)].c_str());
-        run.minEbN0 = std::min(run.minEbN0, ebN0);
-        run.maxEbN0 = std::max(run.maxEbN0, ebN0);
-        if (ber > 0) run.minBer = std::min(run.minBer, ber);
+        if (row.size() <= std::max(ebN0Column, berColumn)) continue;
+        const double ebN0 = std::atof(row[ebN0Column].c_str());
+        const double ber = std::atof(row[berColumn].c_str());
+        curves.minEbN0Db = std::min(curves.minEbN0Db, ebN0);
+        curves.maxEbN0Db = std::max(curves.maxEbN0Db, ebN0);
+        if (ber > 0) curves.minBer = std::min(curves.minBer, ber);
     }
-    if (!(run.minEbN0 <= run.maxEbN0)) throw std::invalid_argument(dir + ": no finished point");
+    if (!(curves.minEbN0Db <= curves.maxEbN0Db)) throw std::invalid_argument(dir + ": no finished point");
     return run;
 }
 
@@ -111,13 +104,8 @@ std::string ValueText(const std::string& key, const nlohmann::json& value) {
 }
 
 // Limit values and names of the runs, each once.
-struct Limit {
-    double ebN0Db;
-    std::string label;
-};
-
-std::vector<Limit> Limits(const std::vector<Run>& runs) {
-    std::vector<Limit> limits;
+std::vector<PlotLimit> Limits(const std::vector<Run>& runs) {
+    std::vector<PlotLimit> limits;
     for (const Run& run : runs) {
         const nlohmann::json code = run.json.value("code", nlohmann::json::object());
         const bool bicm = code.contains("bicm_limit_ebn0_db");
@@ -127,69 +115,29 @@ std::vector<Limit> Limits(const std::vector<Run>& runs) {
         const std::string label =
             Format("%s, R = %.3f: %.2f dB", bicm ? "BICM limit" : "BI-AWGN limit", code.value("rate", 0.0), value);
         const bool seen = std::any_of(limits.begin(), limits.end(),
-                                      [&](const Limit& l) { return std::fabs(l.ebN0Db - value) < 0.005; });
+                                      [&](const PlotLimit& l) { return std::fabs(l.ebN0Db - value) < 0.005; });
         if (!seen) limits.push_back({value, label});
     }
     return limits;
 }
 
-const char* const kColours[] = {"#1f5fbf", "#c03020", "#208a40", "#8a3fbf", "#d08000", "#108a8a",
-                                "#606060", "#b0308a"};
-
-std::string Script(const std::vector<Run>& runs, const fs::path& output) {
-    const std::vector<Limit> limits = Limits(runs);
-    double xmin = INFINITY, xmax = -INFINITY, ymin = 1e-7;
+PlotPage Page(const std::vector<Run>& runs, const fs::path& output) {
+    PlotPage page;
+    page.outputs = {output.string()};
+    page.title = "BER (solid) and FER (dashed) of " + std::to_string(runs.size()) + " tpcsim runs";
+    page.limits = Limits(runs);
+    std::set<std::string> modulations;
     for (const Run& run : runs) {
-        xmin = std::min(xmin, run.minEbN0), xmax = std::max(xmax, run.maxEbN0);
-        ymin = std::min(ymin, run.minBer / 3);
-    }
-    for (const Limit& l : limits) xmin = std::min(xmin, l.ebN0Db), xmax = std::max(xmax, l.ebN0Db);
-    const bool png = output.extension() == ".png";
-    std::string s = png ? "set terminal pngcairo size 960,640 font 'sans,11'\n"
-                        : "set terminal svg size 960,640 dynamic font 'sans,11'\n";
-    s += "set output " + GnuplotString(output.string()) + "\n";
-    s += "set datafile separator ','\n";
-    s += "set logscale y\nset format y '10^{%L}'\n";
-    s += Format("set xrange [%g:%g]\n", std::floor(xmin - 0.5), std::ceil(xmax + 0.5));
-    s += Format("set yrange [%g:1]\n", std::pow(10.0, std::floor(std::log10(ymin))));
-    s += "set grid xtics ytics mytics\nset xlabel 'E_b/N_0 (dB)'\nset ylabel 'error rate'\n";
-    s += "set title 'BER (solid) and FER (dashed) of " + std::to_string(runs.size()) + " tpcsim runs'\n";
-    s += "set key below box noenhanced\nset samples 400\nnz(v) = v > 0 ? v : 1/0\n";
-    for (size_t n = 0; n < limits.size(); ++n) {
-        s += Format("set arrow %zu from %.4f, graph 0 to %.4f, graph 1 nohead dt 2 lw 1.5 lc rgb '#808080'\n",
-                    n + 1, limits[n].ebN0Db, limits[n].ebN0Db);
-        s += Format("set label %zu %s at %.4f, graph 0.06 left offset -0.8, 0 rotate by 90 noenhanced "
-                    "textcolor rgb '#606060'\n",
-                    n + 1, GnuplotString(limits[n].label).c_str(), limits[n].ebN0Db);
-    }
-    std::vector<std::string> curves;
-    std::set<std::string> uncodedDrawn;
-    for (const Run& run : runs) {
-        const nlohmann::json& c = run.json["configuration"];
-        const std::string modulation = ModulationText(c);
-        if (!uncodedDrawn.insert(modulation).second) continue;
-        const std::string style = Format(" with lines dt %zu lw 1.5 lc rgb '#404040'", 2 + uncodedDrawn.size());
+        const std::string modulation = ModulationText(run.json["configuration"]);
+        if (!modulations.insert(modulation).second) continue;
         if (modulation == "BPSK") {
-            curves.push_back("0.5 * erfc(sqrt(10**(x / 10.0))) title 'uncoded BPSK'" + style);
+            page.uncoded.push_back({"", "uncoded BPSK"});
         } else if (fs::exists(run.dir / "uncoded.csv")) {
-            curves.push_back(GnuplotString((run.dir / "uncoded.csv").string()) +
-                             " using 1:(nz($2)) skip 1 title " + GnuplotString("uncoded " + modulation) + style);
+            page.uncoded.push_back({(run.dir / "uncoded.csv").string(), "uncoded " + modulation});
         }
     }
-    for (size_t n = 0; n < runs.size(); ++n) {
-        const Run& run = runs[n];
-        const std::string csv = GnuplotString((run.dir / "results.csv").string());
-        const char* colour = kColours[n % (sizeof kColours / sizeof *kColours)];
-        curves.push_back(csv + Format(" using %d:(nz($%d)) skip 1 with linespoints title ", run.ebN0Column,
-                                      run.berColumn) +
-                         GnuplotString(run.legend) + Format(" lw 2 pt 7 lc rgb '%s'", colour));
-        curves.push_back(csv + Format(" using %d:(nz($%d)) skip 1 with linespoints notitle dt 2 lw 1.5 pt 5 "
-                                      "lc rgb '%s'",
-                                      run.ebN0Column, run.ferColumn, colour));
-    }
-    s += "plot ";
-    for (size_t n = 0; n < curves.size(); ++n) s += (n ? ", \\\n     " : "") + curves[n];
-    return s + "\n";
+    for (const Run& run : runs) page.runs.push_back(run.curves);
+    return page;
 }
 
 }  // namespace
@@ -275,33 +223,29 @@ int RunPlotCommand(const std::vector<std::string>& args) {
     }
     const std::vector<std::string> legends = LegendTexts(configurations);
     for (size_t n = 0; n < runs.size(); ++n) {
-        runs[n].legend = legends[n];
+        runs[n].curves.legend = legends[n];
         // Runs alike in all that describes the link are told apart by their directory.
-        if (std::count(legends.begin(), legends.end(), legends[n]) > 1) runs[n].legend += " (" + dirs[n] + ")";
+        if (std::count(legends.begin(), legends.end(), legends[n]) > 1) {
+            runs[n].curves.legend += " (" + dirs[n] + ")";
+        }
     }
     const fs::path file = fs::absolute(output);
     const fs::path script = file.string() + ".gp", log = file.string() + ".log";
     {
         std::ofstream out(script);
-        out << Script(runs, file);
+        out << GnuplotScript(Page(runs, file));
         if (!out) {
             std::fprintf(stderr, "tpcsim plot: cannot write %s\n", script.c_str());
             return 1;
         }
     }
-    if (std::system("command -v gnuplot >/dev/null 2>&1") != 0) {
-        std::fprintf(stderr, "tpcsim plot: gnuplot is not installed (package gnuplot-nox): no plot; "
-                             "%s is ready for it\n", script.c_str());
-        return 1;
-    }
-    const std::string command = "gnuplot " + ShellWord(script.string()) + " 2>" + ShellWord(log.string());
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "tpcsim plot: gnuplot failed (see %s and %s): no plot\n", script.c_str(), log.c_str());
+    const std::string note = RunGnuplot(file.parent_path().string(), script.string(), log.string());
+    if (!note.empty()) {
+        std::fprintf(stderr, "tpcsim plot: %s\n", note.c_str());
         return 1;
     }
     std::error_code ignored;
     fs::remove(script, ignored);
-    fs::remove(log, ignored);
     std::fprintf(stderr, "tpcsim plot: wrote %s\n", output.c_str());
     return 0;
 }

@@ -12,76 +12,135 @@
 
 namespace tpcsim {
 
-std::string GnuplotScript(const RunRecord& run) {
-    double xmin = run.capacityLimitDb, xmax = run.capacityLimitDb;
-    double ymin = 1e-7;
-    for (const PointRecord& p : run.points) {
-        xmin = std::min(xmin, p.ebN0Db);
-        xmax = std::max(xmax, p.ebN0Db);
-        if (p.ber() > 0) ymin = std::min(ymin, p.ber() / 3);
-    }
-    xmin = std::floor(xmin - 0.5);
-    xmax = std::ceil(xmax + 0.5);
-    const double decade = std::pow(10.0, std::floor(std::log10(ymin)));
-    const tpc::link::LinkGeometry& g = run.geometry;
-    std::string code = Format("(%d,%d)x(%d,%d)", run.options.nx, run.options.kx, run.options.ny,
-                              run.options.ky);
-    if (run.options.nz > 1) code += Format("x(%d,%d)", run.options.nz, run.options.kz);
-    const std::string modulation =
-        run.options.constellation.empty()
-            ? std::string("BPSK")
-            : Format("%d points", run.options.points);
+namespace {
 
-    std::string s;
-    s += "# Made by tpcsim; run `gnuplot plot.gp` in this directory to redraw.\n";
+namespace fs = std::filesystem;
+
+const char* const kColours[] = {"#1f5fbf", "#c03020", "#208a40", "#8a3fbf", "#d08000", "#108a8a",
+                                "#606060", "#b0308a"};
+
+// A gnuplot single-quoted string.
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string Terminal(const std::string& output) {
+    const bool png = fs::path(output).extension() == ".png";
+    return std::string(png ? "set terminal pngcairo size 960,640 font 'sans,11'\n"
+                           : "set terminal svg size 960,640 dynamic font 'sans,11'\n") +
+           "set output " + Quoted(output) + "\n";
+}
+
+// The curves of the page, in drawing order.
+std::vector<std::string> Curves(const PlotPage& page) {
+    std::vector<std::string> curves;
+    for (size_t n = 0; n < page.uncoded.size(); ++n) {
+        const PlotUncoded& u = page.uncoded[n];
+        const std::string style = Format(" with lines dt %zu lw 1.5 lc rgb '#404040'", 3 + n);
+        curves.push_back((u.csv.empty() ? std::string("0.5 * erfc(sqrt(10**(x / 10.0)))")
+                                        : Quoted(u.csv) + " using 'ebn0_db':(nz(column('ber')))") +
+                         " title " + Quoted(u.title) + style);
+    }
+    const bool alone = page.runs.size() == 1;
+    for (size_t n = 0; n < page.runs.size(); ++n) {
+        const PlotCurves& run = page.runs[n];
+        const std::string csv = Quoted(run.csv) + " using 'ebn0_db':";
+        if (alone) {
+            curves.push_back(csv + "(nz(column('ber'))):(nz(column('ber_low95'))):(nz(column('ber_high95'))) "
+                                   "with yerrorlines title 'BER (95% interval)' lw 2 pt 7 lc rgb '#1f5fbf'");
+            curves.push_back(csv + "(nz(column('fer'))) with linespoints title 'FER' lw 2 pt 5 lc rgb '#c03020'");
+            continue;
+        }
+        const char* colour = kColours[n % (sizeof kColours / sizeof *kColours)];
+        curves.push_back(csv + "(nz(column('ber'))) with linespoints title " + Quoted(run.legend) +
+                         Format(" lw 2 pt 7 lc rgb '%s'", colour));
+        curves.push_back(csv + Format("(nz(column('fer'))) with linespoints notitle dt 2 lw 1.5 pt 5 lc rgb '%s'",
+                                      colour));
+    }
+    return curves;
+}
+
+}  // namespace
+
+std::string GnuplotScript(const PlotPage& page) {
+    double xmin = INFINITY, xmax = -INFINITY, ymin = 1e-7;
+    for (const PlotCurves& run : page.runs) {
+        xmin = std::min(xmin, run.minEbN0Db), xmax = std::max(xmax, run.maxEbN0Db);
+        ymin = std::min(ymin, run.minBer / 3);
+    }
+    for (const PlotLimit& l : page.limits) xmin = std::min(xmin, l.ebN0Db), xmax = std::max(xmax, l.ebN0Db);
+    if (!(xmin <= xmax)) xmin = xmax = 0;
+    std::string s = Terminal(page.outputs.front());
     s += "set datafile separator ','\n";
-    s += "set logscale y\n";
-    s += "set format y '10^{%L}'\n";
-    s += Format("set xrange [%g:%g]\n", xmin, xmax);
-    s += Format("set yrange [%g:1]\n", decade);
-    s += "set grid xtics ytics mytics\n";
-    s += "set xlabel 'E_b/N_0 (dB)'\n";
-    s += "set ylabel 'error rate'\n";
-    s += Format("set title 'TPC %s, rate %.4f, %s, %d axis passes, seed %llu'\n", code.c_str(),
-                g.codeRate(), modulation.c_str(), run.options.iterations,
-                static_cast<unsigned long long>(run.options.seed));
-    s += "set key top right box opaque\n";
-    s += "set samples 400\n";
-    const bool bpsk = run.options.constellation.empty();
-    if (bpsk) s += "uncoded(x) = 0.5 * erfc(sqrt(10**(x / 10.0)))\n";
-    s += Format("limit = %.4f\n", run.capacityLimitDb);
-    s += "set arrow 1 from limit, graph 0 to limit, graph 1 nohead dt 2 lw 1.5 lc rgb '#808080'\n";
-    s += Format("set label 1 sprintf('%s, R = %.3f: %%.2f dB', limit) at limit, graph 0.06 "
-                "left offset -0.8, 0 rotate by 90 textcolor rgb '#606060'\n",
-                LimitLabel(run.options).c_str(), g.codeRate());
-    s += "nz(v) = v > 0 ? v : 1/0\n";
-    s += bpsk ? "plot uncoded(x) title 'uncoded BPSK' with lines dt 3 lw 1.5 lc rgb '#404040', \\\n"
-              : Format("plot 'uncoded.csv' using 1:(nz($2)) skip 1 title 'uncoded, %s, hard decisions' with "
-                       "lines dt 3 lw 1.5 lc rgb '#404040', \\\n",
-                       modulation.c_str());
-    s += "     'results.csv' using 1:(nz($6)):(nz($7)):(nz($8)) skip 1 with yerrorlines "
-         "title 'BER (95% interval)' lw 2 pt 7 lc rgb '#1f5fbf', \\\n";
-    s += "     'results.csv' using 1:(nz($10)) skip 1 with linespoints title 'FER' lw 2 pt 5 "
-         "lc rgb '#c03020'\n";
-    return "set terminal pngcairo size 960,640 font 'sans,11'\nset output 'ber.png'\n" + s +
-           "set terminal svg size 960,640 dynamic font 'sans,11'\nset output 'ber.svg'\nreplot\n";
+    s += "set logscale y\nset format y '10^{%L}'\n";
+    s += Format("set xrange [%g:%g]\n", std::floor(xmin - 0.5), std::ceil(xmax + 0.5));
+    s += Format("set yrange [%g:1]\n", std::pow(10.0, std::floor(std::log10(ymin))));
+    s += "set grid xtics ytics mytics\nset xlabel 'E_b/N_0 (dB)'\nset ylabel 'error rate'\n";
+    s += "set title " + Quoted(page.title) + "\n";
+    s += page.runs.size() == 1 ? "set key top right box opaque noenhanced\n" : "set key below box noenhanced\n";
+    s += "set samples 400\nnz(v) = v > 0 ? v : 1/0\n";
+    for (size_t n = 0; n < page.limits.size(); ++n) {
+        s += Format("set arrow %zu from %.4f, graph 0 to %.4f, graph 1 nohead dt 2 lw 1.5 lc rgb '#808080'\n",
+                    n + 1, page.limits[n].ebN0Db, page.limits[n].ebN0Db);
+        s += Format("set label %zu %s at %.4f, graph 0.06 left offset -0.8, 0 rotate by 90 noenhanced "
+                    "textcolor rgb '#606060'\n",
+                    n + 1, Quoted(page.limits[n].label).c_str(), page.limits[n].ebN0Db);
+    }
+    const std::vector<std::string> curves = Curves(page);
+    s += "plot ";
+    for (size_t n = 0; n < curves.size(); ++n) s += (n ? ", \\\n     " : "") + curves[n];
+    s += "\n";
+    for (size_t n = 1; n < page.outputs.size(); ++n) s += Terminal(page.outputs[n]) + "replot\n";
+    return s;
+}
+
+PlotPage RunPlotPage(const RunRecord& run) {
+    const SimOptions& o = run.options;
+    const double rate = run.geometry.codeRate();
+    std::string code = Format("(%d,%d)x(%d,%d)", o.nx, o.kx, o.ny, o.ky);
+    if (o.nz > 1) code += Format("x(%d,%d)", o.nz, o.kz);
+    const bool bpsk = o.constellation.empty();
+    const std::string modulation = bpsk ? std::string("BPSK") : Format("%d points", o.points);
+    PlotPage page;
+    page.outputs = {"ber.png", "ber.svg"};
+    page.title = Format("TPC %s, rate %.4f, %s, %d axis passes, seed %llu", code.c_str(), rate, modulation.c_str(),
+                        o.iterations, static_cast<unsigned long long>(o.seed));
+    page.limits.push_back(
+        {run.capacityLimitDb, Format("%s, R = %.3f: %.2f dB", LimitLabel(o).c_str(), rate, run.capacityLimitDb)});
+    page.uncoded.push_back(bpsk ? PlotUncoded{"", "uncoded BPSK"}
+                                : PlotUncoded{"uncoded.csv", "uncoded, " + modulation + ", hard decisions"});
+    PlotCurves curves{"results.csv", "", run.capacityLimitDb, run.capacityLimitDb, 1};
+    for (const PointRecord& p : run.points) {
+        curves.minEbN0Db = std::min(curves.minEbN0Db, p.ebN0Db);
+        curves.maxEbN0Db = std::max(curves.maxEbN0Db, p.ebN0Db);
+        if (p.ber() > 0) curves.minBer = std::min(curves.minBer, p.ber());
+    }
+    page.runs.push_back(curves);
+    return page;
+}
+
+std::string RunGnuplot(const std::string& dir, const std::string& script, const std::string& log) {
+    if (std::system("command -v gnuplot >/dev/null 2>&1") != 0) {
+        return "gnuplot is not installed (package gnuplot-nox): no plot; " + script + " is ready for it";
+    }
+    const std::string command = "cd " + ShellWord(dir) + " && gnuplot " + ShellWord(script) + " 2>" + ShellWord(log);
+    if (std::system(command.c_str()) != 0) {
+        return "gnuplot failed (see " + (fs::path(dir) / log).string() + "): no plot";
+    }
+    std::error_code ignored;
+    fs::remove(fs::path(dir) / log, ignored);
+    return "";
 }
 
 std::string WritePlot(const std::string& dir, const RunRecord& run) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    ReplaceFile(fs::path(dir) / "plot.gp", GnuplotScript(run));
+    ReplaceFile(fs::path(dir) / "plot.gp",
+                "# Made by tpcsim; run `gnuplot plot.gp` in this directory to redraw.\n" +
+                    GnuplotScript(RunPlotPage(run)));
     if (!run.uncoded.empty()) ReplaceFile(fs::path(dir) / "uncoded.csv", FormatUncodedCsv(run.uncoded));
     if (run.points.empty()) return "no finished point: no plot";
-    if (std::system("command -v gnuplot >/dev/null 2>&1") != 0) {
-        return "gnuplot is not installed (package gnuplot-nox): no plot; plot.gp is ready for it";
-    }
-    const std::string command = "cd " + ShellWord(dir) + " && gnuplot plot.gp 2>gnuplot.log";
-    if (std::system(command.c_str()) != 0) {
-        return "gnuplot failed (see " + (fs::path(dir) / "gnuplot.log").string() + "): no plot";
-    }
-    fs::remove(fs::path(dir) / "gnuplot.log", error);
-    return "";
+    return RunGnuplot(dir, "plot.gp", "gnuplot.log");
 }
 
 }  // namespace tpcsim

@@ -1,21 +1,60 @@
-// The plot of a run: the gnuplot script beside its results.csv, and the
-// pictures gnuplot makes of it.
+// The one gnuplot writer of tpcsim: a run's own plot (plot.gp beside its
+// results, drawn into ber.png and ber.svg) and `tpcsim plot` over several
+// runs. The scripts read results.csv and uncoded.csv by column name.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "sim/results.h"
 
 namespace tpcsim {
 
-// gnuplot commands that read results.csv in the current directory and write
-// ber.png and ber.svg.
-std::string GnuplotScript(const RunRecord& run);
+struct PlotLimit {
+    double ebN0Db;
+    std::string label;
+};
 
-// Writes plot.gp (and uncoded.csv for a constellation run), then ber.png
-// and ber.svg with gnuplot, into `dir`, which holds the run's results.csv
-// (sim/result_store.h). Returns a note for the user about the plot ("" when
-// it was made). Throws std::runtime_error when a file cannot be written.
+// A reference curve without coding: BPSK's closed form when `csv` is empty,
+// else the uncoded.csv of a run.
+struct PlotUncoded {
+    std::string csv;
+    std::string title;
+};
+
+// One run's results.csv as gnuplot opens it, and the extent of its points.
+struct PlotCurves {
+    std::string csv;
+    std::string legend;  // "" on a run's own plot, whose curves are titled BER and FER
+    double minEbN0Db = 0, maxEbN0Db = 0;
+    double minBer = 1;  // the smallest BER above 0
+};
+
+struct PlotPage {
+    std::vector<std::string> outputs;  // files ending in .png or .svg, drawn in turn
+    std::string title;
+    std::vector<PlotLimit> limits;
+    std::vector<PlotUncoded> uncoded;
+    // One run: its BER with the 95% interval, and its FER. Several: each
+    // run's BER and, dashed in the same colour, its FER.
+    std::vector<PlotCurves> runs;
+};
+
+std::string GnuplotScript(const PlotPage& page);
+
+// The page of a run's own plot: results.csv and uncoded.csv in the current
+// directory, drawn into ber.png and ber.svg.
+PlotPage RunPlotPage(const RunRecord& run);
+
+// Runs `gnuplot SCRIPT` in `dir`, its errors into `log` there (removed when
+// it succeeds). "" when the plot was made, otherwise a note for the user.
+std::string RunGnuplot(const std::string& dir, const std::string& script, const std::string& log);
+
+// Writes plot.gp (and uncoded.csv for a run with an uncoded curve), then
+// ber.png and ber.svg with gnuplot, into `dir`, which holds the run's
+// results.csv (sim/result_store.h). Returns a note for the user about the
+// plot ("" when it was made). Throws std::runtime_error when a file cannot
+// be written.
 std::string WritePlot(const std::string& dir, const RunRecord& run);
 
 }  // namespace tpcsim

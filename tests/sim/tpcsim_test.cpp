@@ -152,7 +152,7 @@ TEST(Results, JsonReadBackWithConfigReachesEveryNodeParameter) {
     EXPECT_EQ(spec.constellation + " " + o.sweep, "examples/constellations/16qam.txt 1:2:0.5");
 }
 
-// The plot reads results.csv by column number: x is Eb/N0, then the BER with
+// The plot reads results.csv by column name: x is Eb/N0, then the BER with
 // its interval, and the FER. 20 wrong bits of 100 in 8 of 10 blocks of 10 bits, 2 or 3 in each (squares sum to
 // 52): the BER interval is the mean 2 +- 1.96 * sqrt((52 - 40) / 9 / 10) per block, over 10 bits; the FER interval
 // is the published 95% Wilson interval of 8 in 10, [0.49016, 0.94332].
@@ -175,14 +175,15 @@ TEST(Results, PlotReadsTheCsvColumnsOfItsCurves) {
     EXPECT_NEAR(value["fer_high95"], 0.943318, 1e-5);
 
     std::vector<std::vector<std::string>> plotted;  // the CSV columns of each curve
-    const std::string script = GnuplotScript(run);
+    const std::string script = GnuplotScript(RunPlotPage(run));
     const std::regex curve("'results.csv' using ([^ ]+)");
     for (auto it = std::sregex_iterator(script.begin(), script.end(), curve);
          it != std::sregex_iterator(); ++it) {
         plotted.emplace_back();
-        for (const std::string& field : Split((*it)[1], ':')) {  // 1 or (nz($6)): the number
-            const size_t at = field.find_first_of("0123456789");
-            plotted.back().push_back(header.at(std::stoul(field.substr(at)) - 1));
+        for (const std::string& field : Split((*it)[1], ':')) {  // 'ebn0_db' or (nz(column('ber'))): the name
+            const std::string name = field.substr(field.find('\'') + 1, field.rfind('\'') - field.find('\'') - 1);
+            EXPECT_NE(std::find(header.begin(), header.end(), name), header.end()) << name;
+            plotted.back().push_back(name);
         }
     }
     EXPECT_EQ(plotted, (std::vector<std::vector<std::string>>{
