@@ -1,5 +1,7 @@
 #include "sim/link_setup.h"
 
+#include "sim/option_table.h"
+
 namespace tpcsim {
 
 tpc::link::LinkSpec MakeLinkSpec(const SimOptions& o, double ebN0Db) {

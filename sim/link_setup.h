@@ -7,7 +7,7 @@
 
 #include "link/block_engine.h"
 #include "link/link_spec.h"
-#include "sim/options.h"
+#include "sim/sim_options.h"
 #include "sim/sweep_engine.h"
 
 namespace tpcsim {

@@ -10,6 +10,7 @@
 
 #include "sim/merge_command.h"
 #include "sim/nodes_engine.h"
+#include "sim/option_checks.h"
 #include "sim/options.h"
 #include "sim/plot_command.h"
 #include "sim/progress.h"

@@ -5,6 +5,8 @@
 #include <stdexcept>
 
 #include "sim/link_setup.h"
+#include "sim/option_checks.h"
+#include "sim/options.h"
 #include "sim/option_table.h"
 #include "sim/plot_script.h"
 #include "sim/references.h"

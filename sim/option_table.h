@@ -1,6 +1,7 @@
 // The one declaration of tpcsim's options. The parser (sim/options.cpp),
 // the range checks, the "configuration" member of results.json and --help
-// are all read from this table; a new option is one more row.
+// (sim/option_checks.h) are all read from this table; a new option is one
+// more row.
 #pragma once
 
 #include <functional>
@@ -10,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/options.h"
+#include "sim/sim_options.h"
 
 namespace tpcsim {
 
@@ -61,15 +62,11 @@ struct OptionRow {
 // In --help order, which is also the order of the checks and of the keys.
 const std::vector<OptionRow>& OptionTable();
 
+// "A:B:S" (inclusive of B within a small tolerance) or "a,b,c", in dB.
+// Throws std::invalid_argument with a message on malformed text.
+std::vector<double> ParseSweep(const std::string& text);
+
 // "NAME must be between LOW and HIGH".
 std::string RangeMessage(const std::string& name, double low, double high);
-
-// The row's default as --help shows it, for the rows CLI11 cannot show
-// itself: shownDefault, or the field of the default record as text.
-std::string ShownDefault(const OptionRow& row);
-
-// The "configuration" member of results.json: the options of the run under
-// their names, so that the file can be given to --config to repeat it.
-nlohmann::ordered_json ConfigurationJson(const SimOptions& options);
 
 }  // namespace tpcsim

@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "sim/config_file.h"
+#include "sim/option_checks.h"
 #include "sim/option_table.h"
 #include "sim/shell_words.h"
 

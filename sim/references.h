@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/options.h"
+#include "sim/sim_options.h"
 
 namespace tpcsim {
 

@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/option_table.h"
+#include "sim/option_checks.h"
 #include "sim/point_columns.h"
 #include "sim/text_format.h"
 

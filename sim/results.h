@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "link/link_spec.h"
-#include "sim/options.h"
+#include "sim/sim_options.h"
 #include "sim/references.h"
 #include "sim/statistics.h"
 #include "sim/sweep_engine.h"

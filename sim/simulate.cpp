@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "sim/option_checks.h"
+
 namespace tpcsim {
 
 SimOptions OptionsFromPairs(const std::vector<std::pair<std::string, std::string>>& pairs) {

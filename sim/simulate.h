@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "sim/options.h"
+#include "sim/sim_options.h"
 #include "sim/sweep.h"
 
 namespace tpcsim {

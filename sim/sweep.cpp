@@ -6,6 +6,7 @@
 #include "sim/constellation_check.h"
 #include "sim/distributed_sweep.h"
 #include "sim/link_setup.h"
+#include "sim/option_checks.h"
 #include "sim/option_table.h"
 #include "sim/plot_script.h"
 #include "sim/progress.h"

@@ -13,6 +13,7 @@
 #include "devhost/link.h"
 #include "link/block_engine.h"
 #include "sim/link_setup.h"
+#include "sim/option_checks.h"
 #include "sim/options.h"
 #include "sim/plot_script.h"
 #include "sim/results.h"

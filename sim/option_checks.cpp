@@ -4,7 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "sim/option_table.h"
+#include "sim/option_checks.h"
 
 namespace tpcsim {
 
