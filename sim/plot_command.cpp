@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "sim/shell_words.h"
+#include "sim/text_file.h"
 #include "sim/text_format.h"
 
 namespace tpcsim {
@@ -51,13 +52,14 @@ std::vector<std::string> SplitCsvLine(const std::string& line) {
 Run ReadRun(const std::string& dir) {
     Run run;
     run.dir = fs::absolute(dir);
-    std::ifstream jsonFile(run.dir / "results.json");
-    std::ifstream csvFile(run.dir / "results.csv");
+    std::ifstream jsonFile(run.dir / "results.json", std::ios::binary);
+    std::ifstream csvFile(run.dir / "results.csv", std::ios::binary);
     if (!jsonFile || !csvFile) {
         throw std::invalid_argument(dir + " does not hold results.csv and results.json of a run");
     }
+    std::istringstream csvText(ReadText(csvFile, (run.dir / "results.csv").string(), kMaxRunFileBytes));
     try {
-        run.json = nlohmann::json::parse(jsonFile);
+        run.json = nlohmann::json::parse(ReadText(jsonFile, (run.dir / "results.json").string(), kMaxRunFileBytes));
     } catch (const std::exception& e) {
         throw std::invalid_argument((fs::path(dir) / "results.json").string() + ": " + e.what());
     }
@@ -65,7 +67,7 @@ Run ReadRun(const std::string& dir) {
         throw std::invalid_argument((fs::path(dir) / "results.json").string() + " has no configuration");
     }
     std::string line;
-    std::getline(csvFile, line);
+    std::getline(csvText, line);
     const std::vector<std::string> header = SplitCsvLine(line);
     for (size_t c = 0; c < header.size(); ++c) {
         if (header[c] == "ebn0_db") run.ebN0Column = int(c) + 1;
@@ -76,7 +78,7 @@ Run ReadRun(const std::string& dir) {
         throw std::invalid_argument((fs::path(dir) / "results.csv").string() +
                                     " lacks the columns ebn0_db, ber and fer");
     }
-    while (std::getline(csvFile, line)) {
+    while (std::getline(csvText, line)) {
         const std::vector<std::string> row = SplitCsvLine(line);
         if (row.size() < header.size() - 1) continue;
         const double ebN0 = std::atof(row[size_t(run.ebN0Column - 1)].c_str());

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "sim/text_file.h"
+
 namespace tpcsim {
 
 namespace fs = std::filesystem;
@@ -66,11 +68,12 @@ uint64_t PointKey(double valueDb) {
 
 StoredRun ReadStoredRun(const std::string& dir) {
     const fs::path path = fs::path(dir) / "results.json";
-    std::ifstream file(path);
+    std::ifstream file(path, std::ios::binary);
     if (!file) throw std::runtime_error("no results.json in " + dir);
+    const std::string text = ReadText(file, path.string(), kMaxRunFileBytes);
     nlohmann::ordered_json doc;
     try {
-        doc = nlohmann::ordered_json::parse(file);
+        doc = nlohmann::ordered_json::parse(text);
     } catch (const nlohmann::json::exception&) {
         throw std::runtime_error(path.string() + " is not valid JSON");
     }

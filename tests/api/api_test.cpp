@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <random>
@@ -17,6 +18,7 @@
 #include "decoder/product_decoder.h"
 #include "decoder/quantizer.h"
 #include "encoder/product_encoder.h"
+#include "llr/constellation_reader.h"
 #include "llr/llr_table.h"
 #include "nodes/node_harness.h"
 #include "tpc/tpc.h"
@@ -250,7 +252,35 @@ TEST(Codec, RefusesBadCodesOptionsAndInputsWithTheirReasons) {
     ExpectRefusal([&] { tpc::api::ReadConstellationFile(dir + "missing.txt", 4); }, "cannot open");
     ExpectRefusal([] { tpc::api::LlrTable({{1, -1, 0}, {0, 0}}, 4.0); }, "3 I coordinates but 2 Q");
     ExpectRefusal([] { tpc::api::LlrTable({{1}, {0}}, 4.0); }, "2 ... 256 points, got 1");
-    ExpectRefusal([] { tpc::api::LlrTable({{1, -1}, {0, 0}}, 4.0, 0.0005); }, "LLR table: ");
+    // Each side of the bound of the length of a file, and a device that never ends.
+    const std::string longFile = testing::TempDir() + "api_constellation_long.txt";
+    for (const size_t padding : {size_t{0}, size_t{1}}) {
+        std::string text = "2 0 -1 0 1 1 0";
+        text.resize(tpc::kMaxConstellationFileBytes + padding, ' ');
+        std::FILE* file = std::fopen(longFile.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+        if (padding == 0) EXPECT_EQ(tpc::api::ReadConstellationFile(longFile, 2).pointI, (std::vector<double>{-1, 1}));
+        else ExpectRefusal([&] { tpc::api::ReadConstellationFile(longFile, 2); }, "is longer than 1048576 bytes");
+    }
+    std::remove(longFile.c_str());
+    ExpectRefusal([] { tpc::api::ReadConstellationFile("/dev/zero", 4); }, "/dev/zero is longer than 1048576 bytes");
+}
+
+// Es/N0 and the grid's limit, refused in tpcsim's words for --llr-esno and --llr-limit; the least of each
+// that is taken.
+TEST(LlrTable, RefusesAnEsNoOrALimitItCannotUse) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    const tpc::api::Constellation bpsk{{-1, 1}, {0, 0}};
+    const std::string esNo = "esNo must be a positive number (a ratio, not dB), got ";
+    const std::string limit = "limit must be greater than 0.001, got ";
+    const struct { double esNo, limit; std::string words; } cases[] = {
+        {0.0, 1.5, esNo + "0"}, {-2.0, 1.5, esNo + "-2"}, {nan, 1.5, esNo + "nan"}, {inf, 1.5, esNo + "inf"},
+        {4.0, 0.001, limit + "0.001"}, {4.0, -1.0, limit + "-1"}, {4.0, nan, limit + "nan"}, {4.0, inf, limit + "inf"},
+    };
+    for (const auto& c : cases) ExpectRefusal([&] { tpc::api::LlrTable(bpsk, c.esNo, c.limit); }, c.words);
+    EXPECT_EQ(tpc::api::LlrTable(bpsk, 1e-6, 0.0011).BitsPerSymbol(), 1);
 }
 
 }  // namespace
