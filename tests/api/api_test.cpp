@@ -283,4 +283,36 @@ TEST(LlrTable, RefusesAnEsNoOrALimitItCannotUse) {
     EXPECT_EQ(tpc::api::LlrTable(bpsk, 1e-6, 0.0011).BitsPerSymbol(), 1);
 }
 
+// Real LLRs against the soft values written out: scaled, rounded half away from zero, clipped to +-31, not a
+// number as 0; in block and helical order. Few passes, so that a channel value one step off shows.
+TEST(Codec, LlrsDecodeAsTheirScaledRoundedAndClippedSoftValues) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    tpc::api::Codec codec{tpc::api::Code("16,11x16,11")};
+    const int32_t n = codec.code().N(), blocks = 6;
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int32_t> half(-80, 80);
+    const double specials[] = {nan, inf, -inf, 1e300, -1e300, 0.5, -0.5, 2.5, -2.5, 31.5, -31.5};
+    std::vector<double> llrs(static_cast<size_t>(blocks) * n);
+    for (size_t i = 0; i < llrs.size(); ++i) llrs[i] = i % 7 == 0 ? specials[i / 7 % std::size(specials)] : half(rng) / 2.0;
+    for (const double scale : {1.0, 0.75, 3.0}) {
+        for (const bool deinterleave : {false, true}) {
+            SCOPED_TRACE("scale " + std::to_string(scale) + (deinterleave ? ", helical order" : ""));
+            std::vector<int32_t> soft(llrs.size());
+            for (size_t i = 0; i < llrs.size(); ++i) {
+                const double v = llrs[i] * scale;
+                soft[i] = std::isnan(v) ? 0 : v >= 31 ? 31 : v <= -31 ? -31 : static_cast<int32_t>(std::round(v));
+            }
+            tpc::api::DecodeOptions options;
+            options.passes = 2, options.deinterleave = deinterleave, options.threads = 2;
+            const tpc::api::DecodedBatch fromLlrs = codec.DecodeLlrs(llrs, scale, options);
+            const tpc::api::DecodedBatch fromSoft = codec.DecodeSoftValues(soft, options);
+            EXPECT_EQ(fromLlrs.decisions, fromSoft.decisions);
+            EXPECT_EQ(fromLlrs.info, fromSoft.info);
+        }
+    }
+    for (const double scale : {0.0, -1.0, nan, inf}) {
+        ExpectRefusal([&] { codec.DecodeLlrs(llrs, scale); }, "scale must be a positive finite number");
+    }
+}
+
 }  // namespace
