@@ -10,6 +10,9 @@ JOBS ?= $(shell nproc)
 # 32-bit programs and under qemu-i386 where it cannot; ON always emulates.
 TPC_EMULATE_32 ?= AUTO
 export TPC_EMULATE_32
+# The Python the package is built for: Debian's, whose NumPy and pybind11 the
+# build uses, where it exists (the first python3 on PATH may lack NumPy).
+PYTHON ?= $(if $(wildcard /usr/bin/python3),/usr/bin/python3,python3)
 
 .PHONY: run test python setup-run setup-python setup-test native asan linux32 win32 win64 test-native test-asan test-linux32 fuzz bench clean
 
@@ -41,13 +44,15 @@ run: setup-run
 	cmake --build build/native -j $(JOBS) --target tpcsim
 	./build/native/tpcsim
 
-# The Python package: build/native/python/tpc, imported with
+# The Python package for developers: build/native/python/tpc, imported with
 # PYTHONPATH=build/native/python (make test runs its pytest tests with the
-# other native tests).
+# other native tests). Installing it: python -m pip install --no-build-isolation .
 python: setup-python
-	cmake --preset native -DTPC_PYTHON=ON >/dev/null
+	@$(PYTHON) -c 'import numpy' 2>/dev/null || { echo "python: $(PYTHON) cannot import NumPy;" \
+	  "install python3-numpy for Debian's python3, or give make python PYTHON=a-python-with-numpy"; exit 1; }
+	cmake --preset native -DTPC_PYTHON=ON -DPython_EXECUTABLE=$$(command -v $(PYTHON)) >/dev/null
 	cmake --build build/native -j $(JOBS) --target tpc_python
-	@echo "python: PYTHONPATH=build/native/python python3 -c 'import tpc'"
+	@echo "python: PYTHONPATH=build/native/python $(PYTHON) -c 'import tpc'"
 
 test: setup-test
 	$(MAKE) test-native

@@ -11,6 +11,7 @@
 #include "api/internal_code.h"
 #include "code/helical_map.h"
 #include "decoder/decoder_limits.h"
+#include "decoder/decoding_schedule.h"
 #include "decoder/product_decoder.h"
 #include "decoder/quantizer.h"
 #include "encoder/packed_product_encoder.h"
@@ -92,6 +93,16 @@ void CheckOptions(const DecodeOptions& o, bool amplitudes) {
 // and vectorise the loop.
 void NarrowBits(const int32_t* __restrict from, uint8_t* __restrict to, size_t count) {
     for (size_t i = 0; i < count; ++i) to[i] = static_cast<uint8_t>(from[i]);
+}
+
+// Real LLRs to channel values: scaled, clipped to what the decoder keeps of
+// them, rounded to nearest; not a number gives 0.
+void ScaleLlrs(const double* llrs, double scale, int32_t* channel, int32_t count) {
+    constexpr double clip = kChannelClip;
+    for (int32_t i = 0; i < count; ++i) {
+        const double value = llrs[i] * scale;
+        channel[i] = std::isnan(value) ? 0 : static_cast<int32_t>(std::lround(std::clamp(value, -clip, clip)));
+    }
 }
 
 // The information bits of a block's decisions, x fastest.
@@ -247,6 +258,17 @@ void Codec::DecodeSoftValues(const int32_t* values, size_t blocks, const DecodeO
     });
 }
 
+void Codec::DecodeLlrs(const double* llrs, size_t blocks, double scale, const DecodeOptions& o,
+                       const DecodeTargets& targets) {
+    CheckOptions(o, false);
+    Require(std::isfinite(scale) && scale > 0,
+            "scale must be a positive finite number, got " + std::to_string(scale));
+    const int32_t n = impl_->internal.N();
+    impl_->Decode(blocks, o, targets, [&](Workspace& w, size_t b) {
+        ScaleLlrs(llrs + b * n, scale, o.deinterleave ? w.arrival.data() : w.channel.data(), n);
+    });
+}
+
 namespace {
 
 template <class Value>
@@ -281,6 +303,15 @@ DecodedBatch Codec::DecodeSoftValues(const std::vector<int32_t>& values,
     DecodeTargets targets;
     DecodedBatch batch = SizedBatch(blocks, impl_->internal, targets);
     DecodeSoftValues(values.data(), blocks, options, targets);
+    return batch;
+}
+
+DecodedBatch Codec::DecodeLlrs(const std::vector<double>& llrs, double scale,
+                               const DecodeOptions& options) {
+    const size_t blocks = WholeBlocks(llrs, impl_->internal.N());
+    DecodeTargets targets;
+    DecodedBatch batch = SizedBatch(blocks, impl_->internal, targets);
+    DecodeLlrs(llrs.data(), blocks, scale, options, targets);
     return batch;
 }
 

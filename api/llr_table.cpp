@@ -1,9 +1,11 @@
 // tpc::api::LlrTable on the LLR node's reader, table and lookup.
 #include "tpc/llr_table.h"
 
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
+#include "api/llr_settings.h"
 #include "llr/constellation_reader.h"
 #include "llr/llr_table.h"
 
@@ -12,7 +14,6 @@ namespace api {
 
 namespace {
 
-
 void CheckPointCount(int32_t points) {
     if (points < 2 || points > kMaxConstellationPoints) {
         throw std::invalid_argument("a constellation has 2 ... 256 points, got " +
@@ -20,7 +21,22 @@ void CheckPointCount(int32_t points) {
     }
 }
 
+std::string Shown(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 }  // namespace
+
+void CheckLlrSettings(double esNo, double limit, const char* esNoName, const char* limitName) {
+    if (const char* problem = EsNoProblem(esNo)) {
+        throw std::invalid_argument(esNoName + std::string(problem) + ", got " + Shown(esNo));
+    }
+    if (const char* problem = LimitProblem(limit)) {
+        throw std::invalid_argument(limitName + std::string(problem) + ", got " + Shown(limit));
+    }
+}
 
 Constellation ReadConstellationFile(const std::string& path, int32_t points) {
     CheckPointCount(points);
@@ -28,6 +44,10 @@ Constellation ReadConstellationFile(const std::string& path, int32_t points) {
     int32_t openFailed = 0;
     const int32_t read =
         ReadConstellation(c.pointI.data(), c.pointQ.data(), points, path.c_str(), &openFailed);
+    if (openFailed == kConstellationFileTooLong) {
+        throw std::invalid_argument("constellation file " + path + " is longer than " +
+                                    std::to_string(kMaxConstellationFileBytes) + " bytes");
+    }
     if (openFailed != 0) throw std::invalid_argument("cannot open constellation file " + path);
     if (read < points) {
         throw std::invalid_argument("constellation file " + path + " holds " +
@@ -39,6 +59,7 @@ Constellation ReadConstellationFile(const std::string& path, int32_t points) {
 
 LlrTable::LlrTable(const Constellation& constellation, double esNo, double limit)
     : constellation_(constellation), esNo_(esNo), limit_(limit) {
+    CheckLlrSettings(esNo, limit, "esNo", "limit");
     if (constellation_.pointI.size() != constellation_.pointQ.size()) {
         throw std::invalid_argument("constellation: " + std::to_string(constellation_.pointI.size()) +
                                     " I coordinates but " +

@@ -36,6 +36,10 @@ Constellation Constellation::Read(const std::string& path, int points) {
     c.q.assign(kMaxConstellationPoints, 0.0);
     int32_t openFailed = 0;
     const int32_t read = ReadConstellation(c.i.data(), c.q.data(), usable ? points : 0, path.c_str(), &openFailed);
+    if (openFailed == kConstellationFileTooLong) {
+        throw std::runtime_error("constellation file " + path + " is longer than " +
+                                 std::to_string(kMaxConstellationFileBytes) + " bytes");
+    }
     if (openFailed != 0) throw std::runtime_error("cannot open constellation file " + path);
     if (!usable || read < points) {
         throw std::runtime_error("constellation file " + path + " does not hold " + std::to_string(points) +

@@ -62,6 +62,14 @@ Status CheckLlrParameters(int32_t M, double L) {
     return kOk;
 }
 
+const char* EsNoProblem(double esno) {
+    return esno > 0 && std::isfinite(esno) ? nullptr : " must be a positive number (a ratio, not dB)";
+}
+
+const char* LimitProblem(double L) {
+    return L > 0.001 && std::isfinite(L) ? nullptr : " must be greater than 0.001";
+}
+
 Status BuildLlrTable(const double* pointI, const double* pointQ, double* table, int32_t M,
                      double L, int32_t gridBits, double esno) {
     if (!CheckLlrParameters(M, L).ok() || gridBits != kGridBits) return kNoTable;

@@ -50,6 +50,14 @@ inline constexpr int32_t kLlrUnusable = 9;
 // than 0.001 with 2L finite. Failures carry kLlrUnusable.
 Status CheckLlrParameters(int32_t M, double L);
 
+// The Es/N0 and the limit a table is asked for, as tpcsim and the codec API
+// refuse them: the words that follow the setting's own name (" must be a
+// positive number (a ratio, not dB)", " must be greater than 0.001"), or
+// nullptr for a usable value. An Es/N0 must be positive and finite; a limit
+// finite and greater than 0.001.
+const char* EsNoProblem(double esno);
+const char* LimitProblem(double L);
+
 // Fills table[0 ... m*65536 - 1] (m = BitsPerSymbol(M)).
 //   pointI, pointQ  in   M point coordinates, label = index
 //   table           out  caller-owned, m * 65536 doubles

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "api/llr_settings.h"
+#include "sim/option_table.h"
 #include "sim/point_columns.h"
 #include "sim/simulate.h"
 #include "tpc/tpc.h"
@@ -85,9 +87,10 @@ py::array_t<uint8_t> Encode(PyCodec& self, const py::array& bits, bool interleav
     return out;
 }
 
-// (decisions, info, passes) of a batch.
-template <class T>
-py::tuple Decode(PyCodec& self, const py::array& values, const DecodeOptions& options) {
+// (decisions, info, passes) of a batch; decode(codec, values, blocks, targets)
+// runs with the GIL released.
+template <class T, class DecodeFn>
+py::tuple Decode(PyCodec& self, const py::array& values, const DecodeFn& decode) {
     const auto in = Checked<T>(values, "received values", 2, self.code.N());
     const py::ssize_t blocks = in.shape(0);
     py::array_t<uint8_t> decisions({blocks, static_cast<py::ssize_t>(self.code.N())});
@@ -99,11 +102,7 @@ py::tuple Decode(PyCodec& self, const py::array& values, const DecodeOptions& op
     {
         py::gil_scoped_release released;
         std::lock_guard<std::mutex> hold(self.lock);
-        if constexpr (std::is_same_v<T, double>) {
-            self.codec.DecodeAmplitudes(data, static_cast<size_t>(blocks), options, targets);
-        } else {
-            self.codec.DecodeSoftValues(data, static_cast<size_t>(blocks), options, targets);
-        }
+        decode(self.codec, data, static_cast<size_t>(blocks), targets);
     }
     return py::make_tuple(decisions, info, passes);
 }
@@ -125,6 +124,15 @@ DecodeOptions OptionsOf(int32_t passes, const std::vector<int32_t>& weights, boo
     o.threads = threads;
     o.path = PathNamed(path);
     return o;
+}
+
+// Soft values and LLRs pass no quantiser: its settings keep their defaults.
+DecodeOptions SoftOptionsOf(int32_t passes, const std::vector<int32_t>& weights,
+                            bool selectiveStop, bool deinterleave, int32_t threads,
+                            const std::string& path) {
+    const DecodeOptions defaults;
+    return OptionsOf(passes, weights, selectiveStop, deinterleave, defaults.resolution,
+                     defaults.quantLimit, threads, path);
 }
 
 }  // namespace
@@ -209,6 +217,7 @@ py::tuple Simulate(const std::vector<std::pair<std::string, std::string>>& optio
 
 PYBIND11_MODULE(_tpc, m) {
     m.doc() = "Turbo product codes: the compiled part of the tpc package.";
+    m.attr("DEFAULT_LLR_SCALE") = tpc::api::kDefaultLlrScale;
     // C++ std::invalid_argument arrives as ValueError (pybind11's mapping).
 
     // The decoder's defaults, for the keyword defaults of tpc/__init__.py.
@@ -246,9 +255,12 @@ PYBIND11_MODULE(_tpc, m) {
             [](PyCodec& self, const py::array& values, int32_t passes,
                const std::vector<int32_t>& weights, bool selectiveStop, bool deinterleave,
                int32_t resolution, double quantLimit, int32_t threads, const std::string& path) {
-                return Decode<double>(self, values,
-                                      OptionsOf(passes, weights, selectiveStop, deinterleave,
-                                                resolution, quantLimit, threads, path));
+                const DecodeOptions options = OptionsOf(passes, weights, selectiveStop, deinterleave,
+                                                        resolution, quantLimit, threads, path);
+                return Decode<double>(self, values, [&](Codec& codec, const double* data,
+                                                        size_t blocks, const auto& targets) {
+                    codec.DecodeAmplitudes(data, blocks, options, targets);
+                });
             },
             py::arg("values"), py::arg("passes"), py::arg("weights"), py::arg("selective_stop"),
             py::arg("deinterleave"), py::arg("resolution"), py::arg("quant_limit"),
@@ -258,19 +270,36 @@ PYBIND11_MODULE(_tpc, m) {
             [](PyCodec& self, const py::array& values, int32_t passes,
                const std::vector<int32_t>& weights, bool selectiveStop, bool deinterleave,
                int32_t threads, const std::string& path) {
-                // Soft values pass no quantiser: its settings keep their defaults.
-                const DecodeOptions defaults;
-                return Decode<int32_t>(self, values,
-                                       OptionsOf(passes, weights, selectiveStop, deinterleave,
-                                                 defaults.resolution, defaults.quantLimit, threads,
-                                                 path));
+                const DecodeOptions options =
+                    SoftOptionsOf(passes, weights, selectiveStop, deinterleave, threads, path);
+                return Decode<int32_t>(self, values, [&](Codec& codec, const int32_t* data,
+                                                         size_t blocks, const auto& targets) {
+                    codec.DecodeSoftValues(data, blocks, options, targets);
+                });
             },
             py::arg("values"), py::arg("passes"), py::arg("weights"), py::arg("selective_stop"),
-            py::arg("deinterleave"), py::arg("threads"), py::arg("path"));
+            py::arg("deinterleave"), py::arg("threads"), py::arg("path"))
+        .def(
+            "decode_llr",
+            [](PyCodec& self, const py::array& values, double scale, int32_t passes,
+               const std::vector<int32_t>& weights, bool selectiveStop, bool deinterleave,
+               int32_t threads, const std::string& path) {
+                const DecodeOptions options =
+                    SoftOptionsOf(passes, weights, selectiveStop, deinterleave, threads, path);
+                return Decode<double>(self, values, [&](Codec& codec, const double* data,
+                                                        size_t blocks, const auto& targets) {
+                    codec.DecodeLlrs(data, blocks, scale, options, targets);
+                });
+            },
+            py::arg("values"), py::arg("scale"), py::arg("passes"), py::arg("weights"),
+            py::arg("selective_stop"), py::arg("deinterleave"), py::arg("threads"),
+            py::arg("path"));
 
     py::class_<LlrTable>(m, "LlrTable")
         .def(py::init([](const py::array& pointI, const py::array& pointQ, double esNo,
                          double limit) {
+                 // Refused under the package's names for them.
+                 tpc::api::CheckLlrSettings(esNo, limit, "esno", "limit");
                  const auto i = Checked<double>(pointI, "point I", 1, -1);
                  const auto q = Checked<double>(pointQ, "point Q", 1, -1);
                  tpc::api::Constellation c{std::vector<double>(i.data(), i.data() + i.size()),
@@ -335,6 +364,14 @@ PYBIND11_MODULE(_tpc, m) {
             columns.append(py::make_tuple(c.name, c.count ? "i" : c.flag ? "b" : "f"));
         }
         return columns;
+    });
+
+    // tpcsim's option names, without the dashes, for the check of
+    // tpc.simulate's keywords.
+    m.def("simulate_option_names", [] {
+        std::vector<std::string> names;
+        for (const tpcsim::OptionRow& row : tpcsim::OptionTable()) names.emplace_back(row.name + 2);
+        return names;
     });
 
     m.def("simulate", &Simulate, py::arg("options"), py::arg("progress"));

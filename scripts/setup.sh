@@ -26,9 +26,11 @@ install_missing() {
 
 need=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev libcli11-dev
       nlohmann-json3-dev gnuplot-nox)
-# The Python package, its tests and the BER curve example (Debian's interpreter).
+# The Python package, its tests and the BER curve example (Debian's interpreter),
+# and what pip needs to build and install it offline into a venv.
 if [ "${1:-test}" != "run" ]; then
-  need+=(python3-dev pybind11-dev python3-numpy python3-pytest python3-matplotlib)
+  need+=(python3-dev pybind11-dev python3-numpy python3-pytest python3-matplotlib
+         python3-venv python3-pip python3-setuptools python3-wheel)
 fi
 if [ "${1:-test}" = "test" ]; then
   need+=(g++-multilib g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686

@@ -25,9 +25,9 @@ rows() { grep -vc '^#\|Eb/N0' "$1"; }  # table rows on stdout
 # same way), so the signal checks need a kernel that runs 32-bit code.
 emulator_aborted() { [ "${#runner[@]}" -gt 0 ] && grep -q '^qemu: uncaught target signal 6' "$1"; }
 
-expect_exit() {  # code, name, then tpcsim options
+expect_exit() {  # code, name, then tpcsim options; seconds=N to wait less than a minute
     local code=$1 name=$2; shift 2
-    timeout 60 "${runner[@]}" "$tpcsim" "$@" > "$work/$name.out" 2> "$work/$name.err"
+    timeout "${seconds:-60}" "${runner[@]}" "$tpcsim" "$@" > "$work/$name.out" 2> "$work/$name.err"
     local got=$?
     [ "$got" = "$code" ] || fail "$name: exit $got, expected $code: $(cat "$work/$name.err")"
 }
@@ -46,6 +46,14 @@ printf '4\n0 -1 0\n1 1 0\n2 0 1\n' > "$work/three.txt"
 expect_exit 2 short-constellation --constellation "$work/three.txt" --points 4 --quiet
 grep -q 'holds 3 points, --points is 4' "$work/short-constellation.err" ||
     fail "short-constellation: no message: $(cat "$work/short-constellation.err")"
+
+# Files that never end are refused at once, not read until memory runs out.
+seconds=10 expect_exit 2 endless-constellation --constellation /dev/zero --points 16 --quiet
+grep -q 'constellation file "/dev/zero" is longer than' "$work/endless-constellation.err" ||
+    fail "endless-constellation: no message: $(cat "$work/endless-constellation.err")"
+seconds=10 expect_exit 2 endless-config --config /dev/zero
+grep -q 'the config file is longer than' "$work/endless-config.err" ||
+    fail "endless-config: no message: $(cat "$work/endless-config.err")"
 
 # Two runs on one plot, the legend naming what differs; without gnuplot a message and exit 1.
 expect_exit 0 run-a "${small[@]}" --ebn0 0,2 --max-blocks 8 --out "$work/a"

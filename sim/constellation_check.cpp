@@ -4,8 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <type_traits>
+
+#include "llr/constellation_reader.h"
+#include "sim/text_file.h"
 
 namespace tpcsim {
 
@@ -58,8 +62,9 @@ int BitCount(unsigned v) {
 }  // namespace
 
 ConstellationFile ReadConstellationFile(const std::string& path) {
-    std::ifstream file(path);
-    if (!file) throw std::invalid_argument("cannot open the " + Quoted(path));
+    std::ifstream input(path, std::ios::binary);
+    if (!input) throw std::invalid_argument("cannot open the " + Quoted(path));
+    std::istringstream file(ReadText(input, Quoted(path), tpc::kMaxConstellationFileBytes));
     std::string token;
     if (!(file >> token)) throw std::invalid_argument(Quoted(path) + " is empty");
     ParseToken<long>(token, Quoted(path) + ", the number of points");
@@ -100,7 +105,7 @@ ConstellationCheck CheckConstellationFile(const std::string& path, int points) {
     ConstellationFile c;
     try {
         c = ReadConstellationFile(path);
-    } catch (const std::invalid_argument& e) {
+    } catch (const std::exception& e) {
         check.error = e.what();
         return check;
     }

@@ -16,8 +16,9 @@ struct ConstellationFile {
     std::vector<double> i, q;
 };
 
-// Throws std::invalid_argument with the message for the user when the file
-// cannot be opened or a number is malformed.
+// Throws, with the message for the user, std::invalid_argument when the file
+// cannot be opened or a number is malformed, std::runtime_error when it is
+// longer than the library reads (tpc::kMaxConstellationFileBytes).
 ConstellationFile ReadConstellationFile(const std::string& path);
 
 struct ConstellationCheck {

@@ -34,8 +34,6 @@ std::string BoundsProblem(const std::string& name, const Bounds& b, double value
         case Rule::kFinite: return std::isfinite(value) ? "" : name + " must be a finite number";
         case Rule::kPositive:
             return value > 0 && std::isfinite(value) ? "" : name + " must be a positive number";
-        case Rule::kAbove:
-            return value > b.low && std::isfinite(value) ? "" : name + " must be greater than " + low.str();
         case Rule::kAtLeast: return value >= b.low ? "" : name + " must be at least " + low.str();
         case Rule::kPositiveInt: return value >= 1 ? "" : name + " must be a positive integer";
     }

@@ -100,10 +100,14 @@ std::string CheckPoints(const SimOptions& o) {
 }
 
 std::string CheckLlrEsNo(const SimOptions& o) {
-    if (o.constellation.empty() || !o.llrEsNoFixed || (o.llrEsNo > 0 && std::isfinite(o.llrEsNo))) {
-        return "";
-    }
-    return "--llr-esno must be a positive number (a ratio, not dB)";
+    const char* problem = tpc::EsNoProblem(o.llrEsNo);
+    if (o.constellation.empty() || !o.llrEsNoFixed || problem == nullptr) return "";
+    return std::string("--llr-esno") + problem;
+}
+
+std::string CheckLlrLimit(const SimOptions& o) {
+    const char* problem = tpc::LimitProblem(o.llrLimit);
+    return o.constellation.empty() || problem == nullptr ? "" : std::string("--llr-limit") + problem;
 }
 
 std::string CheckSweep(const SimOptions& o, bool esN0) {
@@ -209,7 +213,7 @@ std::vector<OptionRow> PlainRows() {
         {"--llr-esno", "Constellation", "fixed linear Es/No of the LLR table (default: the channel's)",
          &S::llrEsNo, {}, true},
         {"--llr-limit", "Constellation", "LLR table quantisation limit L (> 0.001)", &S::llrLimit,
-         {Rule::kAbove, 0.001}, true},
+         {}, true},
         {"--llr-resolution", "Constellation", "LLR `res` field (not used by the table)", &S::llrResolution,
          {Rule::kPositiveInt}, true},
         {"--ebn0", "Sweep", "Eb/N0 points, dB: START:STOP:STEP or a,b,c", &S::sweep},
@@ -255,6 +259,7 @@ std::vector<OptionRow> MakeTable() {
     llrEsNo.whenGiven = FixLlrEsNo;
     llrEsNo.check = CheckLlrEsNo;
     llrEsNo.written = LlrEsNoFixed;
+    row("--llr-limit").check = CheckLlrLimit;
     OptionRow& ebN0 = row("--ebn0");
     ebN0.excludes = "--esn0";
     ebN0.fromText = ApplyEbN0;

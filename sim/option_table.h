@@ -26,10 +26,9 @@ using OptionField =
 //   kRange        "... must be between LOW and HIGH"
 //   kFinite       "... must be a finite number"
 //   kPositive     "... must be a positive number"
-//   kAbove        "... must be greater than LOW"
 //   kAtLeast      "... must be at least LOW"
 //   kPositiveInt  "... must be a positive integer"
-enum class Rule { kNone, kRange, kFinite, kPositive, kAbove, kAtLeast, kPositiveInt };
+enum class Rule { kNone, kRange, kFinite, kPositive, kAtLeast, kPositiveInt };
 struct Bounds {
     Rule rule = Rule::kNone;
     double low = 0, high = 0;

@@ -11,6 +11,7 @@
 #include "sim/option_checks.h"
 #include "sim/option_table.h"
 #include "sim/shell_words.h"
+#include "sim/text_file.h"
 
 namespace tpcsim {
 
@@ -54,8 +55,7 @@ std::string RepeatedOption(const std::vector<std::string>& args) {
 class ConfigAdapter : public CLI::ConfigBase {
 public:
     std::vector<CLI::ConfigItem> from_config(std::istream& input) const override {
-        const std::string text{std::istreambuf_iterator<char>(input),
-                               std::istreambuf_iterator<char>()};
+        const std::string text = ReadText(input, "the config file", kMaxRunFileBytes);
         std::vector<CLI::ConfigItem> items;
         for (auto& [key, value] : ReadConfigText(text)) {
             if (!KnownKey(key)) {

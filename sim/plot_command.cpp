@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "sim/plot_script.h"
+#include "sim/text_file.h"
 #include "sim/text_format.h"
 
 namespace tpcsim {
@@ -42,13 +43,14 @@ std::vector<std::string> SplitCsvLine(const std::string& line) {
 Run ReadRun(const std::string& dir) {
     Run run;
     run.dir = fs::absolute(dir);
-    std::ifstream jsonFile(run.dir / "results.json");
-    std::ifstream csvFile(run.dir / "results.csv");
+    std::ifstream jsonFile(run.dir / "results.json", std::ios::binary);
+    std::ifstream csvFile(run.dir / "results.csv", std::ios::binary);
     if (!jsonFile || !csvFile) {
         throw std::invalid_argument(dir + " does not hold results.csv and results.json of a run");
     }
+    std::istringstream csvText(ReadText(csvFile, (run.dir / "results.csv").string(), kMaxRunFileBytes));
     try {
-        run.json = nlohmann::json::parse(jsonFile);
+        run.json = nlohmann::json::parse(ReadText(jsonFile, (run.dir / "results.json").string(), kMaxRunFileBytes));
     } catch (const std::exception& e) {
         throw std::invalid_argument((fs::path(dir) / "results.json").string() + ": " + e.what());
     }
@@ -56,7 +58,7 @@ Run ReadRun(const std::string& dir) {
         throw std::invalid_argument((fs::path(dir) / "results.json").string() + " has no configuration");
     }
     std::string line;
-    std::getline(csvFile, line);
+    std::getline(csvText, line);
     const std::vector<std::string> header = SplitCsvLine(line);
     const auto column = [&header](const char* name) {
         return static_cast<size_t>(std::find(header.begin(), header.end(), name) - header.begin());
@@ -69,7 +71,7 @@ Run ReadRun(const std::string& dir) {
     PlotCurves& curves = run.curves;
     curves.csv = (run.dir / "results.csv").string();
     curves.minEbN0Db = INFINITY, curves.maxEbN0Db = -INFINITY;
-    while (std::getline(csvFile, line)) {
+    while (std::getline(csvText, line)) {
         const std::vector<std::string> row = SplitCsvLine(line);
         if (row.size() <= std::max(ebN0Column, berColumn)) continue;
         const double ebN0 = std::atof(row[ebN0Column].c_str());

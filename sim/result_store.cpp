@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "sim/point_columns.h"
+#include "sim/text_file.h"
 
 namespace tpcsim {
 
@@ -63,11 +64,12 @@ uint64_t PointKey(double valueDb) {
 
 StoredRun ReadStoredRun(const std::string& dir) {
     const fs::path path = fs::path(dir) / "results.json";
-    std::ifstream file(path);
+    std::ifstream file(path, std::ios::binary);
     if (!file) throw std::runtime_error("no results.json in " + dir);
+    const std::string text = ReadText(file, path.string(), kMaxRunFileBytes);
     nlohmann::ordered_json doc;
     try {
-        doc = nlohmann::ordered_json::parse(file);
+        doc = nlohmann::ordered_json::parse(text);
     } catch (const nlohmann::json::exception&) {
         throw std::runtime_error(path.string() + " is not valid JSON");
     }

@@ -1,8 +1,13 @@
 #!/usr/bin/env python3
 """Bit error rate of the default (64,57)^2 code over BPSK and AWGN, against uncoded BPSK.
 
-    make python
-    PYTHONPATH=build/native/python python3 examples/python/ber_curve.py [ber_curve.png]
+Needs the tpc package, NumPy and Matplotlib (Debian: python3-numpy, python3-matplotlib). From the
+repository root, with the package built in the tree by make python:
+
+    PYTHONPATH=build/native/python /usr/bin/python3 examples/python/ber_curve.py [ber_curve.png]
+
+or, with tpc installed (python -m pip install --no-build-isolation .),
+    python examples/python/ber_curve.py
 """
 import math
 import sys

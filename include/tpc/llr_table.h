@@ -32,9 +32,10 @@ TPC_API Constellation ReadConstellationFile(const std::string& path, int32_t poi
 class TPC_API LlrTable {
 public:
     // esNo: Es/N0 as a plain ratio; limit: the half-width L of the grid.
-    // Throws std::invalid_argument for M (= the number of points) outside
-    // 2 ... 256, pointI and pointQ of different lengths, limit not above
-    // 0.001, or a table the node could not build, with the node's message.
+    // Throws std::invalid_argument for an esNo that is not a positive finite
+    // number, a limit that is not finite and above 0.001, M (= the number of
+    // points) outside 2 ... 256, pointI and pointQ of different lengths, or a
+    // table the node could not build, with the node's message.
     LlrTable(const Constellation& constellation, double esNo, double limit = 1.5);
 
     int32_t Points() const { return static_cast<int32_t>(constellation_.pointI.size()); }

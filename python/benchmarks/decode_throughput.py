@@ -3,8 +3,15 @@
 Eb/N0 3.0 dB, 64 passes, weights 7/16, the node's quantiser, on one and two threads, beside
 the C++ benchmark of the decoder alone (FastDecode/default/64passes/3.0dB, fastest path).
 
-    PYTHONPATH=build/native/python python3 python/benchmarks/decode_throughput.py \
+Needs the tpc package and NumPy; --cpp needs the C++ benchmark (make native, or
+cmake --build build/native --target tpc_bench). From the repository root, with the package
+built in the tree by make python:
+
+    PYTHONPATH=build/native/python /usr/bin/python3 python/benchmarks/decode_throughput.py \
         [--cpp build/native/tpc_bench] [--repeats 9]
+
+or, with tpc installed (python -m pip install --no-build-isolation .),
+    python python/benchmarks/decode_throughput.py
 
 The Python figure covers the whole call: quantising the amplitudes, decoding, and writing
 decisions, information bits and passes. The C++ benchmark decodes ready channel values.

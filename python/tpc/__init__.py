@@ -16,16 +16,62 @@ results are those of the library's decoder node to the bit.
 
 A ProductCode or LlrTable may be shared between Python threads (calls on one
 object take turns); the GIL is released while the work runs, and `threads`
-spreads one call's blocks over that many threads.
+spreads one call's blocks over that many threads. Both pickle by their
+parameters.
 """
+import difflib
+import importlib.machinery
+import numbers
+import os
+import re
+import sys
 import warnings
 from collections import namedtuple
 
 import numpy as np
 
-from . import _tpc
 
-__all__ = ["ProductCode", "Decoded", "LlrTable", "read_constellation", "decoder_paths", "simulate"]
+def _module_problem():
+    """Why no compiled module here loads into this interpreter, in one line; None when one
+    built for it is present (the import failed for another reason)."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    running = "Python %d.%d" % sys.version_info[:2]
+    built = sorted(f for f in os.listdir(here) if f.startswith("_tpc.") and f != "_tpc.py")
+    if any(f[len("_tpc"):] in importlib.machinery.EXTENSION_SUFFIXES for f in built):
+        return None
+    if not built:
+        return (f"tpc: no compiled module _tpc in {here} for {running} ({sys.executable}); "
+                "build it with make python or pip install .")
+    versions = []
+    for name in built:
+        tag = re.match(r"_tpc\.(cpython|pypy)-?(\d)(\d+)", name)
+        versions.append(f"Python {tag.group(2)}.{tag.group(3)} ({name})" if tag else name)
+    return (f"tpc: the compiled module in {here} was built for {', '.join(versions)}, not for the "
+            f"running {running} ({sys.executable}); rebuild it with this Python (make python "
+            "PYTHON=..., or pip install .) or run the Python it was built for")
+
+
+try:
+    from . import _tpc
+except ImportError as error:
+    _problem = _module_problem()
+    if _problem is None:
+        raise
+    raise ImportError(_problem) from None
+
+__all__ = ["ProductCode", "Decoded", "LlrTable", "read_constellation", "decoder_paths", "simulate",
+           "DEFAULT_LLR_SCALE"]
+
+DEFAULT_LLR_SCALE = _tpc.DEFAULT_LLR_SCALE
+
+def _check_simulate_options(options):
+    """An option name tpcsim does not have, as a ValueError naming the nearest one it has."""
+    known = [name.replace("-", "_") for name in _tpc.simulate_option_names()]
+    for name in options:
+        if name not in known:
+            nearest = difflib.get_close_matches(name, known, n=1)
+            raise ValueError(f"unknown option {name}" + (f" (did you mean {nearest[0]}?)" if nearest else ""))
+
 
 def simulate(*, out=None, resume=None, progress=None, **options):
     """Error rates of a whole link (source, encoder, BPSK or a constellation, AWGN, LLRs, decoder)
@@ -55,6 +101,7 @@ def simulate(*, out=None, resume=None, progress=None, **options):
         options["out"] = out
     if resume is not None:
         options["resume"] = resume
+    _check_simulate_options(options)
     pairs = []
     for name, value in options.items():
         if isinstance(value, bool):
@@ -100,7 +147,7 @@ def _batch(array, name, width, kinds, dtype):
 
 
 _KIND_NAMES = {"biu": "bits (bool or integers 0/1)", "f": "real amplitudes (floating point)",
-               "iu": "integer soft values"}
+               "iu": "integer soft values", "fiu": "real LLRs (floating point or integers)"}
 
 
 def _integers_as_int32(array):
@@ -151,6 +198,9 @@ class ProductCode:
     def __hash__(self):
         return hash(self._codec.dims)
 
+    def __reduce__(self):
+        return ProductCode, (self._codec.text,)
+
     def encode(self, bits, *, interleave=False, threads=1):
         """Information bits (batch, K) or (K,) of 0/1 to code bits (batch, N) or (N,), uint8.
 
@@ -172,7 +222,7 @@ class ProductCode:
         node does: `resolution` bits over +-`quant_limit`.
 
         passes: maximum axis passes (1 ... 128); weights: X, Y, Z feedback in sixteenths
-        (1 ... 16); selective_stop: stop once a cycle corrects nothing; deinterleave: the
+        (1 ... 16), one number for all three; selective_stop: stop once a cycle corrects nothing; deinterleave: the
         values come in the encoder's interleaved order; threads: threads for this batch;
         path: one of decoder_paths(). Returns Decoded(decisions, info, passes).
         """
@@ -195,6 +245,33 @@ class ProductCode:
             bool(deinterleave), _int(threads, "threads"), str(path))
         return _decoded(result, single)
 
+    def decode_llr(self, llrs, *, scale=DEFAULT_LLR_SCALE, passes=64, weights=(7, 7, 7),
+                   selective_stop=False, deinterleave=False, threads=1, path="fastest"):
+        """Decode real LLRs (batch, N) or (N,), > 0 favouring bit 1 as for decode_soft: each
+        is multiplied by `scale`, rounded to the nearest integer (halves away from zero) and
+        clipped to the decoder's +-31, then decoded as decode_soft decodes; an LLR that is not
+        a number counts as 0. Other arguments as for decode_soft.
+
+        The default scale, DEFAULT_LLR_SCALE, makes exact LLRs of BPSK over AWGN, 2y/sigma^2,
+        decode with the error rates of decode() on the amplitudes y with its default quantiser
+        (measured on the default code at Eb/N0 2.5 ... 3.2 dB).
+
+        Choosing the scale for one's own demapper: the decoder works on integers clipped to
+        +-31, so the scale sets both how finely the LLRs are resolved and where they saturate.
+        Too small a scale rounds weak LLRs to 0 (no information) and coarsens the rest; too
+        large a one clips most values at 31, so that sure and fairly sure bits look alike.
+        Aim for typical |LLR| * scale of a few units to about 15 at the working point. For
+        BPSK, 11.4 / (4 Es/N0) (about 1.8 for the default code near 3 dB) reproduces the
+        quantiser's levels and decodes some 0.03 dB better than the quantiser itself (values
+        rounded, not floored, and clipped at 31, not 16); from there, measure the error rates
+        of a few scales around it on one's own link.
+        """
+        values, single = _batch(llrs, "llrs", self.N, "fiu", np.float64)
+        result = self._codec.decode_llr(
+            values, _real(scale, "scale"), _int(passes, "passes"), _weights(weights),
+            bool(selective_stop), bool(deinterleave), _int(threads, "threads"), str(path))
+        return _decoded(result, single)
+
 
 def _int(value, name):
     if isinstance(value, (bool, np.bool_)) or not isinstance(value, (int, np.integer)):
@@ -202,7 +279,16 @@ def _int(value, name):
     return int(value)
 
 
+def _real(value, name):
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Real):
+        raise TypeError(f"{name}: expected a real number, got {value!r}")
+    return float(value)
+
+
 def _weights(weights):
+    """(X, Y, Z), or one number for all three as tpcsim's --weights takes it."""
+    if np.ndim(weights) == 0:
+        weights = (weights,) * 3
     weights = tuple(weights)
     if len(weights) != 3:
         raise ValueError(f"weights: expected three (X, Y, Z), got {len(weights)}")
@@ -226,7 +312,7 @@ def read_constellation(path, points):
 
 class LlrTable:
     """The LLR calculator node's table for a constellation (complex points, label = index),
-    Es/N0 as a plain ratio and the grid's half-width `limit`.
+    Es/N0 as a plain ratio (a positive number) and the grid's half-width `limit` (above 0.001).
 
     llrs(samples) gives, per received sample, the m = floor(log2 M) soft values the node
     emits (int32, bit 0 first, > 0 favouring 1)."""
@@ -239,7 +325,10 @@ class LlrTable:
             raise ValueError(f"points: expected one dimension, got shape {points.shape}")
         points = points.astype(np.complex128)
         self._table = _tpc.LlrTable(np.ascontiguousarray(points.real), np.ascontiguousarray(points.imag),
-                                    float(esno), float(limit))
+                                    _real(esno, "esno"), _real(limit, "limit"))
+
+    def __reduce__(self):
+        return LlrTable, (self.points, self.esno, self.limit)
 
     @classmethod
     def from_file(cls, path, points, esno, limit=1.5):

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <random>
@@ -16,6 +17,7 @@
 #include "decoder/product_decoder.h"
 #include "decoder/quantizer.h"
 #include "encoder/product_encoder.h"
+#include "llr/constellation_reader.h"
 #include "llr/llr_table.h"
 #include "nodes/node_harness.h"
 #include "tpc/tpc.h"
@@ -219,7 +221,67 @@ TEST(Codec, RefusesBadCodesOptionsAndInputsWithTheirReasons) {
     ExpectRefusal([&] { tpc::api::ReadConstellationFile(dir + "missing.txt", 4); }, "cannot open");
     ExpectRefusal([] { tpc::api::LlrTable({{1, -1, 0}, {0, 0}}, 4.0); }, "3 I coordinates but 2 Q");
     ExpectRefusal([] { tpc::api::LlrTable({{1}, {0}}, 4.0); }, "2 ... 256 points, got 1");
-    ExpectRefusal([] { tpc::api::LlrTable({{1, -1}, {0, 0}}, 4.0, 0.0005); }, "LLR table: ");
+    // Each side of the bound of the length of a file, and a device that never ends.
+    const std::string longFile = testing::TempDir() + "api_constellation_long.txt";
+    for (const size_t padding : {size_t{0}, size_t{1}}) {
+        std::string text = "2 0 -1 0 1 1 0";
+        text.resize(tpc::kMaxConstellationFileBytes + padding, ' ');
+        std::FILE* file = std::fopen(longFile.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+        if (padding == 0) EXPECT_EQ(tpc::api::ReadConstellationFile(longFile, 2).pointI, (std::vector<double>{-1, 1}));
+        else ExpectRefusal([&] { tpc::api::ReadConstellationFile(longFile, 2); }, "is longer than 1048576 bytes");
+    }
+    std::remove(longFile.c_str());
+    ExpectRefusal([] { tpc::api::ReadConstellationFile("/dev/zero", 4); }, "/dev/zero is longer than 1048576 bytes");
+}
+
+// Es/N0 and the grid's limit, refused in tpcsim's words for --llr-esno and --llr-limit; the least of each
+// that is taken.
+TEST(LlrTable, RefusesAnEsNoOrALimitItCannotUse) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    const tpc::api::Constellation bpsk{{-1, 1}, {0, 0}};
+    const std::string esNo = "esNo must be a positive number (a ratio, not dB), got ";
+    const std::string limit = "limit must be greater than 0.001, got ";
+    const struct { double esNo, limit; std::string words; } cases[] = {
+        {0.0, 1.5, esNo + "0"}, {-2.0, 1.5, esNo + "-2"}, {nan, 1.5, esNo + "nan"}, {inf, 1.5, esNo + "inf"},
+        {4.0, 0.001, limit + "0.001"}, {4.0, -1.0, limit + "-1"}, {4.0, nan, limit + "nan"}, {4.0, inf, limit + "inf"},
+    };
+    for (const auto& c : cases) ExpectRefusal([&] { tpc::api::LlrTable(bpsk, c.esNo, c.limit); }, c.words);
+    EXPECT_EQ(tpc::api::LlrTable(bpsk, 1e-6, 0.0011).BitsPerSymbol(), 1);
+}
+
+// Real LLRs against the soft values written out: scaled, rounded half away from zero, clipped to +-31, not a
+// number as 0; in block and helical order. Few passes, so that a channel value one step off shows.
+TEST(Codec, LlrsDecodeAsTheirScaledRoundedAndClippedSoftValues) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    tpc::api::Codec codec{tpc::api::Code("16,11x16,11")};
+    const int32_t n = codec.code().N(), blocks = 6;
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int32_t> half(-80, 80);
+    const double specials[] = {nan, inf, -inf, 1e300, -1e300, 0.5, -0.5, 2.5, -2.5, 31.5, -31.5};
+    std::vector<double> llrs(static_cast<size_t>(blocks) * n);
+    for (size_t i = 0; i < llrs.size(); ++i) llrs[i] = i % 7 == 0 ? specials[i / 7 % std::size(specials)] : half(rng) / 2.0;
+    for (const double scale : {1.0, 0.75, 3.0}) {
+        for (const bool deinterleave : {false, true}) {
+            SCOPED_TRACE("scale " + std::to_string(scale) + (deinterleave ? ", helical order" : ""));
+            std::vector<int32_t> soft(llrs.size());
+            for (size_t i = 0; i < llrs.size(); ++i) {
+                const double v = llrs[i] * scale;
+                soft[i] = std::isnan(v) ? 0 : v >= 31 ? 31 : v <= -31 ? -31 : static_cast<int32_t>(std::round(v));
+            }
+            tpc::api::DecodeOptions options;
+            options.passes = 2, options.deinterleave = deinterleave, options.threads = 2;
+            const tpc::api::DecodedBatch fromLlrs = codec.DecodeLlrs(llrs, scale, options);
+            const tpc::api::DecodedBatch fromSoft = codec.DecodeSoftValues(soft, options);
+            EXPECT_EQ(fromLlrs.decisions, fromSoft.decisions);
+            EXPECT_EQ(fromLlrs.info, fromSoft.info);
+        }
+    }
+    for (const double scale : {0.0, -1.0, nan, inf}) {
+        ExpectRefusal([&] { codec.DecodeLlrs(llrs, scale); }, "scale must be a positive finite number");
+    }
 }
 
 }  // namespace

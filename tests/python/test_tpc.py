@@ -1,7 +1,12 @@
 """The Python package: noiseless round trips, decoding against the reference path and a NumPy
-quantiser, LLR lookups against a NumPy lookup in the table, shared objects across Python threads,
-and the exceptions for bad input. (tests/api holds the C++ side to the nodes themselves.)"""
+quantiser, real LLRs against soft values, LLR lookups against a NumPy lookup in the table, shared
+objects across Python threads, pickling, the exceptions for bad input and the message of a compiled
+module built for another Python. (tests/api holds the C++ side to the nodes themselves.)"""
 import os
+import pickle
+import shutil
+import subprocess
+import sys
 import threading
 
 import numpy as np
@@ -137,14 +142,86 @@ def test_bad_input_raises_clear_exceptions():
         (TypeError, "give all of nx, kx, ny, ky", lambda: tpc.ProductCode(nx=8, kx=4)),
         (ValueError, "cannot open", lambda: tpc.read_constellation("/nonexistent/c.txt", 4)),
         (ValueError, "2 ... 256 points", lambda: tpc.LlrTable([1.0], 4.0)),
-        (ValueError, "LLR table", lambda: tpc.LlrTable([1.0, -1.0], 4.0, limit=0.0)),
         (TypeError, "points: expected numbers", lambda: tpc.LlrTable(["a", "b"], 4.0)),
+        (ValueError, "is longer than 1048576 bytes", lambda: tpc.read_constellation("/dev/zero", 4)),
+        # tpcsim's words for --llr-esno and --llr-limit, under the names of the arguments.
+        *[(ValueError, r"esno must be a positive number \(a ratio, not dB\), got " + shown,
+           lambda esno=esno: tpc.LlrTable([1.0, -1.0], esno)) for esno, shown in
+          ((0.0, "0"), (-3, "-3"), (float("nan"), "nan"), (float("inf"), "inf"))],
+        *[(ValueError, "limit must be greater than 0.001, got " + shown,
+           lambda limit=limit: tpc.LlrTable([1.0, -1.0], 4.0, limit)) for limit, shown in
+          ((0.0, "0"), (0.001, "0.001"), (-1.5, "-1.5"), (float("nan"), "nan"), (float("inf"), "inf"))],
+        (TypeError, "esno: expected a real number", lambda: tpc.LlrTable([1.0, -1.0], "4")),
+        (TypeError, "limit: expected a real number", lambda: tpc.LlrTable([1.0, -1.0], 4.0, None)),
+        (TypeError, "llrs: expected", lambda: code.decode_llr(np.zeros((2, 64), dtype=complex))),
+        (ValueError, "scale must be a positive finite number", lambda: code.decode_llr(good, scale=0)),
+        (ValueError, "scale must be a positive finite number", lambda: code.decode_llr(good, scale=float("inf"))),
+        (TypeError, "scale: expected a real number", lambda: code.decode_llr(good, scale="1")),
+        (TypeError, "weights: expected an integer", lambda: code.decode_soft(np.zeros(64, int), weights=7.0)),
+        (ValueError, "X weight must be 1 ... 16", lambda: code.decode_llr(good, weights=17)),
     ]
     for error, words, call in cases:
         with pytest.raises(error, match=words):
             call()
     assert tpc.ProductCode(nx=8, kx=4, ny=8, ky=4) == code and str(code) == "8,4x8,4"
     assert set(tpc.decoder_paths()) >= {"plain", "portable", "fastest"}
+    # The least Es/N0 and limit taken; one weight for all three axes.
+    assert tpc.LlrTable([1.0, -1.0], 1e-9, 0.0011).bits_per_symbol == 1
+    bits, received = noisy_batch(tpc.ProductCode("16,11x16,11"), 20, 0.7, seed=9)
+    one, three = (tpc.ProductCode("16,11x16,11").decode(received, passes=6, weights=w) for w in (3, (3, 3, 3)))
+    assert not np.array_equal(one.decisions, tpc.ProductCode("16,11x16,11").decode(received, passes=6).decisions)
+    np.testing.assert_array_equal(one.decisions, three.decisions)
+
+
+def test_llrs_decode_as_soft_values_when_they_are_integers():
+    code = tpc.ProductCode("32,26x32,26")
+    rng = np.random.default_rng(8)
+    sent = code.encode(rng.integers(0, 2, (30, code.K), dtype=np.uint8))
+    # Weak and wrong values among strong ones, beyond the clip too.
+    soft = (2 * sent.astype(np.int64) - 1) * rng.integers(-6, 50, sent.shape)
+    options = dict(passes=8, selective_stop=True, threads=2)
+    wanted = code.decode_soft(soft, **options)
+    for llrs in (soft.astype(np.float64), soft.astype(np.float32), soft):
+        got = code.decode_llr(llrs, scale=1, **options)
+        for field in wanted._fields:
+            np.testing.assert_array_equal(getattr(got, field), getattr(wanted, field))
+    assert np.any(wanted.info != code.decode_soft(soft, passes=1).info)  # the passes matter here
+    # Exact BPSK LLRs with the default scale: the quantiser's decisions on a clean enough batch.
+    bits, received = noisy_batch(code, 30, 0.45, seed=4)
+    np.testing.assert_array_equal(code.decode_llr(2 * received / 0.45 ** 2).info, bits)
+    assert tpc.DEFAULT_LLR_SCALE > 0
+
+
+def test_objects_pickle_by_their_parameters():
+    for text in ("64,57x64,57", "16,11x16,11x16,11", "16,11x8,4x2,1", "8,7x16,11"):
+        code = tpc.ProductCode(text)
+        back = pickle.loads(pickle.dumps(code))
+        assert back == code and str(back) == text and back.N == code.N
+    table = tpc.LlrTable.from_file(os.path.join(CONSTELLATIONS, "8psk.txt"), 8, 7.5, 1.25)
+    back = pickle.loads(pickle.dumps(table))
+    assert (back.esno, back.limit) == (7.5, 1.25)
+    np.testing.assert_array_equal(back.points, table.points)
+    np.testing.assert_array_equal(back.entries, table.entries)
+
+
+def test_a_module_built_for_another_python_is_named_in_one_line(tmp_path):
+    package = os.path.dirname(tpc.__file__)
+    running = "Python %d.%d" % sys.version_info[:2]
+    (built,) = [f for f in os.listdir(package) if f.startswith("_tpc.")]
+    cases = [("_tpc.cpython-39-x86_64-linux-gnu.so",
+              f"built for Python 3.9 (_tpc.cpython-39-x86_64-linux-gnu.so), not for the running {running}"),
+             (None, f"no compiled module _tpc in {tmp_path / 'tpc'} for {running}")]
+    for name, words in cases:
+        shutil.rmtree(tmp_path / "tpc", ignore_errors=True)
+        os.mkdir(tmp_path / "tpc")
+        shutil.copy(os.path.join(package, "__init__.py"), tmp_path / "tpc")
+        if name:
+            shutil.copy(os.path.join(package, built), tmp_path / "tpc" / name)
+        run = subprocess.run([sys.executable, "-c", "import tpc"], cwd=tmp_path, capture_output=True, text=True,
+                             env=dict(os.environ, PYTHONPATH=str(tmp_path)))
+        last = run.stderr.strip().splitlines()[-1]
+        assert run.returncode != 0 and last.startswith("ImportError: tpc: ") and words in last, run.stderr
+        assert "circular import" not in run.stderr
 
 
 def test_simulate_gives_tpcsims_table_whatever_the_threads():
@@ -165,3 +242,8 @@ def test_simulate_gives_tpcsims_table_whatever_the_threads():
         tpc.simulate(nx=300)
     with pytest.raises(ValueError, match="block engine only"):
         tpc.simulate(engine="nodes")
+    # Option names checked against tpcsim's before anything runs.
+    for name, words in (("max_block", r"^unknown option max_block \(did you mean max_blocks\?\)$"),
+                        ("selectivestop", r"\(did you mean selective_stop\?\)"), ("xyzzy", "^unknown option xyzzy$")):
+        with pytest.raises(ValueError, match=words):
+            tpc.simulate(**{name: 1})

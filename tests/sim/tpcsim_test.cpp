@@ -3,6 +3,7 @@
 // run through the library's real entry points.
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -16,6 +17,7 @@
 #include "sim/option_checks.h"
 #include "sim/options.h"
 #include "sim/plot_script.h"
+#include "sim/result_store.h"
 #include "sim/results.h"
 #include "trial_count.h"
 
@@ -90,7 +92,10 @@ TEST(Options, EachBadValueGetsItsOwnMessage) {
         {"--constellation " + WriteTemp("3.txt", "4 0 1 0 1 0 1 2 -1 0") + " --points 4", "holds 3 points"},
         {"--constellation " + WriteTemp("2.txt", "2 0 -1 0 0 1 0") + " --points 2", "permutation of 0 ... 1; label 0 is "
                                                                                     "repeated"},
-        {"--constellation " + WriteTemp("x.txt", "2 0 -1 0 1 1 x") + " --points 2", "point 1 Q: \"x\" is not a number"}};
+        {"--constellation " + WriteTemp("x.txt", "2 0 -1 0 1 1 x") + " --points 2", "point 1 Q: \"x\" is not a number"},
+        // Files that never end are refused at their limits.
+        {"--constellation /dev/zero --points 16", "constellation file \"/dev/zero\" is longer than 1048576 bytes"},
+        {"--config /dev/zero", "the config file is longer than 4194304 bytes"}};
     for (const auto& [args, expected] : cases) {
         const ParseOutcome outcome = Parse(args);
         const std::string problem = outcome.exitCode == -1 ? ValidateOptions(outcome.options)
@@ -157,6 +162,21 @@ TEST(Results, JsonReadBackWithConfigReachesEveryNodeParameter) {
 // its interval, and the FER. 20 wrong bits of 100 in 8 of 10 blocks of 10 bits, 2 or 3 in each (squares sum to
 // 52): the BER interval is the mean 2 +- 1.96 * sqrt((52 - 40) / 9 / 10) per block, over 10 bits; the FER interval
 // is the published 95% Wilson interval of 8 in 10, [0.49016, 0.94332].
+// A results.json that never ends, for --resume and merge.
+TEST(Results, StoredRunOfAnEndlessFileRefused) {
+    const std::filesystem::path dir = testing::TempDir() + "tpcsim_endless_run";
+    std::filesystem::create_directories(dir);
+    std::filesystem::remove(dir / "results.json");
+    std::filesystem::create_symlink("/dev/zero", dir / "results.json");
+    try {
+        ReadStoredRun(dir.string());
+        ADD_FAILURE() << "an endless results.json read";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("results.json is longer than 4194304 bytes"), std::string::npos) << e.what();
+    }
+    std::filesystem::remove_all(dir);
+}
+
 TEST(Results, PlotReadsTheCsvColumnsOfItsCurves) {
     RunRecord run;
     run.points.push_back({2, 0, {10, 100, 20, 8, 52}, 0});  // 2 dB; blocks, bits, bit errors, block errors, squares
