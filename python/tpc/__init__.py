@@ -63,6 +63,18 @@ __all__ = ["ProductCode", "Decoded", "LlrTable", "read_constellation", "decoder_
            "DEFAULT_LLR_SCALE"]
 
 DEFAULT_LLR_SCALE = _tpc.DEFAULT_LLR_SCALE
+# The decoder's defaults, from the library's one statement of them.
+_PASSES = _tpc.decode_defaults["passes"]
+_WEIGHTS = tuple(_tpc.decode_defaults["weights"])
+_RESOLUTION = _tpc.decode_defaults["resolution"]
+_QUANT_LIMIT = _tpc.decode_defaults["quant_limit"]
+
+def _python_names(message):
+    """tpcsim's message with its option names as simulate's keywords: --max-blocks as max_blocks."""
+    known = set(_tpc.simulate_option_names())
+    return re.sub(r"--([a-z][a-z0-9-]*)",
+                  lambda m: m.group(1).replace("-", "_") if m.group(1) in known else m.group(0), message)
+
 
 def _check_simulate_options(options):
     """An option name tpcsim does not have, as a ValueError naming the nearest one it has."""
@@ -111,7 +123,10 @@ def simulate(*, out=None, resume=None, progress=None, **options):
         else:
             text = str(value)
         pairs.append((name.replace("_", "-"), text))
-    rows, notes = _tpc.simulate(pairs, progress)
+    try:
+        rows, notes = _tpc.simulate(pairs, progress)
+    except ValueError as refusal:
+        raise ValueError(_python_names(str(refusal))) from None
     for note in notes:
         if note.startswith("warning: "):
             warnings.warn(note[len("warning: "):], stacklevel=2)
@@ -216,8 +231,9 @@ class ProductCode:
         out = self._codec.encode(info, bool(interleave), _int(threads, "threads"))
         return out[0] if single else out
 
-    def decode(self, amplitudes, *, passes=64, weights=(7, 7, 7), selective_stop=False,
-               deinterleave=False, resolution=5, quant_limit=1.4, threads=1, path="fastest"):
+    def decode(self, amplitudes, *, passes=_PASSES, weights=_WEIGHTS, selective_stop=False,
+               deinterleave=False, resolution=_RESOLUTION, quant_limit=_QUANT_LIMIT, threads=1,
+               path="fastest"):
         """Decode BPSK amplitudes (batch, N) or (N,), +1 for bit 1, quantised as the decoder
         node does: `resolution` bits over +-`quant_limit`.
 
@@ -233,7 +249,7 @@ class ProductCode:
             _int(threads, "threads"), str(path))
         return _decoded(result, single)
 
-    def decode_soft(self, values, *, passes=64, weights=(7, 7, 7), selective_stop=False,
+    def decode_soft(self, values, *, passes=_PASSES, weights=_WEIGHTS, selective_stop=False,
                     deinterleave=False, threads=1, path="fastest"):
         """Decode integer soft values (batch, N) or (N,), > 0 favouring bit 1 (e.g. the
         output of LlrTable.llrs reshaped to blocks); the decoder clips them to +-31.
@@ -245,7 +261,7 @@ class ProductCode:
             bool(deinterleave), _int(threads, "threads"), str(path))
         return _decoded(result, single)
 
-    def decode_llr(self, llrs, *, scale=DEFAULT_LLR_SCALE, passes=64, weights=(7, 7, 7),
+    def decode_llr(self, llrs, *, scale=DEFAULT_LLR_SCALE, passes=_PASSES, weights=_WEIGHTS,
                    selective_stop=False, deinterleave=False, threads=1, path="fastest"):
         """Decode real LLRs (batch, N) or (N,), > 0 favouring bit 1 as for decode_soft: each
         is multiplied by `scale`, rounded to the nearest integer (halves away from zero) and

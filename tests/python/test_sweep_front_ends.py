@@ -68,14 +68,14 @@ def test_resume_continues_a_run_and_refuses_another(tmp_path):
         tpc.simulate(resume=str(tmp_path), **dict(OPTIONS, seed=4))
     with pytest.raises(ValueError, match="no results.json in"):
         tpc.simulate(resume=str(tmp_path / "missing"), **OPTIONS)
-    with pytest.raises(ValueError, match="leave out --out"):
+    with pytest.raises(ValueError, match="^resume writes into the directory it continues: leave out out"):
         tpc.simulate(resume=str(tmp_path), out=str(tmp_path / "elsewhere"), **OPTIONS)
 
 
 def test_refusals_are_value_errors():
     with pytest.raises(ValueError, match="TPCENCODE refused its parameters"):
         tpc.simulate(code="8,5x8,4", ebn0=[1])
-    with pytest.raises(ValueError, match="--out: cannot"):
+    with pytest.raises(ValueError, match="^out: cannot"):
         tpc.simulate(out="/proc/no/such/dir", **OPTIONS)
 
 

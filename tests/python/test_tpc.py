@@ -238,7 +238,7 @@ def test_simulate_gives_tpcsims_table_whatever_the_threads():
     # No pass at all: the decoder's zeros, half the bits wrong.
     idle = tpc.simulate(code="8,4x8,4", ebn0=3, max_blocks=100, iterations=0)
     assert abs(idle["ber"][0] - 0.5) < 0.07
-    with pytest.raises(ValueError, match="--nx must be between 1 and 256"):
+    with pytest.raises(ValueError, match="^nx must be between 1 and 256"):
         tpc.simulate(nx=300)
     with pytest.raises(ValueError, match="block engine only"):
         tpc.simulate(engine="nodes")
