@@ -80,6 +80,13 @@ std::string ShownDefault(const OptionRow& row) {
     return text;
 }
 
+std::string HelpText(const OptionRow& row) {
+    if (!row.rangeInHelp) return row.help;
+    std::ostringstream text;
+    text << row.help << " (" << row.bounds.low << " ... " << row.bounds.high << ")";
+    return text.str();
+}
+
 std::string ValidateOptions(const SimOptions& o) {
     for (const OptionRow& row : OptionTable()) {
         std::string problem = RowProblem(row, o);

@@ -19,6 +19,9 @@ std::string ValidateOptions(const SimOptions& options);
 // itself: shownDefault, or the field of the default record as text.
 std::string ShownDefault(const OptionRow& row);
 
+// The row's text in --help, its bounds added where the row asks for them.
+std::string HelpText(const OptionRow& row);
+
 // The "configuration" member of results.json: the options of the run under
 // their names, so that the file can be given to --config to repeat it.
 nlohmann::ordered_json ConfigurationJson(const SimOptions& options);

@@ -198,12 +198,12 @@ std::vector<OptionRow> PlainRows() {
         {"--interleave", "Encoder", "helical interleave (encoder) and deinterleave (decoder)",
          &S::interleave},
         {"--encoder-offset", "Encoder", "encoder start offset, input bits", &S::encoderOffset, offset},
-        {"--iterations", "Decoder", "decoder axis passes (0 ... 128)", &S::iterations,
+        {"--iterations", "Decoder", "decoder axis passes", &S::iterations,
          {Rule::kRange, 0, tpc::kMaxDecoderPasses}},
-        {"--weights", "Decoder", "feedback weights X,Y,Z in sixteenths (1 ... 16)", &S::weights,
+        {"--weights", "Decoder", "feedback weights X,Y,Z in sixteenths", &S::weights,
          {Rule::kRange, tpc::kMinFeedbackWeight, tpc::kMaxFeedbackWeight}},
         {"--selective-stop", "Decoder", "selective (early) stop of the iterations", &S::selectiveStop},
-        {"--resolution", "Decoder", "BPSK quantiser resolution, bits (1 ... 31)", &S::resolution,
+        {"--resolution", "Decoder", "BPSK quantiser resolution, bits", &S::resolution,
          {Rule::kRange, tpc::kMinQuantizerResolution, tpc::kMaxQuantizerResolution}},
         {"--quant-limit", "Decoder", "BPSK quantiser limit", &S::quantLimit, {Rule::kPositive}},
         {"--offset", "Decoder", "decoder start offset, coded bits", &S::offset, offset},
@@ -270,6 +270,7 @@ std::vector<OptionRow> MakeTable() {
     esN0.fromText = ApplyEsN0;
     esN0.check = CheckEsN0;
     esN0.written = SweepInEsN0;
+    for (const char* name : {"--iterations", "--weights", "--resolution"}) row(name).rangeInHelp = true;
     row("--min-ber").check = CheckMinBer;
     row("--engine").check = CheckEngine;
     row("--code").check = CheckCodeShape;

@@ -48,6 +48,7 @@ struct OptionRow {
 
     // Special options.
     const char* shownDefault = nullptr;  // the default --help shows, instead of the field's
+    bool rangeInHelp = false;            // --help adds the bounds: "(LOW ... HIGH)"
     const char* excludes = nullptr;      // an option that cannot be given with this one
     // Read from text by tpcsim rather than by CLI11 (skipped when empty);
     // throws std::invalid_argument with the message for the user.

@@ -87,12 +87,12 @@ CLI::Option* BindField(CLI::App& app, const OptionRow& row, SimOptions& o) {
         [&](auto member) -> CLI::Option* {
             using T = decltype(member);
             if constexpr (std::is_same_v<T, bool SimOptions::*>) {
-                return app.add_flag(row.name, o.*member, row.help);
+                return app.add_flag(row.name, o.*member, HelpText(row));
             } else if constexpr (std::is_same_v<T, std::monostate> ||
                                  std::is_same_v<T, int32_t(SimOptions::*)[3]>) {
                 throw std::logic_error(std::string(row.name) + " needs a text handler");
             } else {
-                return app.add_option(row.name, o.*member, row.help);
+                return app.add_option(row.name, o.*member, HelpText(row));
             }
         },
         row.field);
@@ -105,10 +105,10 @@ void DeclareOptions(CLI::App& app, SimOptions& o, std::vector<std::string>& text
     for (size_t i = 0; i < table.size(); ++i) {
         const OptionRow& row = table[i];
         if (*row.group == '\0') {
-            app.set_config(row.name, "", row.help);
+            app.set_config(row.name, "", HelpText(row));
             continue;
         }
-        CLI::Option* option = row.fromText != nullptr ? app.add_option(row.name, texts[i], row.help)
+        CLI::Option* option = row.fromText != nullptr ? app.add_option(row.name, texts[i], HelpText(row))
                                                       : BindField(app, row, o);
         if (row.fromText != nullptr || row.shownDefault != nullptr) option->default_str(ShownDefault(row));
         if (std::holds_alternative<uint64_t SimOptions::*>(row.field)) {
