@@ -38,10 +38,10 @@ void WriteEncoderDefaults(EncoderParams& block) {
 void WriteDecoderDefaults(DecoderParams& block) {
     WriteCodeDimensionDefaults(block);
     block.quantLimit = kDefaultQuantizerLimit;
-    block.resolution = kDefaultQuantizerResolution;
-    block.NUMX = kDefaultFeedbackWeight;
-    block.NUMY = kDefaultFeedbackWeight;
-    block.NUMZ = kDefaultFeedbackWeight;
+    block.resolution = kQuantizerResolution.initial;
+    block.NUMX = kFeedbackWeight.initial;
+    block.NUMY = kFeedbackWeight.initial;
+    block.NUMZ = kFeedbackWeight.initial;
     block.iterations = kDefaultDecoderPasses;
     block.delay = 0.0;
     block.deinter = 0;
