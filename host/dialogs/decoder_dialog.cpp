@@ -63,13 +63,11 @@ void OnDecoderButton(HWND dialog, DecoderParams& block, int id) {
     }
 }
 
-constexpr ParameterDialog<DecoderParams> kDecoderDialog{
+constexpr ParameterDialog<DecoderParams> kDecoderParameters{
     FillDecoderDialog, ReadDecoderDialog, OnDecoderButton, IDC_DEC_OK, IDC_DEC_CANCEL, IDC_DEC_NX};
 
 }  // namespace
 
-INT_PTR CALLBACK DecoderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    return AnswerParameterDialog(kDecoderDialog, dialog, message, wParam, lParam);
-}
+const DialogProcedure DecoderDialogProc = ParameterDialogProcedure<kDecoderParameters>;
 
 }  // namespace tpc

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "host/dialogs/win32_api.h"
 
@@ -98,6 +99,7 @@ bool BrowseConstellationFile(HWND owner, char* file);
 // What sets one parameter dialog apart from the others.
 template <class Block>
 struct ParameterDialog {
+    using BlockType = Block;
     void (*fill)(HWND dialog, const Block& block);  // every field and mark
     void (*read)(HWND dialog, Block& block);        // the fields OK takes over
     // Any other button; ids no action is bound to change nothing.
@@ -107,15 +109,16 @@ struct ParameterDialog {
     int firstField;  // focused on opening
 };
 
-// The procedure of every parameter dialog. WM_INITDIALOG brings the block,
-// which the dialog then edits in place: its fields are filled, the dialog is
-// centred and the first field focused. OK reads the fields into the block and
-// ends the dialog with 1, Cancel ends it with 0. Button notices other than a
-// click are left to the platform.
-template <class Block>
-INT_PTR AnswerParameterDialog(const ParameterDialog<Block>& kind, HWND dialog, UINT message,
-                              WPARAM wParam, LPARAM lParam) {
-    // One per kind of block: a dialog is modal, so one is open at a time.
+// The procedure of the parameter dialog `kind`. WM_INITDIALOG brings the
+// block, which the dialog then edits in place: its fields are filled, the
+// dialog is centred and the first field focused. OK reads the fields into the
+// block and ends the dialog with 1, Cancel ends it with 0. Button notices
+// other than a click are left to the platform.
+template <const auto& kind>
+INT_PTR CALLBACK ParameterDialogProcedure(HWND dialog, UINT message, WPARAM wParam,
+                                          LPARAM lParam) {
+    using Block = typename std::decay_t<decltype(kind)>::BlockType;
+    // The dialog is modal, so one block of a kind is edited at a time.
     static Block* edited = nullptr;
     switch (message) {
         case WM_INITDIALOG:

@@ -49,13 +49,11 @@ void OnEncoderButton(HWND dialog, EncoderParams& block, int id) {
 
 // Ids 1 and 2 (Enter, Escape, the close box) are deliberately not bound:
 // only the dialog's own buttons 1029 and 1030 close it.
-constexpr ParameterDialog<EncoderParams> kEncoderDialog{
+constexpr ParameterDialog<EncoderParams> kEncoderParameters{
     FillEncoderDialog, ReadEncoderDialog, OnEncoderButton, IDC_ENC_OK, IDC_ENC_CANCEL, IDC_ENC_NX};
 
 }  // namespace
 
-INT_PTR CALLBACK EncoderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    return AnswerParameterDialog(kEncoderDialog, dialog, message, wParam, lParam);
-}
+const DialogProcedure EncoderDialogProc = ParameterDialogProcedure<kEncoderParameters>;
 
 }  // namespace tpc

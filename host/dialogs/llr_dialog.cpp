@@ -34,13 +34,11 @@ void OnLlrButton(HWND dialog, LlrParams& block, int id) {
 
 // Ids 1 and 2 (Enter, Escape, the close box) are deliberately not bound:
 // only the dialog's own buttons 1032 and 1033 close it.
-constexpr ParameterDialog<LlrParams> kLlrDialog{
+constexpr ParameterDialog<LlrParams> kLlrParameters{
     FillLlrDialog, ReadLlrDialog, OnLlrButton, IDC_LLR_OK, IDC_LLR_CANCEL, IDC_LLR_ESNO};
 
 }  // namespace
 
-INT_PTR CALLBACK LlrDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    return AnswerParameterDialog(kLlrDialog, dialog, message, wParam, lParam);
-}
+const DialogProcedure LlrDialogProc = ParameterDialogProcedure<kLlrParameters>;
 
 }  // namespace tpc
