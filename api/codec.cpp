@@ -66,15 +66,15 @@ void CheckOptions(const DecodeOptions& o, bool amplitudes) {
                 std::to_string(o.passes));
     const char* axes = "XYZ";
     for (int32_t a = 0; a < 3; ++a) {
-        Require(o.weights[a] >= kMinFeedbackWeight && o.weights[a] <= kMaxFeedbackWeight,
+        Require(o.weights[a] >= kFeedbackWeight.min && o.weights[a] <= kFeedbackWeight.max,
                 std::string(1, axes[a]) + " weight must be " +
-                    Range(kMinFeedbackWeight, kMaxFeedbackWeight) + " (sixteenths), got " +
+                    Range(kFeedbackWeight.min, kFeedbackWeight.max) + " (sixteenths), got " +
                     std::to_string(o.weights[a]));
     }
     if (amplitudes) {
-        Require(o.resolution >= kMinQuantizerResolution &&
-                    o.resolution <= kMaxQuantizerResolution,
-                "resolution must be " + Range(kMinQuantizerResolution, kMaxQuantizerResolution) +
+        Require(o.resolution >= kQuantizerResolution.min &&
+                    o.resolution <= kQuantizerResolution.max,
+                "resolution must be " + Range(kQuantizerResolution.min, kQuantizerResolution.max) +
                     " bits, got " + std::to_string(o.resolution));
         Require(std::isfinite(o.quantLimit) && o.quantLimit > 0,
                 "quantLimit must be a positive finite number, got " + std::to_string(o.quantLimit));

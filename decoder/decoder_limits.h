@@ -18,16 +18,21 @@ namespace tpc {
 inline constexpr int32_t kMaxDecoderPasses = 128;
 inline constexpr int32_t kDefaultDecoderPasses = 64;
 
+// A setting with a range, min ... max, and the value blocks and options start
+// from. The node checks the quantiser resolution's lower bound only (see
+// below); the other front ends check both.
+struct BoundedSetting {
+    int32_t min;
+    int32_t max;
+    int32_t initial;
+};
+
 // Feedback weights of the X, Y and Z extrinsic values, in sixteenths.
-inline constexpr int32_t kMinFeedbackWeight = 1;
-inline constexpr int32_t kMaxFeedbackWeight = 16;
-inline constexpr int32_t kDefaultFeedbackWeight = 7;
+inline constexpr BoundedSetting kFeedbackWeight{1, 16, 7};
 
 // BPSK quantiser bits. From the largest on, the 2^(resolution - 1) levels
 // would no longer fit an int32_t; the node takes larger values as that one.
-inline constexpr int32_t kMinQuantizerResolution = 1;
-inline constexpr int32_t kMaxQuantizerResolution = 31;
-inline constexpr int32_t kDefaultQuantizerResolution = 5;
+inline constexpr BoundedSetting kQuantizerResolution{1, 31, 5};
 
 // BPSK clipping amplitude (any positive number).
 inline constexpr double kDefaultQuantizerLimit = 1.4;

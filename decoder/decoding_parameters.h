@@ -11,20 +11,20 @@
 namespace tpc {
 
 // The messages are the node's fixed texts; they name the limits as they are.
-static_assert(kMaxDecoderPasses == 128 && kMinFeedbackWeight == 1 && kMaxFeedbackWeight == 16 &&
-                  kMinQuantizerResolution == 1,
+static_assert(kMaxDecoderPasses == 128 && kFeedbackWeight.min == 1 && kFeedbackWeight.max == 16 &&
+                  kQuantizerResolution.min == 1,
               "the decoder node's messages below name these limits");
 
 template <class Record>
 Status CheckDecodingParameters(const Record& r) {
     const auto weightInRange = [](int32_t w) {
-        return w >= kMinFeedbackWeight && w <= kMaxFeedbackWeight;
+        return w >= kFeedbackWeight.min && w <= kFeedbackWeight.max;
     };
     if (r.iterations > kMaxDecoderPasses) return Failure(6, "Number of iterations exceeds 128");
     if (!weightInRange(r.NUMX)) return Failure(7, "NUMX must be an integer ranging from 1 to 16");
     if (!weightInRange(r.NUMY)) return Failure(7, "NUMY must be an integer ranging from 1 to 16");
     if (!weightInRange(r.NUMZ)) return Failure(7, "NUMZ must be an integer ranging from 1 to 16");
-    if (r.resolution < kMinQuantizerResolution) {
+    if (r.resolution < kQuantizerResolution.min) {
         return Failure(8, "Resolution must be a positive integer");
     }
     // NaN fails too.

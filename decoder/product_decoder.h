@@ -32,8 +32,8 @@ enum class ProductDecoderPath : int32_t {
 
 struct DecoderSettings {
     int32_t iterations = kDefaultDecoderPasses;  // maximum axis passes, rounded up to whole cycles
-    // NUMX, NUMY, NUMZ: feedback in sixteenths, kMinFeedbackWeight ... kMaxFeedbackWeight
-    int32_t weights[3] = {kDefaultFeedbackWeight, kDefaultFeedbackWeight, kDefaultFeedbackWeight};
+    // NUMX, NUMY, NUMZ: feedback in sixteenths, kFeedbackWeight.min ... kFeedbackWeight.max
+    int32_t weights[3] = {kFeedbackWeight.initial, kFeedbackWeight.initial, kFeedbackWeight.initial};
     bool selectiveStop = false;    // stop once the passes make no correction
     ProductDecoderPath path = ProductDecoderPath::kFastest;
 };

@@ -27,7 +27,7 @@ inline int32_t SaturatingTruncate(double value) {
 // The BPSK quantiser of one amplitude, as QuantizeBlock applies it.
 struct BpskQuantizer {
     static constexpr double kClipMargin = 0.000001;
-    static constexpr int32_t kMaxLevelExponent = kMaxQuantizerResolution - 1;
+    static constexpr int32_t kMaxLevelExponent = kQuantizerResolution.max - 1;
 
     BpskQuantizer(int32_t resolution, double quantLimit);
     // Pulled just inside +-limit: two separate tests in this order, since
@@ -59,7 +59,7 @@ struct BpskQuantizer {
 // q = floor(x * scale) after x is pulled just inside +-quantLimit (an absolute
 // margin of 0.000001), giving -levels ... levels - 1.
 //   resolution  in      quantiser bits, >= 1 (validated by the node; lower
-//                       values act as 1). From kMaxQuantizerResolution on,
+//                       values act as 1). From kQuantizerResolution.max on,
 //                       levels saturates at 2^30, since 2^31 does not fit
 //                       an int32_t; the decoder
 //                       clips to +-31, so every resolution above 6 decodes

@@ -82,6 +82,23 @@ inline void EmitSample(PortRecord& port, double value, double time, const PortRe
     CopyPortInfo(input, port);
 }
 
+// Puts `value` on `port` as its sample number `emitted` (from 0), stamped
+// emitted * period + phase, and counts it.
+inline void EmitNext(PortRecord& port, double value, const PortRecord& input, double& emitted,
+                     double period, double phase = 0.0) {
+    EmitSample(port, value, emitted * period + phase, input);
+    emitted += 1;
+}
+
+// Whether `port` takes its next sample in this run call: once the stamp of
+// its previous sample is reached, if the node has one `available`. A port
+// that takes none is marked as holding no sample.
+inline bool TakesSample(PortRecord& port, const SystemRecord& system, bool available = true) {
+    if (TimeReached(port.time, system) && available) return true;
+    port.noSample = 1;
+    return false;
+}
+
 inline constexpr char kStateAllocationError[] = "Memory (mem_) allocation error";
 inline constexpr char kBufferAllocationError[] = "Memory allocation error";
 
@@ -99,23 +116,32 @@ inline void ReleaseState(NodeInstance& instance) {
     instance.state = nullptr;
 }
 
-// One node's three phases. `releaseBuffers` frees what the state record
-// points to; the frame frees the record itself.
+// One node's three phases, each handed the instance's state record.
+// `releaseBuffers` frees what the record points to; the frame frees the
+// record itself.
 template <class State>
 struct NodePhases {
-    int32_t (*initialise)(const SystemRecord& system, NodeInstance& instance);
-    void (*run)(const SystemRecord& system, NodeInstance& instance);
+    int32_t allocationFailure;  // the node's code when memory runs out
+    int32_t (*initialise)(const SystemRecord& system, NodeInstance& instance, State& state);
+    void (*run)(const SystemRecord& system, NodeInstance& instance, State& state);
     void (*releaseBuffers)(State& state);
 };
 
-// The body of every entry point: init (tested first), final, else run. Run
-// and final calls always succeed; a final call without a state does nothing.
+// The body of every entry point: init (tested first), final, else run. An
+// init call first acquires the state record; run and final calls always
+// succeed, and a final call without a state does nothing.
 template <class State>
 int32_t DispatchNodeCall(SystemRecord& system, NodeInstance& instance,
                          const NodePhases<State>& phases) {
     switch (PhaseOf(system)) {
-        case CallPhase::kInit:
-            return phases.initialise(system, instance);
+        case CallPhase::kInit: {
+            State* state = AcquireState<State>(instance);
+            if (state == nullptr) {
+                return ReportError(system,
+                                   Failure(phases.allocationFailure, kStateAllocationError));
+            }
+            return phases.initialise(system, instance, *state);
+        }
         case CallPhase::kFinal:
             if (instance.state != nullptr) {
                 phases.releaseBuffers(*static_cast<State*>(instance.state));
@@ -123,7 +149,7 @@ int32_t DispatchNodeCall(SystemRecord& system, NodeInstance& instance,
             }
             return 0;
         case CallPhase::kRun:
-            phases.run(system, instance);
+            phases.run(system, instance, *static_cast<State*>(instance.state));
             return 0;
     }
     return 0;

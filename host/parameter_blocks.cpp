@@ -3,51 +3,44 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "code/product_code.h"
 #include "decoder/decoder_limits.h"
 #include "encoder/product_encoder.h"
 #include "llr/llr_table.h"
-
 
 namespace tpc {
 
 namespace {
 
-// Encoder and decoder share the code dimensions: a 64 x 64 block of
-// (64, 57) extended Hamming codes, no Z axis.
+// Encoder and decoder share the code, ProductCode's own default (a 64 x 64
+// block of (64, 57) extended Hamming codes, no Z axis), and start at once,
+// the offset counted in bits.
 template <class Block>
-void WriteCodeDimensionDefaults(Block& block) {
-    block.nx = 64;
-    block.ny = 64;
-    block.nz = 1;
-    block.kx = 57;
-    block.ky = 57;
-    block.kz = 1;
+void WriteCodeAndOffsetDefaults(Block& block) {
+    CopyCodeDimensions(ProductCode{}, block);
+    block.delay = 0.0;
+    block.inSeconds = 0;
+    block.inBits = 1;
 }
 
 }  // namespace
 
 void WriteEncoderDefaults(EncoderParams& block) {
-    WriteCodeDimensionDefaults(block);
-    block.delay = 0.0;
+    WriteCodeAndOffsetDefaults(block);
     block.threshold = kDefaultEncoderThreshold;
     block.interleave = 0;
-    block.inSeconds = 0;
-    block.inBits = 1;
 }
 
 void WriteDecoderDefaults(DecoderParams& block) {
-    WriteCodeDimensionDefaults(block);
+    WriteCodeAndOffsetDefaults(block);
     block.quantLimit = kDefaultQuantizerLimit;
-    block.resolution = kDefaultQuantizerResolution;
-    block.NUMX = kDefaultFeedbackWeight;
-    block.NUMY = kDefaultFeedbackWeight;
-    block.NUMZ = kDefaultFeedbackWeight;
+    block.resolution = kQuantizerResolution.initial;
+    block.NUMX = kFeedbackWeight.initial;
+    block.NUMY = kFeedbackWeight.initial;
+    block.NUMZ = kFeedbackWeight.initial;
     block.iterations = kDefaultDecoderPasses;
-    block.delay = 0.0;
     block.deinter = 0;
     block.selectstp = 0;
-    block.inSeconds = 0;
-    block.inBits = 1;
     block.bpsk = 1;
     block.higherOrderMod = 0;
 }

@@ -27,7 +27,7 @@ struct LinkSpec {
     double decoderOffset = 0;        // in code bits
     DecoderSettings decoder;         // passes, feedback weights, selective stop
     // BPSK into the decoder: its quantiser.
-    int32_t resolution = kDefaultQuantizerResolution;
+    int32_t resolution = kQuantizerResolution.initial;
     double quantLimit = kDefaultQuantizerLimit;
     // A constellation file of `points` points; empty: BPSK.
     std::string constellation;

@@ -70,64 +70,62 @@ Status CheckDecoderTiming(const SystemRecord& system, double inputRate, double i
     return kOk;
 }
 
-int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
-    DecoderState* s = AcquireState<DecoderState>(instance);
-    if (s == nullptr) return ReportError(system, Failure(kAllocationFailure, kStateAllocationError));
+int32_t Initialise(const SystemRecord& system, NodeInstance& instance, DecoderState& s) {
     const DecoderParams& p = *static_cast<const DecoderParams*>(instance.params);
     const PortRecord& input = *instance.inputs[0];
 
-    CopyCodeDimensions(p, *s);
-    s->iterations = p.iterations;
-    s->resolution = p.resolution;
-    s->quantLimit = p.quantLimit;
-    s->NUMX = p.NUMX;
-    s->NUMY = p.NUMY;
-    s->NUMZ = p.NUMZ;
-    s->bpsk = p.bpsk;
-    s->higherOrderMod = p.higherOrderMod;
-    s->deinter = p.deinter != 0 ? 1 : 0;
-    s->selectstp = p.selectstp != 0 ? 1 : 0;
-    s->offsetTime = OffsetInSeconds(p.delay, p.inBits, input.rate);
+    CopyCodeDimensions(p, s);
+    s.iterations = p.iterations;
+    s.resolution = p.resolution;
+    s.quantLimit = p.quantLimit;
+    s.NUMX = p.NUMX;
+    s.NUMY = p.NUMY;
+    s.NUMZ = p.NUMZ;
+    s.bpsk = p.bpsk;
+    s.higherOrderMod = p.higherOrderMod;
+    s.deinter = p.deinter != 0 ? 1 : 0;
+    s.selectstp = p.selectstp != 0 ? 1 : 0;
+    s.offsetTime = OffsetInSeconds(p.delay, p.inBits, input.rate);
 
-    if (const Status parameters = CheckDecodingParameters(*s); !parameters.ok()) {
+    if (const Status parameters = CheckDecodingParameters(s); !parameters.ok()) {
         return ReportError(system, parameters);
     }
     const Status dimensions = CheckProductCode(ProductCodeOf(p));
     if (!dimensions.ok()) return ReportError(system, dimensions);
 
-    s->blockSize = s->nx * s->ny * s->nz;
-    s->infoSize = s->kx * s->ky * s->kz;
-    s->planeSize = s->nx * s->ny;
-    s->started = 0;
-    s->anyStored = 0;
+    s.blockSize = s.nx * s.ny * s.nz;
+    s.infoSize = s.kx * s.ky * s.kz;
+    s.planeSize = s.nx * s.ny;
+    s.started = 0;
+    s.anyStored = 0;
 
     // A record left from a run without a final call still holds buffers.
-    ReleaseBuffers(*s);
-    const size_t n = static_cast<size_t>(s->blockSize);
-    if (!AllocateBuffer(s->received, n) || !AllocateBuffer(s->channel, n) ||
-        !AllocateBuffer(s->decisions, n) || !AllocateBuffer(s->extrinsicA, n) ||
-        !AllocateBuffer(s->extrinsicB, n) ||
-        !AllocateBuffer(s->infoBits, static_cast<size_t>(s->infoSize))) {
+    ReleaseBuffers(s);
+    const size_t n = static_cast<size_t>(s.blockSize);
+    if (!AllocateBuffer(s.received, n) || !AllocateBuffer(s.channel, n) ||
+        !AllocateBuffer(s.decisions, n) || !AllocateBuffer(s.extrinsicA, n) ||
+        !AllocateBuffer(s.extrinsicB, n) ||
+        !AllocateBuffer(s.infoBits, static_cast<size_t>(s.infoSize))) {
         return ReportError(system, Failure(kAllocationFailure, kBufferAllocationError));
     }
 
     PortRecord& blockOut = instance.outputs[0];
     PortRecord& infoOut = instance.outputs[1];
-    infoOut.rate = input.rate * s->infoSize / s->blockSize;
+    infoOut.rate = input.rate * s.infoSize / s.blockSize;
     blockOut.rate = input.rate;
     blockOut.time = input.time;
     infoOut.time = input.time;
     CopyPortInfo(input, blockOut);
     CopyPortInfo(input, infoOut);
 
-    s->fill = 0;
-    s->blockOutIndex = 0;
-    s->infoOutIndex = 0;
-    s->blockOutCount = 0;
-    s->infoOutCount = 0;
-    s->blockPeriod = 1 / blockOut.rate;
-    s->infoPeriod = 1 / infoOut.rate;
-    const Status timing = CheckDecoderTiming(system, input.rate, infoOut.rate, *s);
+    s.fill = 0;
+    s.blockOutIndex = 0;
+    s.infoOutIndex = 0;
+    s.blockOutCount = 0;
+    s.infoOutCount = 0;
+    s.blockPeriod = 1 / blockOut.rate;
+    s.infoPeriod = 1 / infoOut.rate;
+    const Status timing = CheckDecoderTiming(system, input.rate, infoOut.rate, s);
     return timing.ok() ? 0 : ReportError(system, timing);
 }
 
@@ -154,17 +152,13 @@ void DecodeGatheredBlock(DecoderState& s) {
 // Emits bits[index] on `port` once the stamp of its previous sample is reached.
 void Emit(const SystemRecord& system, const PortRecord& input, PortRecord& port,
           const int32_t* bits, int32_t count, int32_t& index, double& emitted, double period) {
-    if (TimeReached(port.time, system) && index < count) {
-        EmitSample(port, bits[index], emitted * period, input);
+    if (TakesSample(port, system, index < count)) {
+        EmitNext(port, bits[index], input, emitted, period);
         ++index;
-        emitted += 1;
-    } else {
-        port.noSample = 1;
     }
 }
 
-void Run(const SystemRecord& system, NodeInstance& instance) {
-    DecoderState& s = *static_cast<DecoderState*>(instance.state);
+void Run(const SystemRecord& system, NodeInstance& instance, DecoderState& s) {
     const PortRecord& input = *instance.inputs[0];
     const bool offsetReached = TimeReached(s.offsetTime, system);
 
@@ -191,12 +185,12 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
          s.infoOutCount, s.infoPeriod);
 }
 
+constexpr NodePhases<DecoderState> kPhases{kAllocationFailure, Initialise, Run, ReleaseBuffers};
+
 }  // namespace
 
 }  // namespace tpc
 
 extern "C" int32_t TPCDECODE(SystemRecord* system, NodeInstance* instance) {
-    using namespace tpc;
-    static constexpr NodePhases<DecoderState> kPhases{Initialise, Run, ReleaseBuffers};
-    return DispatchNodeCall(*system, *instance, kPhases);
+    return tpc::DispatchNodeCall(*system, *instance, tpc::kPhases);
 }

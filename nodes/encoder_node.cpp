@@ -79,40 +79,38 @@ Status CheckEncoderTiming(const SystemRecord& system, double inputRate, double o
     return kOk;
 }
 
-int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
-    EncoderState* s = AcquireState<EncoderState>(instance);
-    if (s == nullptr) return ReportError(system, Failure(kAllocationFailure, kStateAllocationError));
+int32_t Initialise(const SystemRecord& system, NodeInstance& instance, EncoderState& s) {
     const EncoderParams& p = *static_cast<const EncoderParams*>(instance.params);
     const PortRecord& input = *instance.inputs[0];
     PortRecord& output = instance.outputs[0];
 
-    CopyCodeDimensions(p, *s);
-    s->threshold = p.threshold;
-    s->interleave = p.interleave != 0 ? 1 : 0;
-    s->delaySeconds = OffsetInSeconds(p.delay, p.inBits, input.rate);
+    CopyCodeDimensions(p, s);
+    s.threshold = p.threshold;
+    s.interleave = p.interleave != 0 ? 1 : 0;
+    s.delaySeconds = OffsetInSeconds(p.delay, p.inBits, input.rate);
 
     const Status dimensions = CheckProductCode(ProductCodeOf(p));
     if (!dimensions.ok()) return ReportError(system, dimensions);
 
-    s->cyclicLengthX = CyclicLength(s->nx, s->kx);
-    s->cyclicLengthY = CyclicLength(s->ny, s->ky);
-    s->cyclicLengthZ = CyclicLength(s->nz, s->kz);
-    s->blockSize = s->nx * s->ny * s->nz;
-    s->infoSize = s->kx * s->ky * s->kz;
-    s->inputStarted = 0;
-    s->offsetReached = 0;
+    s.cyclicLengthX = CyclicLength(s.nx, s.kx);
+    s.cyclicLengthY = CyclicLength(s.ny, s.ky);
+    s.cyclicLengthZ = CyclicLength(s.nz, s.kz);
+    s.blockSize = s.nx * s.ny * s.nz;
+    s.infoSize = s.kx * s.ky * s.kz;
+    s.inputStarted = 0;
+    s.offsetReached = 0;
 
     // A record left from a run without a final call still holds buffers.
-    ReleaseBuffers(*s);
-    const size_t n = static_cast<size_t>(s->blockSize);
-    if (!AllocateBuffer(s->codeBlock, n) ||
-        !AllocateBuffer(s->inputBits, static_cast<size_t>(s->infoSize)) ||
-        !AllocateBuffer(s->infoGrid, n) || !AllocateBuffer(s->word, kWordEntries) ||
-        !AllocateBuffer(s->parity, kParityEntries) || !AllocateBuffer(s->outputBits, n)) {
+    ReleaseBuffers(s);
+    const size_t n = static_cast<size_t>(s.blockSize);
+    if (!AllocateBuffer(s.codeBlock, n) ||
+        !AllocateBuffer(s.inputBits, static_cast<size_t>(s.infoSize)) ||
+        !AllocateBuffer(s.infoGrid, n) || !AllocateBuffer(s.word, kWordEntries) ||
+        !AllocateBuffer(s.parity, kParityEntries) || !AllocateBuffer(s.outputBits, n)) {
         return ReportError(system, Failure(kAllocationFailure, kBufferAllocationError));
     }
 
-    output.rate = (input.rate * s->blockSize) / s->infoSize;
+    output.rate = (input.rate * s.blockSize) / s.infoSize;
     output.time = input.time;
     CopyPortInfo(input, output);
     if (output.rate - kRateMargin > system.systemRate) {
@@ -121,19 +119,18 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
 
     // The output grid is shifted by the fraction of an output period that
     // the offset does not fill.
-    const double d = s->delaySeconds * output.rate;
-    s->phase = (d - std::trunc(d)) * (1 / output.rate);
+    const double d = s.delaySeconds * output.rate;
+    s.phase = (d - std::trunc(d)) * (1 / output.rate);
 
-    s->inCount = 0;
-    s->outCount = 0;
-    s->outIndex = 0.0;
-    s->outPeriod = 1 / output.rate;
-    const Status timing = CheckEncoderTiming(system, input.rate, output.rate, *s);
+    s.inCount = 0;
+    s.outCount = 0;
+    s.outIndex = 0.0;
+    s.outPeriod = 1 / output.rate;
+    const Status timing = CheckEncoderTiming(system, input.rate, output.rate, s);
     return timing.ok() ? 0 : ReportError(system, timing);
 }
 
-void Run(const SystemRecord& system, NodeInstance& instance) {
-    EncoderState& s = *static_cast<EncoderState*>(instance.state);
+void Run(const SystemRecord& system, NodeInstance& instance, EncoderState& s) {
     const PortRecord& input = *instance.inputs[0];
     PortRecord& output = instance.outputs[0];
     const bool offsetReachedNow = TimeReached(s.delaySeconds, system);
@@ -159,22 +156,19 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
         }
     }
 
-    if (TimeReached(output.time, system) && s.outCount < s.blockSize &&
-        s.phase <= system.currentTime) {
-        EmitSample(output, s.outputBits[s.outCount], s.outIndex * s.outPeriod + s.phase, input);
+    const bool available = s.outCount < s.blockSize && s.phase <= system.currentTime;
+    if (TakesSample(output, system, available)) {
+        EmitNext(output, s.outputBits[s.outCount], input, s.outIndex, s.outPeriod, s.phase);
         ++s.outCount;
-        s.outIndex += 1;
-    } else {
-        output.noSample = 1;
     }
 }
+
+constexpr NodePhases<EncoderState> kPhases{kAllocationFailure, Initialise, Run, ReleaseBuffers};
 
 }  // namespace
 
 }  // namespace tpc
 
 extern "C" int32_t TPCENCODE(SystemRecord* system, NodeInstance* instance) {
-    using namespace tpc;
-    static constexpr NodePhases<EncoderState> kPhases{Initialise, Run, ReleaseBuffers};
-    return DispatchNodeCall(*system, *instance, kPhases);
+    return tpc::DispatchNodeCall(*system, *instance, tpc::kPhases);
 }

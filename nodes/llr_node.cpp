@@ -15,10 +15,8 @@ namespace {
 constexpr int32_t kAllocationFailure = 1;
 constexpr int32_t kFileError = 8;
 constexpr int32_t kUnusableTiming = 10;
-constexpr int32_t kGridBits = 8;
 constexpr int32_t kMaxPoints = 256;
 constexpr int32_t kSymbolLlrEntries = 10;
-constexpr size_t kCellsPerBit = 65536;
 constexpr Status kUnterminatedFileError =
     Failure(kFileError, "Constellation file name has no terminating zero within its 260 bytes");
 constexpr Status kOpenError = Failure(kFileError, "Error opening constellation file");
@@ -54,54 +52,52 @@ void ReleaseBuffers(LlrState& s) {
     ReleaseBuffer(s.openFailed);
 }
 
-int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
-    LlrState* s = AcquireState<LlrState>(instance);
-    if (s == nullptr) return ReportError(system, Failure(kAllocationFailure, kStateAllocationError));
+int32_t Initialise(const SystemRecord& system, NodeInstance& instance, LlrState& s) {
     const LlrParams& p = *static_cast<const LlrParams*>(instance.params);
     const PortRecord& input = *instance.inputs[0];
     PortRecord& output = instance.outputs[0];
 
-    s->symbolCount = p.numsym;
-    s->esNo = p.esno;
-    s->gridLimit = p.quantLimit;
-    s->fileName = p.file;
-    s->gridBits = kGridBits;
+    s.symbolCount = p.numsym;
+    s.esNo = p.esno;
+    s.gridLimit = p.quantLimit;
+    s.fileName = p.file;
+    s.gridBits = kGridBits;
 
     // The table is sized by the constellation, so nonsense sizes are turned
     // away before anything is allocated.
-    if (const Status usable = CheckLlrParameters(s->symbolCount, s->gridLimit); !usable.ok()) {
+    if (const Status usable = CheckLlrParameters(s.symbolCount, s.gridLimit); !usable.ok()) {
         return ReportError(system, usable);
     }
-    s->bitsPerSymbol = BitsPerSymbol(s->symbolCount);
+    s.bitsPerSymbol = BitsPerSymbol(s.symbolCount);
 
     // A record left from a run without a final call still holds buffers.
-    ReleaseBuffers(*s);
-    if (!AllocateBuffer(s->llrTable, static_cast<size_t>(s->bitsPerSymbol) * kCellsPerBit) ||
-        !AllocateBuffer(s->pointI, kMaxPoints) || !AllocateBuffer(s->pointQ, kMaxPoints) ||
-        !AllocateBuffer(s->symbolLlrs, kSymbolLlrEntries) || !AllocateBuffer(s->cellRow, 1) ||
-        !AllocateBuffer(s->cellColumn, 1) || !AllocateBuffer(s->openFailed, 1)) {
+    ReleaseBuffers(s);
+    if (!AllocateBuffer(s.llrTable, static_cast<size_t>(s.bitsPerSymbol) * kTableCells) ||
+        !AllocateBuffer(s.pointI, kMaxPoints) || !AllocateBuffer(s.pointQ, kMaxPoints) ||
+        !AllocateBuffer(s.symbolLlrs, kSymbolLlrEntries) || !AllocateBuffer(s.cellRow, 1) ||
+        !AllocateBuffer(s.cellColumn, 1) || !AllocateBuffer(s.openFailed, 1)) {
         return ReportError(system, Failure(kAllocationFailure, kBufferAllocationError));
     }
 
-    output.rate = input.rate * s->bitsPerSymbol;
+    output.rate = input.rate * s.bitsPerSymbol;
     output.time = input.time;
     CopyPortInfo(input, output);
-    s->outputPeriod = 1.0 / output.rate;
-    s->nextLlr = 0;
-    s->emittedCount = 0.0;
-    *s->openFailed = 0;
+    s.outputPeriod = 1.0 / output.rate;
+    s.nextLlr = 0;
+    s.emittedCount = 0.0;
+    *s.openFailed = 0;
 
     // The host's block may lack the terminating zero; the path is then not
     // read at all rather than read past the block.
     if (std::memchr(p.file, '\0', sizeof p.file) == nullptr) {
         return ReportError(system, kUnterminatedFileError);
     }
-    ReadConstellation(s->pointI, s->pointQ, s->symbolCount, s->fileName, s->openFailed);
-    if (*s->openFailed == 1) {
+    ReadConstellation(s.pointI, s.pointQ, s.symbolCount, s.fileName, s.openFailed);
+    if (*s.openFailed == 1) {
         return ReportError(system, kOpenError);
     }
-    const Status table = BuildLlrTable(s->pointI, s->pointQ, s->llrTable, s->symbolCount,
-                                       s->gridLimit, s->gridBits, s->esNo);
+    const Status table = BuildLlrTable(s.pointI, s.pointQ, s.llrTable, s.symbolCount,
+                                       s.gridLimit, s.gridBits, s.esNo);
     if (!table.ok()) return ReportError(system, table);
     // Last, so that every failure above keeps its code: the values those
     // checks let through but no run can use (see host/node_frame.h).
@@ -114,8 +110,7 @@ int32_t Initialise(const SystemRecord& system, NodeInstance& instance) {
     return 0;
 }
 
-void Run(const SystemRecord& system, NodeInstance& instance) {
-    LlrState& s = *static_cast<LlrState*>(instance.state);
+void Run(const SystemRecord& system, NodeInstance& instance, LlrState& s) {
     const PortRecord& inputI = *instance.inputs[0];
     const PortRecord& inputQ = *instance.inputs[1];
     PortRecord& output = instance.outputs[0];
@@ -129,24 +124,21 @@ void Run(const SystemRecord& system, NodeInstance& instance) {
         s.nextLlr = 0;
     }
 
-    if (TimeReached(output.time, system)) {
+    if (TakesSample(output, system)) {
         // Past the ten stored values (more emissions than bits between two
         // symbols) the output carries 0.0, as the unused entries do.
         const double value = s.nextLlr < kSymbolLlrEntries ? s.symbolLlrs[s.nextLlr] : 0.0;
         if (s.nextLlr < kSymbolLlrEntries) ++s.nextLlr;
-        EmitSample(output, value, s.emittedCount * s.outputPeriod, inputI);
-        s.emittedCount += 1.0;
-    } else {
-        output.noSample = 1;
+        EmitNext(output, value, inputI, s.emittedCount, s.outputPeriod);
     }
 }
+
+constexpr NodePhases<LlrState> kPhases{kAllocationFailure, Initialise, Run, ReleaseBuffers};
 
 }  // namespace
 
 }  // namespace tpc
 
 extern "C" int32_t LLRcalculator(SystemRecord* system, NodeInstance* instance) {
-    using namespace tpc;
-    static constexpr NodePhases<LlrState> kPhases{Initialise, Run, ReleaseBuffers};
-    return DispatchNodeCall(*system, *instance, kPhases);
+    return tpc::DispatchNodeCall(*system, *instance, tpc::kPhases);
 }

@@ -109,6 +109,27 @@ void SetCheck(HWND dialog, int id, bool checked) {
     CheckDlgButton(dialog, id, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
+void ToggleFlag(HWND dialog, int id, uint32_t& flag) {
+    flag ^= 1u;
+    SetCheck(dialog, id, flag != 0);
+}
+
+void ShowFlagPair(HWND dialog, int firstId, uint32_t first, int secondId, uint32_t second) {
+    if (first != 0) {
+        SetCheck(dialog, firstId, true);
+        SetCheck(dialog, secondId, false);
+    }
+    if (second != 0) {
+        SetCheck(dialog, secondId, true);
+        SetCheck(dialog, firstId, false);
+    }
+}
+
+void ChooseFlag(bool chooseFirst, uint32_t& first, uint32_t& second) {
+    first = chooseFirst ? 1 : 0;
+    second = chooseFirst ? 0 : 1;
+}
+
 DialogOrigin CentredOrigin(const RECT& dialog, const RECT& desktop) {
     // In 64 bits so that absurd rectangles cannot overflow; C++ division
     // truncates toward zero, as the placement rule requires.

@@ -7,8 +7,11 @@
 
 namespace tpc {
 
-INT_PTR CALLBACK EncoderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK DecoderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK LlrDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+using DialogProcedure = INT_PTR(CALLBACK*)(HWND dialog, UINT message, WPARAM wParam,
+                                          LPARAM lParam);
+
+extern const DialogProcedure EncoderDialogProc;
+extern const DialogProcedure DecoderDialogProc;
+extern const DialogProcedure LlrDialogProc;
 
 }  // namespace tpc

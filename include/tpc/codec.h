@@ -55,12 +55,12 @@ inline constexpr double kDefaultLlrScale = 1.25;
 struct DecodeOptions {
     // Maximum axis passes, 1 ... kMaxDecoderPasses (whole cycles run).
     int32_t passes = kDefaultDecoderPasses;
-    // X, Y, Z feedback in sixteenths, kMinFeedbackWeight ... kMaxFeedbackWeight.
-    int32_t weights[3] = {kDefaultFeedbackWeight, kDefaultFeedbackWeight, kDefaultFeedbackWeight};
+    // X, Y, Z feedback in sixteenths, kFeedbackWeight.min ... kFeedbackWeight.max.
+    int32_t weights[3] = {kFeedbackWeight.initial, kFeedbackWeight.initial, kFeedbackWeight.initial};
     bool selectiveStop = false;       // stop once a cycle of passes corrects nothing
     bool deinterleave = false;        // values arrive in the encoder's interleaved order
-    // Amplitudes only: quantiser bits, kMinQuantizerResolution ... kMaxQuantizerResolution.
-    int32_t resolution = kDefaultQuantizerResolution;
+    // Amplitudes only: quantiser bits, kQuantizerResolution.min ... kQuantizerResolution.max.
+    int32_t resolution = kQuantizerResolution.initial;
     // Amplitudes only: clipping amplitude, finite and > 0.
     double quantLimit = kDefaultQuantizerLimit;
     int32_t threads = 1;              // 1 ... 1024

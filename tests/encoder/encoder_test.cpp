@@ -9,6 +9,7 @@
 
 #include "encoder/hamming_encoder.h"
 #include "encoder/product_encoder.h"
+#include "encoder_geometries.h"
 #include "hamming_reference.h"
 #include "trial_count.h"
 
@@ -64,19 +65,11 @@ std::vector<int32_t> ReverseOrderEncode(const ProductCode& g, const std::vector<
     return block;
 }
 
-// Hamming axes, parity axes (length 2 included), mixtures, 3D with each axis a parity code, 2D with a second layer
-// left alone, a 256-long Z line, and two blocks whose i*s passes 2^32: one with N a power of two, where wrapping at
-// 32 bits would go unnoticed, and one with N odd, where it would not.
+// Every geometry of kEncoderGeometries, encoded plain and read helically.
 TEST(ProductEncoder, MatchesReverseOrderAndHelicalRead) {
-    const ProductCode geometries[] = {
-        {64, 57, 64, 57, 1, 1}, {8, 4, 16, 11, 1, 1}, {5, 4, 8, 4, 1, 1},     {12, 11, 9, 8, 1, 1},
-        {2, 1, 8, 4, 1, 1},     {256, 247, 4, 3, 1, 1}, {8, 4, 8, 4, 2, 1},   {8, 4, 8, 4, 8, 4},
-        {16, 11, 8, 7, 3, 2},   {5, 4, 16, 11, 8, 4}, {32, 26, 4, 3, 16, 11}, {8, 4, 2, 1, 256, 247},
-        {128, 120, 2, 1, 8, 4}, {256, 247, 256, 247, 8, 4}, {255, 254, 255, 254, 3, 2},
-    };
     const uint32_t seed = TestSeed(20250117u);
     std::mt19937 rng(seed);
-    for (const ProductCode& g : geometries) {
+    for (const ProductCode& g : kEncoderGeometries) {
         SCOPED_TRACE(testing::Message() << "seed " << seed << ", block " << g.nx << "x" << g.ny << "x" << g.nz);
         std::vector<double> input(g.kx * g.ky * g.kz), blurred(input.size());
         for (size_t i = 0; i < input.size(); ++i)  // input bits are truncated: 0.999 -> 0, 1.999 -> 1

@@ -1,7 +1,7 @@
 // The dialog procedures and their field, centring and browser code, driven through the stand-in of the few
 // windowing calls they make. What a user sees and clicks in the real dialogs is the wine program's part; here:
-// parsing and formatting edge cases, unbound ids and notices, every field read into its own member, the host's
-// path buffer.
+// parsing and formatting edge cases, unbound ids and notices, every field read into its own member, the flags the
+// buttons set and the marks that show them, the host's path buffer.
 #if !defined(_WIN32)
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -147,6 +148,54 @@ TEST(Dialogs, UnboundIdsChangeNothingThenOkReadsEveryFieldIntoItsOwnMember) {
             std::memcpy(&At<char>(expected, f.offset), &At<char>(dialog.block, f.offset), f.real ? 8 : 4);
         }
         EXPECT_EQ(std::memcmp(&expected, &dialog.block, sizeof(Block)), 0) << "a byte beyond the fields changed";
+    }
+}
+
+// Each step clicks a button (0: opens the dialog instead, on the defaults with the flags of `set` raised) and then
+// expects these flags in the block and these marks. Of two exclusive flags both set, the second listed in the
+// block wins the marks; a click on either sets its own and clears the other.
+struct FlagStep { int click; std::vector<size_t> set; std::vector<std::pair<size_t, uint32_t>> flags;
+                  std::vector<std::pair<int, bool>> marks; };
+
+TEST(Dialogs, ButtonsSetTheirFlagsAndMarks) {
+    const std::pair<const Dialog*, std::vector<FlagStep>> cases[] = {
+        {&kDialogs[0],
+         {{0, {}, {{E(interleave), 0}, {E(inBits), 1}, {E(inSeconds), 0}},
+           {{1026, false}, {1027, false}, {1028, true}}},
+          {1026, {}, {{E(interleave), 1}}, {{1026, true}}},
+          {1026, {}, {{E(interleave), 0}}, {{1026, false}}},
+          {1027, {}, {{E(inSeconds), 1}, {E(inBits), 0}}, {{1027, true}, {1028, false}}},
+          {1028, {}, {{E(inBits), 1}, {E(inSeconds), 0}}, {{1028, true}, {1027, false}}},
+          {0, {E(inSeconds)}, {}, {{1027, true}, {1028, false}}}}},
+        {&kDialogs[1],
+         {{0, {}, {}, {{1012, false}, {1013, false}, {1015, false}, {1016, true}, {1040, true}, {1041, false}}},
+          {1012, {}, {{D(deinter), 1}, {D(selectstp), 0}}, {{1012, true}, {1013, false}}},
+          {1013, {}, {{D(selectstp), 1}, {D(deinter), 1}}, {{1013, true}}},
+          {1012, {}, {{D(deinter), 0}}, {{1012, false}, {1013, true}}},
+          {1015, {}, {{D(inSeconds), 1}, {D(inBits), 0}}, {{1015, true}, {1016, false}, {1040, true}}},
+          {1041, {}, {{D(higherOrderMod), 1}, {D(bpsk), 0}, {D(inSeconds), 1}}, {{1041, true}, {1040, false}}},
+          {1040, {}, {{D(bpsk), 1}, {D(higherOrderMod), 0}}, {{1040, true}, {1041, false}, {1015, true}}},
+          {1016, {}, {{D(inBits), 1}, {D(inSeconds), 0}}, {{1016, true}, {1015, false}}},
+          {0, {D(inSeconds), D(higherOrderMod)}, {}, {{1015, true}, {1016, false}, {1040, false}, {1041, true}}}}},
+    };
+    for (const auto& [d, steps] : cases) {
+        std::unique_ptr<Opened> dialog;
+        for (size_t i = 0; i < steps.size(); ++i) {
+            const FlagStep& step = steps[i];
+            SCOPED_TRACE(testing::Message() << "dialog " << d->ok << ", step " << i);
+            if (step.click == 0) {
+                dialog = std::make_unique<Opened>(*d);
+                for (size_t offset : step.set) At<uint32_t>(dialog->block, offset) = 1;
+                dialog->Send(WM_INITDIALOG, reinterpret_cast<LPARAM>(&dialog->block));
+            } else {
+                EXPECT_EQ(dialog->Command(step.click), 1);
+            }
+            for (const auto& [offset, value] : step.flags)
+                EXPECT_EQ(At<uint32_t>(dialog->block, offset), value) << offset;
+            for (const auto& [id, checked] : step.marks)
+                EXPECT_EQ(IsDlgButtonChecked(&dialog->window, id), checked ? BST_CHECKED : BST_UNCHECKED) << id;
+        }
+        EXPECT_FALSE(dialog->window.ended);
     }
 }
 
