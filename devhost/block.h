@@ -33,10 +33,11 @@ public:
     PortRecord& input(int port) { return inputs_[static_cast<size_t>(port)]; }
     PortRecord& output(int port) { return outputs_[static_cast<size_t>(port)]; }
 
-    // The three phases. The diagram fills the inputs before each call.
+    // The three phases. The diagram fills the inputs before each call; a
+    // block that holds nothing to release has nothing to do at the end.
     virtual InitStatus init(SystemRecord& system) = 0;
     virtual void run(SystemRecord& system) = 0;
-    virtual void finish(SystemRecord& system) = 0;
+    virtual void finish(SystemRecord&) {}
 
 protected:
     std::vector<PortRecord> inputs_;

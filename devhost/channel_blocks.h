@@ -22,7 +22,6 @@ public:
     BpskMapper() : Block("BPSK", 1, 1) {}
     InitStatus init(SystemRecord& system) override;
     void run(SystemRecord& system) override;
-    void finish(SystemRecord&) override {}
 };
 
 // Collects m coded bits (the first is bit 0 of the label) and emits the
@@ -32,7 +31,6 @@ public:
     explicit SymbolMapper(Constellation constellation);
     InitStatus init(SystemRecord& system) override;
     void run(SystemRecord& system) override;
-    void finish(SystemRecord&) override {}
 
 private:
     Constellation constellation_;
@@ -47,7 +45,6 @@ public:
     AwgnChannel(int ports, double sigma, uint64_t seed);
     InitStatus init(SystemRecord& system) override;
     void run(SystemRecord& system) override;
-    void finish(SystemRecord&) override {}
     void setSigma(double sigma) { sigma_ = sigma; }
     // Takes effect at the next init call.
     void setSeed(uint64_t seed) { seed_ = seed; }
@@ -67,7 +64,6 @@ public:
     ErrorMeter(int64_t blockBits, int64_t lag);
     InitStatus init(SystemRecord& system) override;
     void run(SystemRecord& system) override;
-    void finish(SystemRecord&) override {}
 
     const tpc::link::LinkCounts& counts() const { return counts_; }
     int64_t blocks() const { return counts_.blocks; }

@@ -17,7 +17,6 @@ public:
     RandomBitSource(double rate, uint64_t seed);
     InitStatus init(SystemRecord& system) override;
     void run(SystemRecord& system) override;
-    void finish(SystemRecord&) override {}
 
     int64_t emitted() const { return emitted_; }
     // Takes effect at the next init call.
@@ -41,7 +40,6 @@ public:
     explicit Sink(int inputCount = 1);
     InitStatus init(SystemRecord& system) override;
     void run(SystemRecord& system) override;
-    void finish(SystemRecord&) override {}
 
     const std::vector<Sample>& samples(int port = 0) const {
         return samples_[static_cast<size_t>(port)];

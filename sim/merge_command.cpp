@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "sim/directory_arguments.h"
 #include "sim/link_setup.h"
 #include "sim/option_checks.h"
 #include "sim/options.h"
@@ -31,19 +32,10 @@ SimOptions OptionsOf(const std::string& dir) {
 }  // namespace
 
 int RunMergeCommand(const std::vector<std::string>& args) {
-    std::vector<std::string> dirs;
-    std::string out;
-    for (size_t n = 0; n < args.size(); ++n) {
-        if (args[n] == "-h" || args[n] == "--help") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if ((args[n] == "-o" || args[n] == "--output") && n + 1 < args.size()) {
-            out = args[++n];
-        } else {
-            dirs.push_back(args[n]);
-        }
-    }
+    const DirectoryArguments parsed = ParseDirectoryArguments(args);
+    if (parsed.help) return std::fputs(kUsage, stdout) < 0;
+    const std::vector<std::string>& dirs = parsed.dirs;
+    const std::string& out = parsed.output;
     if (dirs.empty() || out.empty()) {
         std::fprintf(stderr, "tpcsim merge: give the result directories and -o OUT\n%s", kUsage);
         return 2;

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "sim/directory_arguments.h"
 #include "sim/plot_script.h"
 #include "sim/text_file.h"
 #include "sim/text_format.h"
@@ -193,20 +194,10 @@ std::vector<std::string> LegendTexts(const std::vector<nlohmann::json>& configur
 }
 
 int RunPlotCommand(const std::vector<std::string>& args) {
-    std::vector<std::string> dirs;
-    std::string output;
-    for (size_t n = 0; n < args.size(); ++n) {
-        if (args[n] == "-h" || args[n] == "--help") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (args[n] == "-o" || args[n] == "--output") {
-            if (n + 1 == args.size()) break;
-            output = args[++n];
-        } else {
-            dirs.push_back(args[n]);
-        }
-    }
+    const DirectoryArguments parsed = ParseDirectoryArguments(args);
+    if (parsed.help) return std::fputs(kUsage, stdout) < 0;
+    const std::vector<std::string>& dirs = parsed.dirs;
+    const std::string& output = parsed.output;
     const std::string extension = fs::path(output).extension().string();
     if (dirs.empty() || (extension != ".png" && extension != ".svg")) {
         std::fprintf(stderr, "tpcsim plot: give the result directories and -o FILE.png or FILE.svg\n%s", kUsage);
