@@ -48,6 +48,10 @@ def blocks_of(path):
             n += 1
             continue
         indent, fence, info = opening.groups()
+        # A backtick fence's info string holds no backtick: such a line is inline code.
+        if fence[0] == "`" and "`" in info:
+            n += 1
+            continue
         words = info.split()
         body = []
         n += 1
