@@ -5,7 +5,7 @@
 # The pictures the dialog test takes of the three dialogs with their defaults
 # become PNG files beside them.
 # Usage: scripts/wine_tests.sh [BUILD_DIR]   (default build/win64, already built)
-# With UPDATE_DOCS=1 the pictures also replace those shown in the README (docs/).
+# With UPDATE_DOCS=1 the pictures also replace those shown in docs/nodes.md (docs/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)

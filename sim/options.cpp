@@ -74,7 +74,7 @@ public:
 
 // The embedded default: enough blocks per point that the BER near 1e-6
 // rests on a handful of block errors, about a minute on 2 cores. --help and
-// the README say so.
+// docs/tpcsim.md say so.
 void ChooseEmbeddedDefaultRun(SimOptions& o) {
     o.out = "results";
     o.maxBlocks = 50000;
