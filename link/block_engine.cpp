@@ -25,6 +25,7 @@ PreparedLink Checked(PreparedLink link) {
     const DecoderFields d{s.decoder.iterations, s.decoder.weights[0], s.decoder.weights[1], s.decoder.weights[2],
                           s.resolution, s.quantLimit};
     if (const Status status = CheckDecodingParameters(d); !status.ok()) RefuseParameters("TPCDECODE", status);
+    if (s.channel.fading != Fading::kNone) throw std::runtime_error("the block engine runs AWGN links only");
     return link;
 }
 

@@ -17,6 +17,22 @@
 
 namespace tpc::link {
 
+// The channel between mapper and receiver: AWGN alone, or a complex
+// Gaussian gain of unit mean power on every symbol (Rayleigh; Rician with a
+// line-of-sight part K times the scattered power) before the noise, drawn
+// anew per symbol (fast fading) or once per code block (block fading). The
+// receiver knows each symbol's gain.
+enum class Fading { kNone, kRayleigh, kRician };
+
+struct ChannelModel {
+    Fading fading = Fading::kNone;
+    double ricianK = 0;        // Rician: line-of-sight to scattered power
+    bool perBlock = false;     // one gain per code block instead of per symbol
+    // Constellations: LLRs by the log-sum-exp over the points with each
+    // symbol's own SNR (slow, the reference) instead of the LLR table.
+    bool exactLlrs = false;
+};
+
 struct LinkSpec {
     ProductCode code;                // shared by encoder and decoder
     // Encoder: a source value at or above the threshold is a 1; blocks leave
@@ -37,6 +53,7 @@ struct LinkSpec {
     double llrEsNo = kDefaultLlrEsNo;
     double llrLimit = kDefaultLlrLimit;
     int32_t llrResolution = kDefaultLlrResolution;
+    ChannelModel channel;
     double ebN0Db = 3.0;
     bool noiseless = false;
 };

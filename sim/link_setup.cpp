@@ -24,6 +24,12 @@ tpc::link::LinkSpec MakeLinkSpec(const SimOptions& o, double ebN0Db) {
         s.llrEsNoFromChannel = !o.llrEsNoFixed;
         if (o.llrEsNoFixed) s.llrEsNo = o.llrEsNo;
     }
+    s.channel.fading = o.channel == "rayleigh" ? tpc::link::Fading::kRayleigh
+                       : o.channel == "rician" ? tpc::link::Fading::kRician
+                                               : tpc::link::Fading::kNone;
+    s.channel.ricianK = o.ricianK;
+    s.channel.perBlock = o.fading == "block";
+    s.channel.exactLlrs = o.llr == "exact";
     s.ebN0Db = ebN0Db;
     return s;
 }

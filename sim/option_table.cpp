@@ -125,6 +125,23 @@ bool SweepInEbN0(const SimOptions& o) { return !o.sweepIsEsN0; }
 bool SweepInEsN0(const SimOptions& o) { return o.sweepIsEsN0; }
 bool LlrEsNoFixed(const SimOptions& o) { return o.llrEsNoFixed; }
 
+// The channel's keys stand in results.json only for a fading channel, so
+// that AWGN runs keep the configuration they always had.
+bool Fades(const SimOptions& o) { return o.channel != "awgn"; }
+
+std::string CheckChannel(const SimOptions& o) {
+    if (o.channel != "awgn" && o.channel != "rayleigh" && o.channel != "rician") {
+        return "--channel must be awgn, rayleigh or rician";
+    }
+    if (o.fading != "fast" && o.fading != "block") return "--fading must be fast or block";
+    if (o.llr != "table" && o.llr != "exact") return "--llr must be table or exact";
+    if (o.channel != "awgn" && o.engine == "nodes") {
+        return "--channel " + o.channel +
+               ": the nodes engine models an AWGN link (a host places its own fading blocks); use --engine blocks";
+    }
+    return "";
+}
+
 std::string CheckMinBer(const SimOptions& o) {
     return o.minBer >= 0 && o.minBer < 1 ? "" : "--min-ber must lie in [0, 1)";
 }
@@ -216,6 +233,11 @@ std::vector<OptionRow> PlainRows() {
          {}, true},
         {"--llr-resolution", "Constellation", "LLR `res` field (not used by the table)", &S::llrResolution,
          {Rule::kPositiveInt}, true},
+        {"--channel", "Channel", "awgn, rayleigh or rician (block engine only for fading)", &S::channel},
+        {"--rician-k", "Channel", "Rician K: line-of-sight to scattered power", &S::ricianK, {Rule::kAtLeast, 0}},
+        {"--fading", "Channel", "fast: a gain per symbol; block: one per code block", &S::fading},
+        {"--llr", "Channel", "table: the LLR table scaled by the gain; exact: per-symbol log-sum-exp",
+         &S::llr},
         {"--ebn0", "Sweep", "Eb/N0 points, dB: START:STOP:STEP or a,b,c", &S::sweep},
         {"--esn0", "Sweep", "Es/N0 points instead, dB", &S::sweep},
         {"--errors", "Sweep", "block errors that end a point", &S::errors, {Rule::kAtLeast, 1}},
@@ -273,6 +295,8 @@ std::vector<OptionRow> MakeTable() {
     for (const char* name : {"--iterations", "--weights", "--resolution"}) row(name).rangeInHelp = true;
     row("--min-ber").check = CheckMinBer;
     row("--engine").check = CheckEngine;
+    row("--channel").check = CheckChannel;
+    for (const char* name : {"--channel", "--rician-k", "--fading", "--llr"}) row(name).written = Fades;
     row("--code").check = CheckCodeShape;
     row("--offset").check = CheckOffsets;
     row("--threads").shownDefault = "all";

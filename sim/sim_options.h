@@ -41,6 +41,13 @@ struct SimOptions {
     double llrEsNo = kLinkDefaults.llrEsNo;  // linear
     double llrLimit = kLinkDefaults.llrLimit;
     int32_t llrResolution = kLinkDefaults.llrResolution;
+    // Channel: "awgn", "rayleigh" or "rician" (with ricianK); "fast" fading
+    // draws a gain per symbol, "block" one per code block; `llr` "table" or
+    // "exact" for constellations over fading.
+    std::string channel = "awgn";
+    double ricianK = 0;
+    std::string fading = "fast";
+    std::string llr = "table";
     // Sweep: the text as given ("START:STOP:STEP" or a comma list), in Eb/N0
     // or, when sweepIsEsN0, in Es/N0 (dB).
     std::string sweep = "2.0:3.4:0.1";
