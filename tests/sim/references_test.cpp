@@ -1,5 +1,5 @@
-// The references of constellation runs against independent computations, and
-// the warnings of the constellation file check.
+// The references of constellation and fading runs against independent
+// computations, and the warnings of the constellation file check.
 #include <cmath>
 #include <fstream>
 #include <random>
@@ -10,6 +10,8 @@
 #include "sim/bicm_capacity.h"
 #include "sim/capacity_limit.h"
 #include "sim/constellation_check.h"
+#include "sim/fading_references.h"
+#include "sim/references.h"
 #include "sim/uncoded_ber.h"
 
 namespace tpcsim {
@@ -85,6 +87,103 @@ TEST(References, UncodedBerOfSquareQamIsThatOfItsPamAndBpsk) {
     for (double ebN0Db : {0.0, 9.0}) {
         const double expected = 0.5 * std::erfc(std::sqrt(std::pow(10.0, ebN0Db / 10)));
         EXPECT_NEAR(UncodedBer(pair, {tpc::link::NoiseSigma(ebN0Db, 1)})[0] / expected, 1, 1e-9);
+    }
+}
+
+// A gain of unit mean power: line of sight sqrt(K/(K+1)) plus a complex
+// Gaussian of power 1/(K+1); K = 0 is Rayleigh.
+struct GainDraw {
+    std::normal_distribution<double> scatter;
+    double lineOfSight;
+    explicit GainDraw(double ricianK)
+        : scatter(0, std::sqrt(0.5 / (ricianK + 1))), lineOfSight(std::sqrt(ricianK / (ricianK + 1))) {}
+    double powerGain(std::mt19937_64& random) {
+        const double a = lineOfSight + scatter(random), b = scatter(random);
+        return a * a + b * b;
+    }
+};
+
+// Coherent BPSK through a Rayleigh gain, decided on Re(conj(h) y): the
+// closed form within four standard errors of the count.
+TEST(FadingReferences, RayleighBpskClosedFormAgreesWithMonteCarlo) {
+    std::mt19937_64 random(7);
+    GainDraw gain(0);
+    for (double ebN0Db : {0.0, 6.0, 12.0}) {
+        std::normal_distribution<double> noise(0, std::sqrt(0.5 / std::pow(10.0, ebN0Db / 10)));
+        const int draws = 1000000;
+        int errors = 0;
+        for (int d = 0; d < draws; ++d) errors += std::sqrt(gain.powerGain(random)) + noise(random) < 0;
+        const double p = RayleighBpskBer(ebN0Db), standardError = std::sqrt(p * (1 - p) / draws);
+        EXPECT_NEAR(double(errors) / draws, p, 4 * standardError) << ebN0Db << " dB";
+    }
+}
+
+// The quadrature over the gain of the AWGN hard-decision BER, as a run's
+// uncoded curve: two points and Gray QPSK (two BPSK channels at the same
+// Eb/N0) give the closed form over Rayleigh fading.
+TEST(FadingReferences, UncodedCurveOverRayleighIsTheBpskClosedForm) {
+    for (const auto& [name, points] : {std::pair{"bpsk_pair.txt", 2}, {"qpsk.txt", 4}}) {
+        SimOptions o;
+        o.channel = "rayleigh";
+        o.constellation = kDir + name;
+        o.points = points;
+        const std::vector<UncodedPoint> curve = UncodedCurve(o, 0.0, {35.0});
+        ASSERT_EQ(curve.size(), 371u) << name;  // -1 ... 36 dB
+        double worst = 0;
+        for (const UncodedPoint& p : curve) worst = std::max(worst, std::fabs(p.ber / RayleighBpskBer(p.ebN0Db) - 1));
+        EXPECT_LT(worst, 1e-4) << name;
+    }
+}
+
+// At the ergodic limit of BPSK over fast fading, a fixed-seed Monte Carlo of
+// E[C(Es/N0 |h|^2)] (gain, noise and the bit's LLR drawn) must give the
+// rate within four of its standard errors, which stay below 0.0015 bits.
+TEST(FadingReferences, ErgodicBpskLimitAgreesWithMonteCarlo) {
+    const double rate = 3249.0 / 4096;
+    for (double ricianK : {0.0, 4.0}) {
+        SimOptions o;
+        o.channel = ricianK > 0 ? "rician" : "rayleigh";
+        o.ricianK = ricianK;
+        const double limit = LimitEbN0Db(o, rate);
+        const double sigma = std::sqrt(0.5 / (rate * std::pow(10.0, limit / 10)));  // Es = 1 = R Eb
+        std::mt19937_64 random(3);
+        GainDraw gain(ricianK);
+        std::normal_distribution<double> noise(0, sigma);
+        double sum = 0, sumSquares = 0;
+        const int draws = 400000;
+        for (int d = 0; d < draws; ++d) {
+            const double a = std::sqrt(gain.powerGain(random));
+            const double llr = 2 * a * (a + noise(random)) / (sigma * sigma);
+            const double loss = (llr > 0 ? std::log1p(std::exp(-llr)) : -llr + std::log1p(std::exp(llr))) / std::log(2.0);
+            sum += 1 - loss;
+            sumSquares += (1 - loss) * (1 - loss);
+        }
+        const double mean = sum / draws, standardError = std::sqrt((sumSquares / draws - mean * mean) / draws);
+        EXPECT_NEAR(mean, rate, 4 * standardError) << "K " << ricianK << ": limit " << limit << " dB";
+        EXPECT_LT(standardError, 0.0015);
+        EXPECT_GT(limit, BiAwgnLimitEbN0Db(rate) + 0.5);
+    }
+}
+
+// Outage over block Rayleigh fading is 1 - exp(-g*/g); the Rician gain's
+// CDF, from small values to near 1, is the integral of its density.
+TEST(FadingReferences, OutageAndGainCdfAgreeWithClosedFormAndIntegral) {
+    for (double ebN0Db : {0.0, 10.0, 30.0}) {
+        const double expected = -std::expm1(-std::pow(10.0, (2.0 - ebN0Db) / 10));
+        EXPECT_NEAR(OutageProbability(0, 2.0, ebN0Db) / expected, 1, 1e-12) << ebN0Db;
+    }
+    for (double k : {2.0, 10.0}) {
+        for (double x : {1e-3, 0.3, 1.0, 2.5}) {
+            const int intervals = 4000;
+            double integral = 0;
+            for (int i = 0; i <= intervals; ++i) {
+                const double u = x * i / intervals;
+                const double density = (k + 1) * std::exp(-k - (k + 1) * u) * std::cyl_bessel_i(0.0, 2 * std::sqrt(k * (k + 1) * u));
+                integral += density * (i == 0 || i == intervals ? 1 : i % 2 ? 4 : 2);
+            }
+            integral *= x / intervals / 3;
+            EXPECT_NEAR(FadingGainCdf(k, x) / integral, 1, 1e-8) << "K " << k << ", x " << x;
+        }
     }
 }
 
