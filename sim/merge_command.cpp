@@ -66,6 +66,7 @@ int RunMergeCommand(const std::vector<std::string>& args) {
     std::vector<double> ebN0;
     for (const PointRecord& p : merged.points) ebN0.push_back(p.ebN0Db);
     merged.uncoded = UncodedCurve(merged.options, merged.capacityLimitDb, ebN0);
+    merged.outage = OutageCurve(merged.options, merged.capacityLimitDb, ebN0);
     try {
         PrepareOutputDirectory(out, false);
         WriteTables(out, merged);

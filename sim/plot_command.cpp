@@ -106,17 +106,29 @@ std::string ValueText(const std::string& key, const nlohmann::json& value) {
     return key + " " + value.dump();
 }
 
-// Limit values and names of the runs, each once.
+// "", or the fading of a run: its channel keys stand in its configuration.
+std::string FadingText(const nlohmann::json& c) {
+    if (!c.contains("channel")) return "";
+    std::string text = c.value("fading", std::string("fast")) + " " + c["channel"].get<std::string>() + " fading";
+    if (c.contains("rician-k") && c["channel"] == "rician") text += " (K = " + c["rician-k"].dump() + ")";
+    return text;
+}
+
+// Limit values and names of the runs, each once; block fading has none.
 std::vector<PlotLimit> Limits(const std::vector<Run>& runs) {
     std::vector<PlotLimit> limits;
     for (const Run& run : runs) {
         const nlohmann::json code = run.json.value("code", nlohmann::json::object());
-        const bool bicm = code.contains("bicm_limit_ebn0_db");
-        const char* key = bicm ? "bicm_limit_ebn0_db" : "biawgn_limit_ebn0_db";
+        const char* key = code.contains("ergodic_limit_ebn0_db") ? "ergodic_limit_ebn0_db"
+                          : code.contains("bicm_limit_ebn0_db")  ? "bicm_limit_ebn0_db"
+                                                                 : "biawgn_limit_ebn0_db";
         if (!code.contains(key) || !code[key].is_number()) continue;
         const double value = code[key].get<double>();
-        const std::string label =
-            Format("%s, R = %.3f: %.2f dB", bicm ? "BICM limit" : "BI-AWGN limit", code.value("rate", 0.0), value);
+        const std::string kind = key;
+        const std::string name = kind == "ergodic_limit_ebn0_db" ? "ergodic limit, " + FadingText(run.json["configuration"])
+                                 : kind == "bicm_limit_ebn0_db"  ? std::string("BICM limit")
+                                                                 : std::string("BI-AWGN limit");
+        const std::string label = Format("%s, R = %.3f: %.2f dB", name.c_str(), code.value("rate", 0.0), value);
         const bool seen = std::any_of(limits.begin(), limits.end(),
                                       [&](const PlotLimit& l) { return std::fabs(l.ebN0Db - value) < 0.005; });
         if (!seen) limits.push_back({value, label});
@@ -131,7 +143,9 @@ PlotPage Page(const std::vector<Run>& runs, const fs::path& output) {
     page.limits = Limits(runs);
     std::set<std::string> modulations;
     for (const Run& run : runs) {
-        const std::string modulation = ModulationText(run.json["configuration"]);
+        const std::string fading = FadingText(run.json["configuration"]);
+        const std::string modulation =
+            ModulationText(run.json["configuration"]) + (fading.empty() ? "" : ", " + fading);
         if (!modulations.insert(modulation).second) continue;
         if (modulation == "BPSK") {
             page.uncoded.push_back({"", "uncoded BPSK"});

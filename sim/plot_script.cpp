@@ -43,6 +43,10 @@ std::vector<std::string> Curves(const PlotPage& page) {
                                         : Quoted(u.csv) + " using 'ebn0_db':(nz(column('ber')))") +
                          " title " + Quoted(u.title) + style);
     }
+    for (const PlotUncoded& o : page.outage) {
+        curves.push_back(Quoted(o.csv) + " using 'ebn0_db':(nz(column('outage_probability'))) title " +
+                         Quoted(o.title) + " with lines dt 2 lw 1.5 lc rgb '#e08070'");
+    }
     const bool alone = page.runs.size() == 1;
     for (size_t n = 0; n < page.runs.size(); ++n) {
         const PlotCurves& run = page.runs[n];
@@ -103,14 +107,26 @@ PlotPage RunPlotPage(const RunRecord& run) {
     if (o.nz > 1) code += Format("x(%d,%d)", o.nz, o.kz);
     const bool bpsk = o.constellation.empty();
     const std::string modulation = bpsk ? std::string("BPSK") : Format("%d points", o.points);
+    const std::string fading = FadingText(o);
+    const std::string channel = fading.empty() ? "" : ", " + fading;
     PlotPage page;
     page.outputs = {"ber.png", "ber.svg"};
-    page.title = Format("TPC %s, rate %.4f, %s, %d axis passes, seed %llu", code.c_str(), rate, modulation.c_str(),
-                        o.iterations, static_cast<unsigned long long>(o.seed));
-    page.limits.push_back(
-        {run.capacityLimitDb, Format("%s, R = %.3f: %.2f dB", LimitLabel(o).c_str(), rate, run.capacityLimitDb)});
-    page.uncoded.push_back(bpsk ? PlotUncoded{"", "uncoded BPSK"}
-                                : PlotUncoded{"uncoded.csv", "uncoded, " + modulation + ", hard decisions"});
+    page.title = Format("TPC %s, rate %.4f, %s%s, %d axis passes, seed %llu", code.c_str(), rate, modulation.c_str(),
+                        channel.c_str(), o.iterations, static_cast<unsigned long long>(o.seed));
+    if (DrawsLimitLine(o)) {
+        page.limits.push_back(
+            {run.capacityLimitDb, Format("%s, R = %.3f: %.2f dB", LimitLabel(o).c_str(), rate, run.capacityLimitDb)});
+    }
+    // Over fading even BPSK's curve is computed: the closed form is AWGN's.
+    if (bpsk && fading.empty()) {
+        page.uncoded.push_back({"", "uncoded BPSK"});
+    } else {
+        page.uncoded.push_back({"uncoded.csv", bpsk ? "uncoded BPSK" + channel
+                                                    : "uncoded, " + modulation + ", hard decisions" + channel});
+    }
+    if (!run.outage.empty()) {
+        page.outage.push_back({"outage.csv", Format("outage probability at R = %.3f (FER reference)", rate)});
+    }
     PlotCurves curves{"results.csv", "", run.capacityLimitDb, run.capacityLimitDb, 1};
     for (const PointRecord& p : run.points) {
         curves.minEbN0Db = std::min(curves.minEbN0Db, p.ebN0Db);
@@ -139,6 +155,7 @@ std::string WritePlot(const std::string& dir, const RunRecord& run) {
                 "# Made by tpcsim; run `gnuplot plot.gp` in this directory to redraw.\n" +
                     GnuplotScript(RunPlotPage(run)));
     if (!run.uncoded.empty()) ReplaceFile(fs::path(dir) / "uncoded.csv", FormatUncodedCsv(run.uncoded));
+    if (!run.outage.empty()) ReplaceFile(fs::path(dir) / "outage.csv", FormatOutageCsv(run.outage));
     if (run.points.empty()) return "no finished point: no plot";
     return RunGnuplot(dir, "plot.gp", "gnuplot.log");
 }

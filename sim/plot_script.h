@@ -35,6 +35,7 @@ struct PlotPage {
     std::string title;
     std::vector<PlotLimit> limits;
     std::vector<PlotUncoded> uncoded;
+    std::vector<PlotUncoded> outage;  // block fading: outage.csv, dashed, a reference for the FER
     // One run: its BER with the 95% interval, and its FER. Several: each
     // run's BER and, dashed in the same colour, its FER.
     std::vector<PlotCurves> runs;

@@ -25,13 +25,6 @@ bool Fades(const SimOptions& o) { return o.channel != "awgn"; }
 bool BlockFading(const SimOptions& o) { return Fades(o) && o.fading == "block"; }
 double RicianK(const SimOptions& o) { return o.channel == "rician" ? o.ricianK : 0; }
 
-// "fast Rayleigh fading", "block Rician fading (K = 3)".
-std::string FadingText(const SimOptions& o) {
-    std::string text = o.fading + (o.channel == "rician" ? " Rician fading" : " Rayleigh fading");
-    if (o.channel == "rician") text += Format(" (K = %g)", o.ricianK);
-    return text;
-}
-
 double AwgnLimitEbN0Db(const SimOptions& o, double codeRate) {
     if (o.constellation.empty()) return BiAwgnLimitEbN0Db(codeRate);
     return BicmLimitEbN0Db(ReadSignalSet(o.constellation, o.points), codeRate);
@@ -66,6 +59,13 @@ std::vector<double> FadingUncodedBer(const SignalSet& set, double ricianK, doubl
 }
 
 }  // namespace
+
+std::string FadingText(const SimOptions& o) {
+    if (!Fades(o)) return "";
+    std::string text = o.fading + (o.channel == "rician" ? " Rician fading" : " Rayleigh fading");
+    if (o.channel == "rician") text += Format(" (K = %g)", o.ricianK);
+    return text;
+}
 
 double LimitEbN0Db(const SimOptions& o, double codeRate) {
     const double awgn = AwgnLimitEbN0Db(o, codeRate);

@@ -23,6 +23,9 @@ double LimitEbN0Db(const SimOptions& options, double codeRate);
 // which average or threshold it is.
 std::string LimitName(const SimOptions& options, double codeRate, int bitsPerSymbol);
 
+// "fast Rayleigh fading", "block Rician fading (K = 3)"; "" over AWGN.
+std::string FadingText(const SimOptions& options);
+
 // Short form for the plot: "BI-AWGN limit", "BICM limit", "ergodic BICM
 // limit, fast Rayleigh fading" ...; block fading draws no limit line.
 std::string LimitLabel(const SimOptions& options);

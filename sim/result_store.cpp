@@ -19,7 +19,7 @@ namespace {
 
 // What a run writes into its directory; a new run removes the old ones.
 const char* const kRunFiles[] = {"results.csv", "results.json", "plot.gp",     "ber.png",
-                                 "ber.svg",     "uncoded.csv",  "gnuplot.log"};
+                                 "ber.svg",     "uncoded.csv",  "outage.csv",   "gnuplot.log"};
 
 // Keys that may differ between runs of one experiment.
 const char* const kFreeKeys[] = {"ebn0", "esn0", "engine", "max-time", "max-time-per-point"};

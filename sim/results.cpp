@@ -101,8 +101,7 @@ std::string FormatJson(const RunRecord& run) {
                    {"code_bits", run.geometry.codeBits},
                    {"rate", run.geometry.codeRate()},
                    {"bits_per_symbol", run.geometry.bitsPerSymbol},
-                   {o.constellation.empty() ? "biawgn_limit_ebn0_db" : "bicm_limit_ebn0_db",
-                    run.capacityLimitDb}};
+                   {LimitKey(o), run.capacityLimitDb}};
     doc["confidence_interval"] =
         "95%; FER: Wilson score on blocks; BER: mean over blocks with the per-block error variance, "
         "within FER/K ... FER; without errors an upper bound only";

@@ -36,8 +36,12 @@ struct RunRecord {
     int ranks = 1;    // processes of a distributed run
     int threads = 1;  // worker threads, over all ranks
     tpc::link::LinkGeometry geometry{};
-    double capacityLimitDb = 0;  // limit for the code rate: binary-input AWGN, or BICM with a constellation
-    std::vector<UncodedPoint> uncoded;  // constellation runs: the uncoded curve (uncoded.csv)
+    // Limit for the code rate (LimitEbN0Db): binary-input AWGN, or BICM with
+    // a constellation; ergodic over fast fading, the outage threshold over
+    // block fading.
+    double capacityLimitDb = 0;
+    std::vector<UncodedPoint> uncoded;  // constellation and fading runs: the uncoded curve (uncoded.csv)
+    std::vector<OutagePoint> outage;    // block fading: the outage probability (outage.csv)
     std::vector<PointRecord> points;
     bool interrupted = false;
     double seconds = 0;
