@@ -1,6 +1,7 @@
 #include "sim/plot_command.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -109,7 +110,9 @@ std::string ValueText(const std::string& key, const nlohmann::json& value) {
 // "", or the fading of a run: its channel keys stand in its configuration.
 std::string FadingText(const nlohmann::json& c) {
     if (!c.contains("channel")) return "";
-    std::string text = c.value("fading", std::string("fast")) + " " + c["channel"].get<std::string>() + " fading";
+    std::string channel = c["channel"].get<std::string>();
+    if (!channel.empty()) channel[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(channel[0])));
+    std::string text = c.value("fading", std::string("fast")) + " " + channel + " fading";
     if (c.contains("rician-k") && c["channel"] == "rician") text += " (K = " + c["rician-k"].dump() + ")";
     return text;
 }

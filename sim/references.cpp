@@ -83,9 +83,9 @@ double LimitEbN0Db(const SimOptions& o, double codeRate) {
 std::string LimitName(const SimOptions& o, double codeRate, int bitsPerSymbol) {
     const bool bpsk = o.constellation.empty();
     if (BlockFading(o)) {
-        return std::string(bpsk ? "binary-input AWGN" : "BICM") +
-               " limit for this rate, which a block's Eb/N0 |h|^2 must pass over " + FadingText(o) +
-               " (its outage probability is the FER reference)";
+        return std::string(bpsk ? "binary-input AWGN limit" : "BICM limit of this constellation and labelling") +
+               " for this rate, which a block's Eb/N0 |h|^2 must pass over " + FadingText(o) +
+               " (the outage probability is the FER reference)";
     }
     const std::string fading = Fades(o) ? " over " + FadingText(o) : "";
     if (bpsk) return (Fades(o) ? "ergodic binary-input limit for this rate" : "binary-input AWGN limit for this rate") + fading;
