@@ -6,10 +6,12 @@
 // Averages are taken by the trapezoidal rule in t = ln u on a lattice of
 // gains uniform in dB: the density of t decays exponentially to the left and
 // doubly exponentially to the right, so the rule converges exponentially with
-// the step (for Rayleigh, a 0.5 dB step leaves no error above 1e-15; for
-// Rician the step must resolve the spread of ln u, about sqrt(2K+1)/(K+1),
-// which GainStepDb ensures). Fades that take the Es/N0 below a floor are
-// lumped at the floor: the AWGN quantity is evaluated there for their mass.
+// the step (at 0.5 dB, E[u] comes out 1 within 4e-15 for K = 0 and 4, and
+// for K = 100 at the 0.3 dB GainStepDb gives; the step must resolve the
+// spread of ln u, about sqrt(2K+1)/(K+1)). Fades that take the Es/N0 below
+// a floor are lumped at the floor: the AWGN quantity is evaluated there for
+// their mass (for the BER with a -30 dB floor, 2.4e-5 of the Rayleigh BPSK
+// average at 20 dB).
 #pragma once
 
 #include <functional>
