@@ -54,19 +54,18 @@ int RunMergeCommand(const std::vector<std::string>& args) {
             }
             points.push_back(std::move(run.points));
         }
+        merged.options.out = out;
+        merged.points = MergePoints(points, merged.options.sweepIsEsN0);
+        for (PointRecord& p : merged.points) merged.seconds += p.seconds;
+        merged.geometry = GeometryOfOptions(merged.options);
+        // A constellation file the runs name must still be readable from here.
+        std::vector<double> ebN0;
+        for (const PointRecord& p : merged.points) ebN0.push_back(p.ebN0Db);
+        AddReferences(merged, ebN0);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tpcsim merge: %s\n", e.what());
         return 2;
     }
-    merged.options.out = out;
-    merged.points = MergePoints(points, merged.options.sweepIsEsN0);
-    for (PointRecord& p : merged.points) merged.seconds += p.seconds;
-    merged.geometry = GeometryOfOptions(merged.options);
-    merged.capacityLimitDb = LimitEbN0Db(merged.options, merged.geometry.codeRate());
-    std::vector<double> ebN0;
-    for (const PointRecord& p : merged.points) ebN0.push_back(p.ebN0Db);
-    merged.uncoded = UncodedCurve(merged.options, merged.capacityLimitDb, ebN0);
-    merged.outage = OutageCurve(merged.options, merged.capacityLimitDb, ebN0);
     try {
         PrepareOutputDirectory(out, false);
         WriteTables(out, merged);

@@ -55,6 +55,12 @@ double PointRecord::averagePasses() const {
     return counts.blocks > 0 ? static_cast<double>(counts.passes) / counts.blocks : 0.0;
 }
 
+void AddReferences(RunRecord& run, const std::vector<double>& ebN0Points) {
+    run.capacityLimitDb = LimitEbN0Db(run.options, run.geometry.codeRate());
+    run.uncoded = UncodedCurve(run.options, run.capacityLimitDb, ebN0Points);
+    run.outage = OutageCurve(run.options, run.capacityLimitDb, ebN0Points);
+}
+
 std::string TableHeader() {
     return " Eb/N0   Es/N0      blocks  bit errors       BER      block err       FER    "
            "BER 95% interval     Mbit/s  passes\n";

@@ -47,6 +47,10 @@ struct RunRecord {
     double seconds = 0;
 };
 
+// The run's reference lines (its limit, the uncoded and outage curves) over
+// the plot's range around `ebN0Points`, from its options and geometry.
+void AddReferences(RunRecord& run, const std::vector<double>& ebN0Points);
+
 std::string TableHeader();
 std::string TableRow(const PointRecord& point);
 std::string FormatCsv(const RunRecord& run);

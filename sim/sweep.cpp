@@ -67,11 +67,9 @@ Sweep::Sweep(const SimOptions& options, SweepHooks hooks, std::string libraryPat
     run_.ranks = group_->size();
     run_.geometry = GeometryOfOptions(options_);
     if (leader()) {
-        run_.capacityLimitDb = LimitEbN0Db(options_, run_.geometry.codeRate());
         std::vector<double> ebN0Points;
         for (const SweepPoint& p : points_) ebN0Points.push_back(p.ebN0Db);
-        run_.uncoded = UncodedCurve(options_, run_.capacityLimitDb, ebN0Points);
-        run_.outage = OutageCurve(options_, run_.capacityLimitDb, ebN0Points);
+        AddReferences(run_, ebN0Points);
     }
     // Threads of this rank: all cores by default, shared by the ranks on them.
     const int cores = WorkerThreads(0);
