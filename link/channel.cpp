@@ -1,15 +1,30 @@
 #include "link/channel.h"
 
+#include <algorithm>
+
 namespace tpc::link {
 
-Channel::Channel(const Constellation& points, int32_t blockSize)
+namespace {
+
+const double kBpskI[2] = {-1.0, 1.0};
+const double kBpskQ[2] = {0.0, 0.0};
+
+}  // namespace
+
+Channel::Channel(const Constellation& points, int32_t blockSize, const ChannelModel& model)
     : points_(points),
       blockSize_(blockSize),
       bitsPerSymbol_(points.i.empty() ? 1 : points.bitsPerSymbol),
-      gaussians_(static_cast<size_t>(blockSize)) {}
+      gainPerBlock_(model.perBlock),
+      pointI_(points.i.empty() ? kBpskI : points.i.data()),
+      pointQ_(points.i.empty() ? kBpskQ : points.q.data()),
+      pointCount_(points.i.empty() ? 2 : static_cast<int32_t>(points.i.size())),
+      gains_(model),
+      // BPSK over fading takes two noise draws per code bit.
+      gaussians_(static_cast<size_t>(model.fading == Fading::kNone ? blockSize : 2 * maxSymbols())) {}
 
 const double* Channel::bpskNoise() {
-    noise_.fill(gaussians_.data(), gaussians_.size());
+    noise_.fill(gaussians_.data(), static_cast<size_t>(blockSize_));
     return gaussians_.data();
 }
 
@@ -36,6 +51,34 @@ int32_t Channel::symbols(const uint8_t* here, const uint8_t* next, int32_t first
         const int32_t point = label % pointCount;
         i[count] = points_.i[point] + sigma * noise_.next();
         q[count] = points_.q[point] + sigma * noise_.next();
+    }
+    return count;
+}
+
+int32_t Channel::fadedSymbols(const uint8_t* here, const uint8_t* next, int32_t first, double sigma, double* i,
+                              double* q, double* gainI, double* gainQ) {
+    const int32_t m = bitsPerSymbol_;
+    const int32_t count = (blockSize_ - first + m - 1) / m;
+    if (gainPerBlock_) {
+        gains_.fill(gainI, gainQ, 1);
+        std::fill(gainI + 1, gainI + count, gainI[0]);
+        std::fill(gainQ + 1, gainQ + count, gainQ[0]);
+    } else {
+        gains_.fill(gainI, gainQ, count);
+    }
+    double* noise = gaussians_.data();
+    noise_.fill(noise, static_cast<size_t>(2 * count));
+    for (int32_t s = 0; s < count; ++s) {
+        int32_t label = 0;
+        for (int32_t j = 0; j < m; ++j) {
+            const int32_t e = first + s * m + j;
+            const uint8_t bit = e < blockSize_ ? here[e] : next[e - blockSize_];
+            label |= bit << j;
+        }
+        const int32_t point = label % pointCount_;
+        const double x = pointI_[point], y = pointQ_[point];
+        i[s] = gainI[s] * x - gainQ[s] * y + sigma * noise[2 * s];
+        q[s] = gainI[s] * y + gainQ[s] * x + sigma * noise[2 * s + 1];
     }
     return count;
 }
