@@ -65,6 +65,8 @@ public:
     // Decodes the channel values placed last; returns the passes run.
     int32_t decode() { return decoder_.Decode(channel_.data(), decisions_.data()); }
     const int32_t* decisions() const { return decisions_.data(); }
+    // The decoder's channel values, as placed last.
+    const int32_t* channelValues() const { return channel_.data(); }
 
 private:
     void place();  // levels_ in arrival order to their places in channel_
