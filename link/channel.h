@@ -57,7 +57,6 @@ private:
     // The points the symbols are drawn from: the constellation's, or -1 and +1 for BPSK.
     const double* pointI_;
     const double* pointQ_;
-    int32_t pointCount_;
     GaussianStream noise_;
     FadingGains gains_;
     std::vector<double> gaussians_;
