@@ -25,7 +25,6 @@ PreparedLink Checked(PreparedLink link) {
     const DecoderFields d{s.decoder.iterations, s.decoder.weights[0], s.decoder.weights[1], s.decoder.weights[2],
                           s.resolution, s.quantLimit};
     if (const Status status = CheckDecodingParameters(d); !status.ok()) RefuseParameters("TPCDECODE", status);
-    if (s.channel.fading != Fading::kNone) throw std::runtime_error("the block engine runs AWGN links only");
     return link;
 }
 
@@ -53,23 +52,36 @@ BlockEngine::BlockEngine(LinkSpec spec)
     : link_(Checked(PrepareLink(std::move(spec)))),
       decodesZeros_(DecoderReadsZeros(link_)),
       transmitter_(link_.spec.code, link_.spec.interleave, link_.spec.threshold),
-      channel_(link_.constellation, link_.spec.code.N()),
+      channel_(link_.constellation, link_.spec.code.N(), link_.spec.channel),
       receiver_(link_) {
     const size_t n = static_cast<size_t>(link_.geometry.codeBits);
+    const size_t symbols = static_cast<size_t>(channel_.maxSymbols());
     received_.resize(n);
-    symbolI_.resize(static_cast<size_t>(channel_.maxSymbols()));
-    symbolQ_.resize(static_cast<size_t>(channel_.maxSymbols()));
+    symbolI_.resize(symbols);
+    symbolQ_.resize(symbols);
+    if (link_.spec.channel.fading != Fading::kNone) {
+        gainI_.resize(symbols);
+        gainQ_.resize(symbols);
+    }
     // The nodes' pilot: without noise the first block comes back whole, where
-    // the decoder decodes at all.
-    if (link_.spec.decoder.iterations > 0 && runWith(1, 0, 0.0).bitErrors != 0) {
+    // the decoder decodes at all. It checks where the blocks fall, which a
+    // fading channel does not change: it runs without the gains, whose deep
+    // fades could cost a noiseless block its bits.
+    if (link_.spec.decoder.iterations > 0 && runWith(1, 0, 0.0, false).bitErrors != 0) {
         throw std::runtime_error(kLinkMisaligned);
     }
 }
 
-LinkCounts BlockEngine::run(int64_t blocks, uint64_t seed) { return runWith(blocks, seed, link_.sigma); }
+LinkCounts BlockEngine::run(int64_t blocks, uint64_t seed) {
+    return runWith(blocks, seed, link_.sigma, link_.spec.channel.fading != Fading::kNone);
+}
 
-void BlockEngine::receive(int64_t b, double sigma, bool read) {
+void BlockEngine::receive(int64_t b, double sigma, bool read, bool fades) {
     const uint8_t* codeBits = transmitter_.codeBlock(b);
+    if (fades) {
+        receiveFaded(codeBits, b, sigma, read);
+        return;
+    }
     if (link_.spec.constellation.empty()) {
         if (receiver_.fusesBpsk()) {
             const double* noise = channel_.bpskNoise();
@@ -86,20 +98,42 @@ void BlockEngine::receive(int64_t b, double sigma, bool read) {
     const bool straddles = (n - first) % link_.geometry.bitsPerSymbol != 0;
     const uint8_t* next = straddles ? transmitter_.codeBlock(b + 1) : nullptr;
     const int32_t count = channel_.symbols(codeBits, next, first, sigma, symbolI_.data(), symbolQ_.data());
-    receiver_.symbolLlrs(symbolI_.data(), symbolQ_.data(), count);
+    if (link_.spec.channel.exactLlrs) {
+        receiver_.symbolLlrs(symbolI_.data(), symbolQ_.data(), nullptr, nullptr, count);
+    } else {
+        receiver_.symbolLlrs(symbolI_.data(), symbolQ_.data(), count);
+    }
     if (read) receiver_.placeLlrs();
 }
 
-LinkCounts BlockEngine::runWith(int64_t blocks, uint64_t seed, double sigma) {
-    // The nodes' link seeds source and channel this way.
+void BlockEngine::receiveFaded(const uint8_t* codeBits, int64_t b, double sigma, bool read) {
+    const int32_t n = static_cast<int32_t>(link_.geometry.codeBits);
+    const int32_t first = receiver_.carried();
+    const bool straddles = (n - first) % link_.geometry.bitsPerSymbol != 0;
+    const uint8_t* next = straddles ? transmitter_.codeBlock(b + 1) : nullptr;
+    double *i = symbolI_.data(), *q = symbolQ_.data(), *gainI = gainI_.data(), *gainQ = gainQ_.data();
+    const int32_t count = channel_.fadedSymbols(codeBits, next, first, sigma, i, q, gainI, gainQ);
+    if (link_.spec.constellation.empty()) {
+        if (read) receiver_.fadedBpsk(i, q, gainI, gainQ);
+        return;
+    }
+    receiver_.symbolLlrs(i, q, gainI, gainQ, count);
+    if (read) receiver_.placeLlrs();
+}
+
+LinkCounts BlockEngine::runWith(int64_t blocks, uint64_t seed, double sigma, bool fades) {
+    // The nodes' link seeds source and channel this way; the gains take a
+    // third word, drawn only when they fade, so that an AWGN link draws
+    // exactly what it always drew.
     uint64_t mix = seed;
     transmitter_.restart(SplitMix64(mix));
     channel_.restart(SplitMix64(mix));
+    if (fades) channel_.restartGains(SplitMix64(mix));
     receiver_.restart();
     LinkCounts counts;
     for (int64_t b = -1; b < blocks; ++b) {
         const bool read = b >= 0 || decodesZeros_;  // false: before the decoder's offset
-        receive(b, sigma, read);
+        receive(b, sigma, read, fades);
         // The zeros are decoded by the node and not counted; only their
         // channel values can outlive them (the decoder clips them anyway).
         if (!read || b < 0) continue;

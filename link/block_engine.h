@@ -41,8 +41,8 @@ public:
     BlockEngine& operator=(const BlockEngine&) = delete;
 
     // Runs `blocks` information blocks with source and noise seeded by
-    // `seed`, as the nodes' link does; counts.passes holds the decoder's
-    // axis passes.
+    // `seed`, as the nodes' link does (and a fading channel's gains, from a
+    // third word of it); counts.passes holds the decoder's axis passes.
     LinkCounts run(int64_t blocks, uint64_t seed);
 
     const LinkSpec& spec() const { return link_.spec; }
@@ -50,10 +50,12 @@ public:
     double noiseSigma() const { return link_.sigma; }
 
 private:
-    LinkCounts runWith(int64_t blocks, uint64_t seed, double sigma);
+    // `fades`: through the gains of a fading channel (false for the pilot).
+    LinkCounts runWith(int64_t blocks, uint64_t seed, double sigma, bool fades);
     // Receives code block b into the decoder's channel values, or only draws
-    // its noise when the decoder does not read it.
-    void receive(int64_t b, double sigma, bool read);
+    // its noise (and gains) when the decoder does not read it.
+    void receive(int64_t b, double sigma, bool read, bool fades);
+    void receiveFaded(const uint8_t* codeBits, int64_t b, double sigma, bool read);
 
     PreparedLink link_;
     bool decodesZeros_;  // the decoder's first block is the zeros before block 0
@@ -61,6 +63,7 @@ private:
     Channel channel_;
     Receiver receiver_;
     std::vector<double> received_, symbolI_, symbolQ_;
+    std::vector<double> gainI_, gainQ_;  // fading: the gains of symbolI_, symbolQ_
 };
 
 }  // namespace tpc::link

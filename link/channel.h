@@ -4,11 +4,19 @@
 // 2s (I) and 2s + 1 (Q) for symbol s. Symbol s carries code bits s*m ...
 // s*m + m-1 (label bit j from the j-th of them), so with m not dividing N
 // the last symbol of a block can straddle into the next.
+//
+// A fading channel (link/fading.h) multiplies every symbol by its gain before
+// the noise, BPSK included (2c - 1 on I, then complex noise, I then Q), with
+// the gains from a stream of their own. Block fading gives every symbol that
+// starts in a code block that block's gain: the gain is drawn once per
+// symbols() call, so a symbol straddling into the next block keeps the gain
+// of the block it starts in.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "link/fading.h"
 #include "link/gaussian_stream.h"
 #include "link/link_spec.h"
 
@@ -17,9 +25,10 @@ namespace tpc::link {
 class Channel {
 public:
     // `points`: the constellation (none for BPSK), kept by reference.
-    Channel(const Constellation& points, int32_t blockSize);
+    Channel(const Constellation& points, int32_t blockSize, const ChannelModel& model);
 
     void restart(uint64_t seed) { noise_.reseed(seed); }
+    void restartGains(uint64_t seed) { gains_.restart(seed); }
     // BPSK: the block's N unit Gaussian draws; received value i is
     // (2 c_i - 1) + sigma * noise[i] (the receiver may fuse that sum).
     const double* bpskNoise();
@@ -33,6 +42,10 @@ public:
     // code block, read only by a symbol that straddles into it. Returns the
     // number of symbols.
     int32_t symbols(const uint8_t* here, const uint8_t* next, int32_t first, double sigma, double* i, double* q);
+    // Fading: as symbols(), through each symbol's gain (BPSK: one symbol per
+    // code bit), the gains into gainI[] and gainQ[].
+    int32_t fadedSymbols(const uint8_t* here, const uint8_t* next, int32_t first, double sigma, double* i, double* q,
+                         double* gainI, double* gainQ);
     // Symbols at most in one block's symbols() call.
     int32_t maxSymbols() const { return blockSize_ / bitsPerSymbol_ + 1; }
 
@@ -40,7 +53,12 @@ private:
     const Constellation& points_;
     int32_t blockSize_;
     int32_t bitsPerSymbol_;
+    bool gainPerBlock_;
+    // The points the symbols are drawn from: the constellation's, or -1 and +1 for BPSK.
+    const double* pointI_;
+    const double* pointQ_;
     GaussianStream noise_;
+    FadingGains gains_;
     std::vector<double> gaussians_;
 };
 

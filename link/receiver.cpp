@@ -1,9 +1,12 @@
 #include "link/receiver.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "code/helical_map.h"
 #include "code/vector_clones.h"
+#include "decoder/decoding_schedule.h"
+#include "llr/cell_llrs.h"
 
 namespace tpc::link {
 
@@ -22,10 +25,29 @@ void QuantizeBpsk(const BpskQuantizer quantizer, const uint8_t* __restrict codeB
     }
 }
 
+// Fading BPSK: Re(conj(h) y) of each received point, quantised (branch-free,
+// as QuantizeBpsk).
+TPC_VECTOR_CLONES
+void QuantizeMatchedBpsk(const BpskQuantizer quantizer, const double* __restrict i, const double* __restrict q,
+                         const double* __restrict gainI, const double* __restrict gainQ, int32_t* __restrict levels,
+                         int32_t count) {
+    for (int32_t e = 0; e < count; ++e) {
+        levels[e] = quantizer.LevelOfNumber(quantizer.Clip(gainI[e] * i[e] + gainQ[e] * q[e]));
+    }
+}
+
 // LLRs are whole numbers well inside the int32_t range.
 TPC_VECTOR_CLONES
 void TruncateNumbers(const double* __restrict received, int32_t* __restrict levels, int32_t count) {
     for (int32_t i = 0; i < count; ++i) levels[i] = static_cast<int32_t>(received[i]);
+}
+
+// 2 ceil(v) - 1, the table's rounding of its entries, within the decoder's
+// range (a value that is not a number, which no finite input gives, as 0).
+int32_t OddLevel(double v) {
+    if (!(v == v)) return 0;
+    const double level = 2.0 * std::ceil(v) - 1.0;
+    return static_cast<int32_t>(std::max<double>(-kChannelClip, std::min<double>(kChannelClip, level)));
 }
 
 }  // namespace
@@ -35,7 +57,10 @@ Receiver::Receiver(const PreparedLink& link)
       bitsPerSymbol_(link.geometry.bitsPerSymbol),
       llrLimit_(link.spec.llrLimit),
       deinterleave_(link.spec.interleave),
-      decoder_(link.spec.code, link.spec.decoder) {
+      decoder_(link.spec.code, link.spec.decoder),
+      exactLlrs_(link.spec.channel.exactLlrs && !link.spec.constellation.empty()),
+      pointI_(link.constellation.i),
+      pointQ_(link.constellation.q) {
     const LinkSpec& s = link.spec;
     const size_t n = static_cast<size_t>(blockSize_);
     placement_.resize(n);
@@ -52,8 +77,9 @@ Receiver::Receiver(const PreparedLink& link)
         }
         table_.resize(static_cast<size_t>(bitsPerSymbol_) * kTableCells);
         const Status built = BuildLlrTable(link.constellation.i.data(), link.constellation.q.data(), table_.data(),
-                                           s.points, s.llrLimit, kGridBits, s.llrEsNo);
+                                           s.points, s.llrLimit, kGridBits, s.llrEsNo, &rawToEntry_);
         if (!built.ok()) RefuseParameters("LLRcalculator", built);
+        metricFactor_ = MetricFactor(s.points, s.llrEsNo);
     }
 }
 
@@ -78,15 +104,14 @@ void Receiver::bpskAmplitudes(const double* received) {
     if (deinterleave_) place();
 }
 
-void Receiver::symbolLlrs(const double* i, const double* q, int32_t count) {
+template <class SymbolLlrs>
+void Receiver::collect(int32_t count, SymbolLlrs llrsOf) {
     int32_t filled = 0;
     for (; filled < carried_; ++filled) llrs_[filled] = carry_[filled];
     carried_ = 0;
     int32_t llrs[kMaxBitsPerSymbol];
     for (int32_t s = 0; s < count; ++s) {
-        int32_t row = 0, column = 0;
-        LocateReceivedCell(i[s], q[s], llrLimit_, &row, &column);
-        FetchSymbolLlrs(bitsPerSymbol_, row, column, llrs, table_.data());
+        llrsOf(s, llrs);
         for (int32_t j = 0; j < bitsPerSymbol_; ++j) {
             if (filled < blockSize_) {
                 llrs_[filled++] = llrs[j];
@@ -95,6 +120,63 @@ void Receiver::symbolLlrs(const double* i, const double* q, int32_t count) {
             }
         }
     }
+}
+
+void Receiver::symbolLlrs(const double* i, const double* q, int32_t count) {
+    collect(count, [&](int32_t s, int32_t* llrs) {
+        int32_t row = 0, column = 0;
+        LocateReceivedCell(i[s], q[s], llrLimit_, &row, &column);
+        FetchSymbolLlrs(bitsPerSymbol_, row, column, llrs, table_.data());
+    });
+}
+
+void Receiver::symbolLlrs(const double* i, const double* q, const double* gainI, const double* gainQ,
+                          int32_t count) {
+    const auto gainOf = [&](const double* gains, int32_t s, double unit) { return gains ? gains[s] : unit; };
+    if (exactLlrs_) {
+        collect(count, [&](int32_t s, int32_t* llrs) {
+            exactLlrs(i[s], q[s], gainOf(gainI, s, 1.0), gainOf(gainQ, s, 0.0), llrs);
+        });
+    } else if (gainI != nullptr) {
+        collect(count, [&](int32_t s, int32_t* llrs) { scaledTableLlrs(i[s], q[s], gainI[s], gainQ[s], llrs); });
+    } else {
+        symbolLlrs(i, q, count);
+    }
+}
+
+void Receiver::scaledTableLlrs(double i, double q, double gainI, double gainQ, int32_t* out) const {
+    const double power = gainI * gainI + gainQ * gainQ;
+    // y / h = y conj(h) / |h|^2; a gain of 0 (never drawn in practice) says nothing: the centre.
+    const double equalisedI = power > 0 ? (i * gainI + q * gainQ) / power : 0.0;
+    const double equalisedQ = power > 0 ? (q * gainI - i * gainQ) / power : 0.0;
+    int32_t row = 0, column = 0, entries[kMaxBitsPerSymbol];
+    LocateReceivedCell(equalisedI, equalisedQ, llrLimit_, &row, &column);
+    FetchSymbolLlrs(bitsPerSymbol_, row, column, entries, table_.data());
+    // An entry e = 2 ceil(v) - 1 stands for about v = e / 2: scale that, round it back.
+    for (int32_t j = 0; j < bitsPerSymbol_; ++j) out[j] = OddLevel(0.5 * entries[j] * power);
+}
+
+void Receiver::exactLlrs(double i, double q, double gainI, double gainQ, int32_t* out) const {
+    // |y - h x|^2 = |h|^2 |y/h - x|^2: the table's metric at y/h with the symbol's SNR.
+    const double power = gainI * gainI + gainQ * gainQ;
+    const double equalisedI = power > 0 ? (i * gainI + q * gainQ) / power : 0.0;
+    const double equalisedQ = power > 0 ? (q * gainI - i * gainQ) / power : 0.0;
+    double raw[kMaxBitsPerSymbol];
+    ComputeCellLlrs(equalisedI, equalisedQ, pointI_.data(), pointQ_.data(), static_cast<int32_t>(pointI_.size()),
+                    bitsPerSymbol_, metricFactor_ * power, raw);
+    for (int32_t j = 0; j < bitsPerSymbol_; ++j) out[j] = OddLevel(rawToEntry_ * raw[j]);
+}
+
+void Receiver::fadedBpsk(const double* i, const double* q, const double* gainI, const double* gainQ) {
+    int32_t* values = deinterleave_ ? levels_.data() : channel_.data();
+    if (fusesBpsk()) {
+        QuantizeMatchedBpsk(*quantizer_, i, q, gainI, gainQ, values, blockSize_);
+    } else {
+        for (int32_t e = 0; e < blockSize_; ++e) {
+            values[e] = quantizer_->Level(quantizer_->Clip(gainI[e] * i[e] + gainQ[e] * q[e]));
+        }
+    }
+    if (deinterleave_) place();
 }
 
 void Receiver::placeLlrs() {

@@ -72,6 +72,12 @@ const char* LimitProblem(double L) {
 
 Status BuildLlrTable(const double* pointI, const double* pointQ, double* table, int32_t M,
                      double L, int32_t gridBits, double esno) {
+    double rawToEntry = 0;
+    return BuildLlrTable(pointI, pointQ, table, M, L, gridBits, esno, &rawToEntry);
+}
+
+Status BuildLlrTable(const double* pointI, const double* pointQ, double* table, int32_t M,
+                     double L, int32_t gridBits, double esno, double* rawToEntry) {
     if (!CheckLlrParameters(M, L).ok() || gridBits != kGridBits) return kNoTable;
     const int32_t m = BitsPerSymbol(M);
     const double peakLevel = PeakLevel(M);
@@ -95,6 +101,7 @@ Status BuildLlrTable(const double* pointI, const double* pointQ, double* table, 
     if (!(peak > 0.0)) return kNoTable;
     const double scale = (1.0 / peak) * peakLevel;
     if (!std::isfinite(scale)) return kNoTable;
+    *rawToEntry = scale;
 
     for (int32_t i = 0; i < size; ++i) {
         // No entry exceeds the peak, so scale * entry never exceeds the peak

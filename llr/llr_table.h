@@ -77,6 +77,11 @@ const char* LimitProblem(double L);
 //   - the peak P is not positive, or so small that 1/P overflows.
 Status BuildLlrTable(const double* pointI, const double* pointQ, double* table, int32_t M,
                    double L, int32_t gridBits, double esno);
+// The same, also giving the factor from raw ratios to table units (A / P):
+// an entry is 2 * ceil(min(rawToEntry * raw, A)) - 1, so that LLRs computed
+// elsewhere (per symbol, exactly) can be put on the table's scale.
+Status BuildLlrTable(const double* pointI, const double* pointQ, double* table, int32_t M,
+                   double L, int32_t gridBits, double esno, double* rawToEntry);
 
 // Cell of a received sample: *row from I, *column from Q, each
 // ceil(a / (2L/256)) - 1 with a = x + L clamped to at most 2L - 0.001, then

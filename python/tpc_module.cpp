@@ -7,6 +7,8 @@
 #include <pybind11/stl.h>
 
 #include <atomic>
+#include <cmath>
+#include <complex>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "api/llr_settings.h"
+#include "link/fading.h"
 #include "sim/option_table.h"
 #include "sim/point_columns.h"
 #include "sim/simulate.h"
@@ -373,6 +376,46 @@ PYBIND11_MODULE(_tpc, m) {
         for (const tpcsim::OptionRow& row : tpcsim::OptionTable()) names.emplace_back(row.name + 2);
         return names;
     });
+
+    // A fading channel alone (link/fading.h): symbols, complex128 of one
+    // dimension, to (gains, received).
+    m.def(
+        "fading_channel",
+        [](const py::array& symbols, double esN0Db, const std::string& channel, double ricianK,
+           const std::string& fading, int64_t block, uint64_t seed) {
+            const auto x = Checked<std::complex<double>>(symbols, "symbols", 1, -1);
+            tpc::link::ChannelModel model;
+            model.fading = channel == "rayleigh" ? tpc::link::Fading::kRayleigh
+                           : channel == "rician" ? tpc::link::Fading::kRician
+                                                 : tpc::link::Fading::kNone;
+            if (model.fading == tpc::link::Fading::kNone && channel != "awgn") {
+                throw py::value_error("channel must be \"awgn\", \"rayleigh\" or \"rician\", got \"" + channel + "\"");
+            }
+            if (fading != "fast" && fading != "block") {
+                throw py::value_error("fading must be \"fast\" or \"block\", got \"" + fading + "\"");
+            }
+            if (!(ricianK >= 0) || !std::isfinite(ricianK)) throw py::value_error("rician_k must be a number >= 0");
+            if (!std::isfinite(esN0Db)) throw py::value_error("esn0_db must be a finite number");
+            model.ricianK = ricianK;
+            model.perBlock = fading == "block";
+            if (model.perBlock && block < 1) throw py::value_error("block: symbols per gain, at least 1");
+            const py::ssize_t count = x.size();
+            double energy = 0;
+            for (py::ssize_t s = 0; s < count; ++s) energy += std::norm(x.data()[s]);
+            energy = energy > 0 ? energy / static_cast<double>(count) : 1.0;
+            const double sigma = tpc::link::NoiseSigma(esN0Db, energy);
+            CArray<std::complex<double>> gains(count), received(count);
+            const double* in = reinterpret_cast<const double*>(x.data());
+            double* g = reinterpret_cast<double*>(gains.mutable_data());
+            double* y = reinterpret_cast<double*>(received.mutable_data());
+            {
+                py::gil_scoped_release released;
+                tpc::link::ApplyChannel(model, block, sigma, seed, in, count, g, y);
+            }
+            return py::make_tuple(gains, received);
+        },
+        py::arg("symbols"), py::arg("esn0_db"), py::arg("channel"), py::arg("rician_k"), py::arg("fading"),
+        py::arg("block"), py::arg("seed"));
 
     m.def("simulate", &Simulate, py::arg("options"), py::arg("progress"));
     m.def("decoder_paths", [] {

@@ -59,8 +59,8 @@ except ImportError as error:
         raise
     raise ImportError(_problem) from None
 
-__all__ = ["ProductCode", "Decoded", "LlrTable", "read_constellation", "decoder_paths", "simulate",
-           "DEFAULT_LLR_SCALE"]
+__all__ = ["ProductCode", "Decoded", "LlrTable", "read_constellation", "fading_channel", "decoder_paths",
+           "simulate", "DEFAULT_LLR_SCALE"]
 
 DEFAULT_LLR_SCALE = _tpc.DEFAULT_LLR_SCALE
 # The decoder's defaults, from the library's one statement of them.
@@ -324,6 +324,33 @@ def read_constellation(path, points):
     The file holds a leading integer, then per point an integer (not used), I and Q."""
     point_i, point_q = _tpc.read_constellation(str(path), _int(points, "points"))
     return point_i + 1j * point_q
+
+
+def fading_channel(symbols, esn0_db, *, channel="rayleigh", rician_k=0.0, fading="fast", block=None, seed=1):
+    """The channel of a fading link on its own, for experiments: returns (gains, received),
+    complex128 arrays of the shape of `symbols`, with received = gains * symbols + noise.
+
+    symbols   complex (or real) numbers of any shape, read in C order
+    esn0_db   Es/N0 in dB, Es the mean |symbol|^2 of `symbols` (1 if all are 0); the noise
+              is complex Gaussian of N0/2 per real dimension
+    channel   "rayleigh": gains (a + jb)/sqrt(2), a and b standard normal;
+              "rician": sqrt(K/(K+1)) + sqrt(1/(K+1)) times a Rayleigh gain, K = rician_k
+              (line of sight on the real axis); "awgn": every gain 1
+    fading    "fast": a gain per symbol; "block": one gain per `block` symbols
+    seed      fixes gains and noise (two independent streams drawn from it)
+
+    Every gain has mean power E|h|^2 = 1. A receiver that knows the gains matches with
+    conj(gains) * received (BPSK: its real part) or equalises with received / gains."""
+    symbols = np.asarray(symbols)
+    if symbols.dtype.kind not in "fiuc":
+        raise TypeError(f"symbols: expected numbers, got dtype {symbols.dtype}")
+    if fading == "block" and block is None:
+        raise ValueError("block: give the symbols per gain for block fading")
+    flat = np.ascontiguousarray(symbols.reshape(-1), dtype=np.complex128)
+    gains, received = _tpc.fading_channel(flat, _real(esn0_db, "esn0_db"), str(channel),
+                                          _real(rician_k, "rician_k"), str(fading),
+                                          0 if block is None else _int(block, "block"), _int(seed, "seed"))
+    return gains.reshape(symbols.shape), received.reshape(symbols.shape)
 
 
 class LlrTable:

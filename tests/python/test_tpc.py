@@ -247,3 +247,26 @@ def test_simulate_gives_tpcsims_table_whatever_the_threads():
                         ("selectivestop", r"\(did you mean selective_stop\?\)"), ("xyzzy", "^unknown option xyzzy$")):
         with pytest.raises(ValueError, match=words):
             tpc.simulate(**{name: 1})
+
+
+def test_fading_channel_gains_and_received_values():
+    symbols = np.tile([1 + 1j, -1 + 1j, -1 - 1j, 1 - 1j], 5000).reshape(100, 200) / np.sqrt(2)
+    gains, received = tpc.fading_channel(symbols, 10.0, channel="rician", rician_k=4, seed=3)
+    assert gains.shape == received.shape == symbols.shape and gains.dtype == np.complex128
+    assert abs(np.mean(np.abs(gains) ** 2) - 1) < 0.02 and abs(np.mean(gains.real) - np.sqrt(0.8)) < 0.01
+    noise = received - gains * symbols  # N0 = 0.1 at Es = 1: 0.05 per real dimension
+    assert abs(np.var(noise.real) - 0.05) < 0.003 and abs(np.var(noise.imag) - 0.05) < 0.003
+    again = tpc.fading_channel(symbols, 10.0, channel="rician", rician_k=4, seed=3)
+    np.testing.assert_array_equal(again[1], received)
+    # Block fading: one gain per 40 symbols, the last block short; AWGN: unit gains.
+    gains, _ = tpc.fading_channel(np.ones(1000), 0.0, fading="block", block=40)
+    assert np.all(gains.reshape(25, 40) == gains[::40, None]) and len(np.unique(gains)) == 25
+    gains, received = tpc.fading_channel(np.ones(10), 200.0, channel="awgn")
+    np.testing.assert_array_equal(gains, np.ones(10))
+    np.testing.assert_allclose(received, np.ones(10), atol=1e-9)
+    for bad, words in (({"channel": "nakagami"}, "channel must be"), ({"fading": "slow"}, "fading must be"),
+                       ({"fading": "block"}, "block: give"), ({"rician_k": -1}, "rician_k")):
+        with pytest.raises(ValueError, match=words):
+            tpc.fading_channel(symbols, 3.0, **bad)
+    rayleigh = tpc.simulate(code="8,4x8,4", ebn0=3, max_blocks=50, channel="rayleigh", fading="block")
+    assert rayleigh["blocks"][0] == 50

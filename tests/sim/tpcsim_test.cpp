@@ -77,7 +77,8 @@ TEST(Options, EachBadValueGetsItsOwnMessage) {
         {"--seed -1", "--seed: must be a whole number"}, {"--nx 8 --ny 8 --nx 16", "--nx is given more than once"},
         {"--threads 1025", "--threads must be between 0 (all cores) and 1024"},
         {"--code 8,4x8,4x2,1", "--nz 2 with --kz 1: the nodes encode and decode only the first layer"},
-        {"--engine fast", "--engine must be blocks or nodes"}, {"--encoder-offset 3", "the encoder would drop"},
+        {"--engine fast", "--engine must be blocks or nodes"},
+        {"--channel rician --engine nodes", "--channel rician: the nodes engine models an AWGN link"}, {"--encoder-offset 3", "the encoder would drop"},
         {"--offset 5", "would straddle the encoder's; use 0 or 4096"}, {"--offset 8192", "start after the first block"},
         {k16Qam + " --points 16 --offset 4096", "use 0 or 3 or 4099"}, {"--max-time -1", "--max-time must be"},
         {"--config " + WriteTemp("typo.ini", "maxblocks = 5\n"), "unknown key \"maxblocks\" in the config"},
@@ -301,21 +302,33 @@ TEST(LinkRuns, DefaultCodeOverEachModulation) {
     }
 }
 
-// Through the sweep engine: the noise follows the unit seeds, and the counts
-// do not depend on which worker's link ran which unit.
+// Through the sweep engine: the noise (and a fading channel's gains) follow
+// the unit seeds, and the counts do not depend on which worker's link ran
+// which unit.
 TEST(LinkRuns, CountsFollowTheSeedNotTheThreads) {
-    const tpc::link::LinkSpec config = Config("--code 8,4x8,4", 1.0);
-    const RunnerFactory runners = [&](int) { return std::make_unique<NodesRunner>(config); };
-    std::vector<int64_t> bitErrors;  // by seed and threads
-    for (uint64_t seed : {1, 2024})
-        for (int threads : {1, 2}) {
-            const PointResult r = RunPoint({seed, 0, 5, {40, 400}, threads}, runners, {}, {});
-            EXPECT_GE(r.counts.blockErrors, 40) << "seed " << seed << ": the test needs noise";
-            bitErrors.push_back(r.counts.bitErrors);
-        }
-    EXPECT_EQ(bitErrors[0], bitErrors[1]) << "seed 1, one thread and two";
-    EXPECT_EQ(bitErrors[2], bitErrors[3]) << "seed 2024, one thread and two";
-    EXPECT_NE(bitErrors[0], bitErrors[2]) << "the noise does not follow the seed";
+    const std::pair<std::string, double> links[] = {
+        {"--code 8,4x8,4 --engine nodes", 1.0},
+        {"--code 8,4x8,4 --channel rayleigh", 1.5},
+        {"--code 8,4x8,4 --channel rician --rician-k 4 --fading block --points 16" + kDir + "16qam.txt", 3.0}};
+    for (const auto& [options, ebN0] : links) {
+        SCOPED_TRACE(options);
+        const tpc::link::LinkSpec config = Config(options, ebN0);
+        const bool nodes = options.find("nodes") != std::string::npos;
+        const RunnerFactory runners = [&](int) -> std::unique_ptr<UnitRunner> {
+            if (nodes) return std::make_unique<NodesRunner>(config);
+            return std::make_unique<BlockRunner>(config);
+        };
+        std::vector<int64_t> bitErrors;  // by seed and threads
+        for (uint64_t seed : {1, 2024})
+            for (int threads : {1, 2}) {
+                const PointResult r = RunPoint({seed, 0, 5, {40, 400}, threads}, runners, {}, {});
+                EXPECT_GE(r.counts.blockErrors, 40) << "seed " << seed << ": the test needs noise";
+                bitErrors.push_back(r.counts.bitErrors);
+            }
+        EXPECT_EQ(bitErrors[0], bitErrors[1]) << "seed 1, one thread and two";
+        EXPECT_EQ(bitErrors[2], bitErrors[3]) << "seed 2024, one thread and two";
+        EXPECT_NE(bitErrors[0], bitErrors[2]) << "the noise does not follow the seed";
+    }
 }
 
 // The block engine against the nodes through their entry points: the same
