@@ -135,6 +135,10 @@ std::string CheckChannel(const SimOptions& o) {
     }
     if (o.fading != "fast" && o.fading != "block") return "--fading must be fast or block";
     if (o.llr != "table" && o.llr != "exact") return "--llr must be table or exact";
+    if (o.llr == "exact" && o.constellation.empty()) {
+        return "--llr exact needs a --constellation: BPSK's soft values come from the quantiser";
+    }
+    if (o.llr == "exact" && o.engine == "nodes") return "--llr exact: the LLR calculator node looks its LLRs up";
     if (o.channel != "awgn" && o.engine == "nodes") {
         return "--channel " + o.channel +
                ": the nodes engine models an AWGN link (a host places its own fading blocks); use --engine blocks";

@@ -60,6 +60,7 @@ TEST(Options, EachBadValueGetsItsOwnMessage) {
         {"--quant-limit nan", "--quant-limit must be a positive number"},
         {"--offset -1", "--offset must be between 0 and"},
         {"--points 16", "--points and --llr-esno need --constellation"},
+        {"--llr exact", "--llr exact needs a --constellation"},
         {q, "--points (2 ... 256) is required with --constellation"},
         {q16 + " --llr-limit 0.001", "--llr-limit must be greater"},
         {q16 + " --llr-esno -1", "--llr-esno must be a positive"},
