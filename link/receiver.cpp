@@ -25,14 +25,19 @@ void QuantizeBpsk(const BpskQuantizer quantizer, const uint8_t* __restrict codeB
     }
 }
 
-// Fading BPSK: Re(conj(h) y) of each received point, quantised (branch-free,
-// as QuantizeBpsk).
+// Fading BPSK: Re(conj(h) y) of each received point, or Re(y/h) when
+// `equalise`, quantised (branch-free, as QuantizeBpsk).
+double MatchedBpsk(double i, double q, double gainI, double gainQ, bool equalise) {
+    const double matched = gainI * i + gainQ * q;
+    return equalise ? matched / (gainI * gainI + gainQ * gainQ) : matched;
+}
+
 TPC_VECTOR_CLONES
 void QuantizeMatchedBpsk(const BpskQuantizer quantizer, const double* __restrict i, const double* __restrict q,
-                         const double* __restrict gainI, const double* __restrict gainQ, int32_t* __restrict levels,
-                         int32_t count) {
+                         const double* __restrict gainI, const double* __restrict gainQ, bool equalise,
+                         int32_t* __restrict levels, int32_t count) {
     for (int32_t e = 0; e < count; ++e) {
-        levels[e] = quantizer.LevelOfNumber(quantizer.Clip(gainI[e] * i[e] + gainQ[e] * q[e]));
+        levels[e] = quantizer.LevelOfNumber(quantizer.Clip(MatchedBpsk(i[e], q[e], gainI[e], gainQ[e], equalise)));
     }
 }
 
@@ -57,6 +62,7 @@ Receiver::Receiver(const PreparedLink& link)
       bitsPerSymbol_(link.geometry.bitsPerSymbol),
       llrLimit_(link.spec.llrLimit),
       deinterleave_(link.spec.interleave),
+      weighByGain_(!link.spec.channel.perBlock),
       decoder_(link.spec.code, link.spec.decoder),
       exactLlrs_(link.spec.channel.exactLlrs && !link.spec.constellation.empty()),
       pointI_(link.constellation.i),
@@ -153,7 +159,8 @@ void Receiver::scaledTableLlrs(double i, double q, double gainI, double gainQ, i
     LocateReceivedCell(equalisedI, equalisedQ, llrLimit_, &row, &column);
     FetchSymbolLlrs(bitsPerSymbol_, row, column, entries, table_.data());
     // An entry e = 2 ceil(v) - 1 stands for about v = e / 2: scale that, round it back.
-    for (int32_t j = 0; j < bitsPerSymbol_; ++j) out[j] = OddLevel(0.5 * entries[j] * power);
+    const double weight = weighByGain_ ? power : 1.0;
+    for (int32_t j = 0; j < bitsPerSymbol_; ++j) out[j] = OddLevel(0.5 * entries[j] * weight);
 }
 
 void Receiver::exactLlrs(double i, double q, double gainI, double gainQ, int32_t* out) const {
@@ -164,16 +171,17 @@ void Receiver::exactLlrs(double i, double q, double gainI, double gainQ, int32_t
     double raw[kMaxBitsPerSymbol];
     ComputeCellLlrs(equalisedI, equalisedQ, pointI_.data(), pointQ_.data(), static_cast<int32_t>(pointI_.size()),
                     bitsPerSymbol_, metricFactor_ * power, raw);
-    for (int32_t j = 0; j < bitsPerSymbol_; ++j) out[j] = OddLevel(rawToEntry_ * raw[j]);
+    const double weight = weighByGain_ || !(power > 0) ? 1.0 : 1.0 / power;
+    for (int32_t j = 0; j < bitsPerSymbol_; ++j) out[j] = OddLevel(rawToEntry_ * raw[j] * weight);
 }
 
 void Receiver::fadedBpsk(const double* i, const double* q, const double* gainI, const double* gainQ) {
     int32_t* values = deinterleave_ ? levels_.data() : channel_.data();
     if (fusesBpsk()) {
-        QuantizeMatchedBpsk(*quantizer_, i, q, gainI, gainQ, values, blockSize_);
+        QuantizeMatchedBpsk(*quantizer_, i, q, gainI, gainQ, !weighByGain_, values, blockSize_);
     } else {
         for (int32_t e = 0; e < blockSize_; ++e) {
-            values[e] = quantizer_->Level(quantizer_->Clip(gainI[e] * i[e] + gainQ[e] * q[e]));
+            values[e] = quantizer_->Level(quantizer_->Clip(MatchedBpsk(i[e], q[e], gainI[e], gainQ[e], !weighByGain_)));
         }
     }
     if (deinterleave_) place();

@@ -17,6 +17,10 @@
 //   exact   -> ln sum_{x: bit k = 1} exp(-|y - h x|^2 / N0) - ln sum_{bit k = 0},
 //              at the table's Es/N0, on the table's scale (so that with h = 1
 //              it is the table's entry without the grid's rounding of y)
+// With one gain per block the weight |h|^2 is the same for every value of a
+// block: it is left out (divided out of BPSK's and the exact LLRs), so that
+// within each block the quantiser and the decoder see the amplitudes they see
+// over AWGN, and a block in a deep fade keeps its resolution.
 // Scaled and exact LLRs are odd integers, 2 ceil(v) - 1 as the table rounds
 // its entries, within the decoder's +-31.
 //           -> deinterleave (value i to position placement[i]) -> decode
@@ -82,6 +86,7 @@ private:
     int32_t bitsPerSymbol_;
     double llrLimit_;
     bool deinterleave_;
+    bool weighByGain_;  // fast fading: each value weighed by its symbol's |h|^2
     std::vector<int32_t> placement_;  // received value i goes to channel_[placement_[i]]
     std::optional<BpskQuantizer> quantizer_;
     ProductDecoder decoder_;

@@ -172,6 +172,44 @@ TEST(FadingReceiver, RotatedPointsGiveTheTablesLlrs) {
             const int32_t scaled = std::clamp(2 * static_cast<int32_t>(std::ceil(table.channelValues()[e] / 8.0)) - 1, -31, 31);
             EXPECT_NEAR(faded.channelValues()[e], scaled, exact ? 2 : 0) << "gain 0.3+0.4j, value " << e;
         }
+        // One gain per block: its power is the same for every value of the
+        // block and is left out, so the table path gives the table's own
+        // entries however deep the fade.
+        if (exact) continue;
+        spec.channel.perBlock = true;
+        Receiver blockFaded(PrepareLink(spec));
+        spec.channel.perBlock = false;
+        blockFaded.symbolLlrs(i, q, gainI, gainQ, kSymbols);
+        blockFaded.placeLlrs();
+        for (int32_t e = 0; e < 4 * kSymbols; ++e) {
+            EXPECT_EQ(blockFaded.channelValues()[e], std::clamp(table.channelValues()[e], -31, 31)) << "value " << e;
+        }
+    }
+}
+
+// BPSK over block fading: Re(y/h), so that a block in a deep fade reaches
+// the quantiser with the amplitudes of AWGN; over fast fading Re(conj(h) y).
+TEST(FadingReceiver, BlockFadingBpskKeepsTheQuantisersAmplitudes) {
+    LinkSpec spec;
+    spec.code = ProductCode{8, 4, 8, 4, 1, 1};
+    spec.decoder.iterations = 0;
+    constexpr int32_t kN = 64;
+    double i[kN], q[kN], gainI[kN], gainQ[kN];
+    for (int32_t e = 0; e < kN; ++e) {
+        const double x = e % 3 == 0 ? -1.0 : 1.0;
+        gainI[e] = 0.1, gainQ[e] = -0.2;  // |h|^2 = 0.05
+        i[e] = gainI[e] * x, q[e] = gainQ[e] * x;
+    }
+    for (bool perBlock : {false, true}) {
+        spec.channel.perBlock = perBlock;
+        Receiver receiver(PrepareLink(spec));
+        receiver.fadedBpsk(i, q, gainI, gainQ);
+        const BpskQuantizer quantizer(spec.resolution, spec.quantLimit);
+        for (int32_t e = 0; e < kN; ++e) {
+            const double amplitude = (e % 3 == 0 ? -1.0 : 1.0) * (perBlock ? 1.0 : 0.05);
+            EXPECT_EQ(receiver.channelValues()[e], quantizer.Level(quantizer.Clip(amplitude)))
+                << (perBlock ? "block" : "fast") << " fading, value " << e;
+        }
     }
 }
 
