@@ -99,6 +99,15 @@ std::string ModulationText(const nlohmann::json& c) {
            Format(" (%d points)", c.value("points", 0));
 }
 
+std::string ChannelText(const nlohmann::json& c) {
+    const std::string channel = c.value("channel", "awgn");
+    if (channel == "awgn") return "AWGN";
+    std::string text = c.value("fading", "fast") + (channel == "rician" ? " Rician" : " Rayleigh");
+    if (channel == "rician") text += Format(" (K = %g)", c.value("rician-k", 0.0));
+    if (c.value("llr", "table") == "exact") text += ", exact LLRs";
+    return text;
+}
+
 std::string ValueText(const std::string& key, const nlohmann::json& value) {
     if (value.is_null()) return key + " -";
     if (value.is_boolean()) return key + (value.get<bool>() ? " on" : " off");
@@ -155,6 +164,11 @@ PlotPage Page(const std::vector<Run>& runs, const fs::path& output) {
         } else if (fs::exists(run.dir / "uncoded.csv")) {
             page.uncoded.push_back({(run.dir / "uncoded.csv").string(), "uncoded " + modulation});
         }
+        if (fs::exists(run.dir / "outage.csv")) {
+            const double rate = run.json.value("code", nlohmann::json::object()).value("rate", 0.0);
+            page.outage.push_back({(run.dir / "outage.csv").string(),
+                                   Format("outage probability, %s, R = %.3f", modulation.c_str(), rate)});
+        }
     }
     for (const Run& run : runs) page.runs.push_back(run.curves);
     return page;
@@ -168,6 +182,8 @@ std::vector<std::string> LegendTexts(const std::vector<nlohmann::json>& configur
                                                   "batch", "engine", "seed"};
     static const std::set<std::string> codeKeys = {"nx", "ny", "nz", "kx", "ky", "kz"};
     static const std::set<std::string> modulationKeys = {"constellation", "points"};
+    // Written only for fading channels.
+    static const std::set<std::string> channelKeys = {"channel", "rician-k", "fading", "llr"};
     std::vector<std::string> keys;  // in the order of the first configuration that has them
     for (const nlohmann::json& c : configurations) {
         for (auto it = c.begin(); it != c.end(); ++it) {
@@ -182,24 +198,26 @@ std::vector<std::string> LegendTexts(const std::vector<nlohmann::json>& configur
         }
         return false;
     };
-    bool codeDiffers = false, modulationDiffers = false;
+    bool codeDiffers = false, modulationDiffers = false, channelDiffers = false;
     std::vector<std::string> otherKeys;
     for (const std::string& key : keys) {
         if (ignored.count(key) || !differs(key)) continue;
         // Keys written only for constellation runs, when the modulation differs anyway.
         const bool everywhere = std::all_of(configurations.begin(), configurations.end(),
                                             [&](const nlohmann::json& c) { return c.contains(key); });
-        if (!everywhere && !modulationKeys.count(key) && differs("constellation")) continue;
+        if (!everywhere && !modulationKeys.count(key) && !channelKeys.count(key) && differs("constellation")) continue;
         if (codeKeys.count(key)) codeDiffers = true;
         else if (modulationKeys.count(key)) modulationDiffers = true;
+        else if (channelKeys.count(key)) channelDiffers = true;
         else otherKeys.push_back(key);
     }
-    const bool none = !codeDiffers && !modulationDiffers && otherKeys.empty();
+    const bool none = !codeDiffers && !modulationDiffers && !channelDiffers && otherKeys.empty();
     std::vector<std::string> texts;
     for (const nlohmann::json& c : configurations) {
         std::vector<std::string> parts;
         if (codeDiffers || none) parts.push_back(CodeText(c));
         if (modulationDiffers || none) parts.push_back(ModulationText(c));
+        if (channelDiffers) parts.push_back(ChannelText(c));
         for (const std::string& key : otherKeys) {
             parts.push_back(ValueText(key, c.contains(key) ? c[key] : nlohmann::json()));
         }
