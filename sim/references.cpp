@@ -134,14 +134,24 @@ std::vector<UncodedPoint> UncodedCurve(const SimOptions& o, double limitDb,
     return curve;
 }
 
-std::string FormatUncodedCsv(const std::vector<UncodedPoint>& curve) {
-    std::string csv = "ebn0_db,ber\n";
+namespace {
+
+// "ebn0_db,COLUMN" and a row per point of a reference curve.
+template <class Point>
+std::string FormatCurveCsv(const char* column, const std::vector<Point>& curve, double Point::*value) {
+    std::string csv = std::string("ebn0_db,") + column + "\n";
     char row[64];
-    for (const UncodedPoint& p : curve) {
-        std::snprintf(row, sizeof row, "%.4f,%.6e\n", p.ebN0Db, p.ber);
+    for (const Point& p : curve) {
+        std::snprintf(row, sizeof row, "%.4f,%.6e\n", p.ebN0Db, p.*value);
         csv += row;
     }
     return csv;
+}
+
+}  // namespace
+
+std::string FormatUncodedCsv(const std::vector<UncodedPoint>& curve) {
+    return FormatCurveCsv("ber", curve, &UncodedPoint::ber);
 }
 
 std::vector<OutagePoint> OutageCurve(const SimOptions& o, double limitDb, const std::vector<double>& ebN0Points) {
@@ -154,13 +164,7 @@ std::vector<OutagePoint> OutageCurve(const SimOptions& o, double limitDb, const 
 }
 
 std::string FormatOutageCsv(const std::vector<OutagePoint>& curve) {
-    std::string csv = "ebn0_db,outage_probability\n";
-    char row[64];
-    for (const OutagePoint& p : curve) {
-        std::snprintf(row, sizeof row, "%.4f,%.6e\n", p.ebN0Db, p.probability);
-        csv += row;
-    }
-    return csv;
+    return FormatCurveCsv("outage_probability", curve, &OutagePoint::probability);
 }
 
 }  // namespace tpcsim
