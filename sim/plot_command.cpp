@@ -178,9 +178,9 @@ PlotPage Page(const std::vector<Run>& runs, const fs::path& output, const PlotAr
     page.ferOnly = arguments.ferOnly;
     page.ebN0Range = arguments.ebN0Range;
     page.errorRateRange = arguments.errorRateRange;
+    const std::string curves = arguments.ferOnly ? "FER" : "BER (solid) and FER (dashed)";
     page.title = !arguments.title.empty() ? arguments.title
-                 : arguments.ferOnly      ? "FER of " + std::to_string(runs.size()) + " tpcsim runs"
-                                     : "BER (solid) and FER (dashed) of " + std::to_string(runs.size()) + " tpcsim runs";
+                                          : curves + " of " + std::to_string(runs.size()) + " tpcsim runs";
     page.limits = Limits(runs);
     std::set<std::string> modulations;
     for (const Run& run : runs) {
