@@ -88,8 +88,8 @@ std::string GnuplotScript(const PlotPage& page) {
     s += "set logscale y\nset format y '10^{%L}'\n";
     const PlotRange& x = page.ebN0Range;
     const PlotRange& y = page.errorRateRange;
-    s += x.set ? Format("set xrange [%.17g:%.17g]\n", x.low, x.high)
-               : Format("set xrange [%g:%g]\n", std::floor(xmin - 0.5), std::ceil(xmax + 0.5));
+    const double xlow = x.set ? x.low : std::floor(xmin - 0.5), xhigh = x.set ? x.high : std::ceil(xmax + 0.5);
+    s += Format("set xrange [%.17g:%.17g]\n", xlow, xhigh);
     s += y.set ? Format("set yrange [%.17g:%.17g]\n", y.low, y.high)
                : Format("set yrange [%g:1]\n", std::pow(10.0, std::floor(std::log10(ymin))));
     s += "set grid xtics ytics mytics\nset xlabel 'E_b/N_0 (dB)'\n";
@@ -101,10 +101,12 @@ std::string GnuplotScript(const PlotPage& page) {
         s += Format("set arrow %zu from %.4f, graph 0 to %.4f, graph 1 nohead dt 2 lw 1.5 lc rgb '#808080'\n",
                     n + 1, page.limits[n].ebN0Db, page.limits[n].ebN0Db);
         // Clear of the line: at less than a character and a half its dashes run along the text's
-        // baseline and read as underscores between the words.
-        s += Format("set label %zu %s at %.4f, graph 0.06 left offset -1.5, 0 rotate by 90 noenhanced "
+        // baseline and read as underscores between the words. Left of it, where the curves are not,
+        // unless the line is at the left edge of a chosen range.
+        const bool roomLeft = page.limits[n].ebN0Db - xlow > 0.04 * (xhigh - xlow);
+        s += Format("set label %zu %s at %.4f, graph 0.06 left offset %.1f, 0 rotate by 90 noenhanced "
                     "textcolor rgb '#606060'\n",
-                    n + 1, Quoted(page.limits[n].label).c_str(), page.limits[n].ebN0Db);
+                    n + 1, Quoted(page.limits[n].label).c_str(), page.limits[n].ebN0Db, roomLeft ? -1.5 : 2.0);
     }
     const std::vector<std::string> curves = Curves(page);
     s += "plot ";
