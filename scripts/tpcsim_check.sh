@@ -62,7 +62,21 @@ if command -v gnuplot > /dev/null; then
     expect_exit 0 plot plot "$work/a" "$work/b" -o "$work/both.svg"
     grep -q "selective-stop on" "$work/both.svg" && grep -q "selective-stop off" "$work/both.svg" ||
         fail "plot: no svg with both runs in the legend"
+    # Labels, title and both ranges (x tick -4 dB and y tick 10^-9 lie outside the curves' own ranges), the FER alone.
+    expect_exit 0 plot-options plot "$work/a=run A" "$work/b=run B" -o "$work/options.svg" --title "A & B" \
+        --ebn0-range -4:8 --ber-range 1e-9:0.1 --fer
+    for text in '>run A<' '>run B<' '>A &amp; B<' '>frame error rate<' 'sans" >-4<' '>-9<'; do
+        grep -q "$text" "$work/options.svg" || fail "plot-options: $text not in the svg"
+    done
+    if gnuplot -e 'set terminal pdfcairo' > /dev/null 2>&1; then
+        expect_exit 0 plot-pdf plot "$work/a" "$work/b" -o "$work/both.pdf"
+        [ "$(head -c 4 "$work/both.pdf")" = "%PDF" ] || fail "plot-pdf: no PDF written"
+    else
+        expect_exit 1 plot-pdf plot "$work/a" "$work/b" -o "$work/both.pdf"
+        grep -q 'no PDF terminal' "$work/plot-pdf.err" || fail "plot-pdf: no message: $(cat "$work/plot-pdf.err")"
+    fi
 fi
+expect_exit 2 plot-bad-range plot "$work/a" --ebn0-range 3:1 -o "$work/x.png"
 if [ "${#runner[@]}" -eq 0 ]; then
     PATH=/nonexistent "$tpcsim" plot "$work/a" "$work/b" -o "$work/none.png" 2> "$work/no-gnuplot.err"
     got=$?

@@ -12,7 +12,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "sim/directory_arguments.h"
 #include "sim/plot_script.h"
 #include "sim/text_file.h"
 #include "sim/text_format.h"
@@ -24,9 +23,33 @@ namespace {
 namespace fs = std::filesystem;
 
 const char kUsage[] =
-    "usage: tpcsim plot DIR... -o FILE\n"
-    "  BER and FER of the result directories DIR (results.csv and results.json each) on one plot;\n"
-    "  FILE ending in .png or .svg. Needs gnuplot.\n";
+    "usage: tpcsim plot DIR[=LABEL]... -o FILE [--title T] [--ebn0-range LO:HI] [--ber-range LO:HI] [--fer]\n"
+    "  BER (solid) and FER (dashed) of the result directories DIR (results.csv and results.json each)\n"
+    "  on one plot; FILE ending in .png, .svg or .pdf. Needs gnuplot (.pdf: with its cairo terminals).\n"
+    "  =LABEL       the run's legend text (default: what differs between the runs)\n"
+    "  --title T    the plot's title\n"
+    "  --ebn0-range LO:HI  the Eb/N0 axis, in dB\n"
+    "  --ber-range LO:HI   the error rate axis, 0 < LO < HI\n"
+    "  --fer        the FER only, solid, with the outage probability of block fading runs\n";
+
+// "LO:HI" of an option; throws std::invalid_argument.
+PlotRange ParseRange(const std::string& option, const std::string& text, bool positive) {
+    const size_t colon = text.find(':');
+    const auto number = [&](const std::string& part, double* value) {
+        char* end = nullptr;
+        *value = std::strtod(part.c_str(), &end);
+        return !part.empty() && *end == '\0' && std::isfinite(*value);
+    };
+    PlotRange range;
+    range.set = true;
+    if (colon == std::string::npos || !number(text.substr(0, colon), &range.low) ||
+        !number(text.substr(colon + 1), &range.high)) {
+        throw std::invalid_argument(option + " takes LO:HI, two numbers, not \"" + text + "\"");
+    }
+    if (positive && !(range.low > 0)) throw std::invalid_argument(option + ": the error rates must be above 0");
+    if (!(range.low < range.high)) throw std::invalid_argument(option + ": LO must be below HI, not " + text);
+    return range;
+}
 
 struct Run {
     fs::path dir;
@@ -65,8 +88,8 @@ Run ReadRun(const std::string& dir) {
     const auto column = [&header](const char* name) {
         return static_cast<size_t>(std::find(header.begin(), header.end(), name) - header.begin());
     };
-    const size_t ebN0Column = column("ebn0_db"), berColumn = column("ber");
-    if (ebN0Column == header.size() || berColumn == header.size() || column("fer") == header.size()) {
+    const size_t ebN0Column = column("ebn0_db"), berColumn = column("ber"), ferColumn = column("fer");
+    if (ebN0Column == header.size() || berColumn == header.size() || ferColumn == header.size()) {
         throw std::invalid_argument((fs::path(dir) / "results.csv").string() +
                                     " lacks the columns ebn0_db, ber and fer");
     }
@@ -75,12 +98,13 @@ Run ReadRun(const std::string& dir) {
     curves.minEbN0Db = INFINITY, curves.maxEbN0Db = -INFINITY;
     while (std::getline(csvText, line)) {
         const std::vector<std::string> row = SplitCsvLine(line);
-        if (row.size() <= std::max(ebN0Column, berColumn)) continue;
+        if (row.size() <= std::max({ebN0Column, berColumn, ferColumn})) continue;
         const double ebN0 = std::atof(row[ebN0Column].c_str());
-        const double ber = std::atof(row[berColumn].c_str());
+        const double ber = std::atof(row[berColumn].c_str()), fer = std::atof(row[ferColumn].c_str());
         curves.minEbN0Db = std::min(curves.minEbN0Db, ebN0);
         curves.maxEbN0Db = std::max(curves.maxEbN0Db, ebN0);
         if (ber > 0) curves.minBer = std::min(curves.minBer, ber);
+        if (fer > 0) curves.minFer = std::min(curves.minFer, fer);
     }
     if (!(curves.minEbN0Db <= curves.maxEbN0Db)) throw std::invalid_argument(dir + ": no finished point");
     return run;
@@ -148,10 +172,15 @@ std::vector<PlotLimit> Limits(const std::vector<Run>& runs) {
     return limits;
 }
 
-PlotPage Page(const std::vector<Run>& runs, const fs::path& output) {
+PlotPage Page(const std::vector<Run>& runs, const fs::path& output, const PlotArguments& arguments) {
     PlotPage page;
     page.outputs = {output.string()};
-    page.title = "BER (solid) and FER (dashed) of " + std::to_string(runs.size()) + " tpcsim runs";
+    page.ferOnly = arguments.ferOnly;
+    page.ebN0Range = arguments.ebN0Range;
+    page.errorRateRange = arguments.errorRateRange;
+    const std::string curves = arguments.ferOnly ? "FER" : "BER (solid) and FER (dashed)";
+    page.title = !arguments.title.empty() ? arguments.title
+                                          : curves + " of " + std::to_string(runs.size()) + " tpcsim runs";
     page.limits = Limits(runs);
     std::set<std::string> modulations;
     for (const Run& run : runs) {
@@ -176,10 +205,49 @@ PlotPage Page(const std::vector<Run>& runs, const fs::path& output) {
 
 }  // namespace
 
+PlotArguments ParsePlotArguments(const std::vector<std::string>& args) {
+    PlotArguments parsed;
+    for (size_t n = 0; n < args.size(); ++n) {
+        const std::string& arg = args[n];
+        const auto value = [&]() -> const std::string& {
+            if (n + 1 == args.size()) throw std::invalid_argument(arg + " needs a value");
+            return args[++n];
+        };
+        if (arg == "-h" || arg == "--help") {
+            parsed.help = true;
+        } else if (arg == "-o" || arg == "--output") {
+            parsed.output = value();
+        } else if (arg == "--title") {
+            parsed.title = value();
+        } else if (arg == "--ebn0-range") {
+            parsed.ebN0Range = ParseRange(arg, value(), false);
+        } else if (arg == "--ber-range") {
+            parsed.errorRateRange = ParseRange(arg, value(), true);
+        } else if (arg == "--fer") {
+            parsed.ferOnly = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw std::invalid_argument("unknown option " + arg);
+        } else {
+            const size_t equals = arg.rfind('=');
+            if (equals == 0) throw std::invalid_argument("a label without a directory: " + arg);
+            std::error_code ignored;
+            if (equals != std::string::npos && fs::is_directory(arg.substr(0, equals), ignored)) {
+                if (equals + 1 == arg.size()) throw std::invalid_argument("an empty label: " + arg);
+                parsed.dirs.push_back(arg.substr(0, equals));
+                parsed.labels.push_back(arg.substr(equals + 1));
+            } else {
+                parsed.dirs.push_back(arg);
+                parsed.labels.emplace_back();
+            }
+        }
+    }
+    return parsed;
+}
+
 std::vector<std::string> LegendTexts(const std::vector<nlohmann::json>& configurations) {
     // Settings that do not change the link a curve describes.
     static const std::set<std::string> ignored = {"ebn0", "esn0", "errors", "max-blocks", "min-ber",
-                                                  "batch", "engine", "seed"};
+                                                  "batch", "engine"};
     static const std::set<std::string> codeKeys = {"nx", "ny", "nz", "kx", "ky", "kz"};
     static const std::set<std::string> modulationKeys = {"constellation", "points"};
     // Written only for fading channels.
@@ -229,13 +297,20 @@ std::vector<std::string> LegendTexts(const std::vector<nlohmann::json>& configur
 }
 
 int RunPlotCommand(const std::vector<std::string>& args) {
-    const DirectoryArguments parsed = ParseDirectoryArguments(args);
+    PlotArguments parsed;
+    try {
+        parsed = ParsePlotArguments(args);
+    } catch (const std::invalid_argument& e) {
+        std::fprintf(stderr, "tpcsim plot: %s\n%s", e.what(), kUsage);
+        return 2;
+    }
     if (parsed.help) return std::fputs(kUsage, stdout) < 0;
     const std::vector<std::string>& dirs = parsed.dirs;
     const std::string& output = parsed.output;
     const std::string extension = fs::path(output).extension().string();
-    if (dirs.empty() || (extension != ".png" && extension != ".svg")) {
-        std::fprintf(stderr, "tpcsim plot: give the result directories and -o FILE.png or FILE.svg\n%s", kUsage);
+    if (dirs.empty() || (extension != ".png" && extension != ".svg" && extension != ".pdf")) {
+        std::fprintf(stderr, "tpcsim plot: give the result directories and -o FILE.png, FILE.svg or FILE.pdf\n%s",
+                     kUsage);
         return 2;
     }
     std::vector<Run> runs;
@@ -252,16 +327,25 @@ int RunPlotCommand(const std::vector<std::string>& args) {
     const std::vector<std::string> legends = LegendTexts(configurations);
     for (size_t n = 0; n < runs.size(); ++n) {
         runs[n].curves.legend = legends[n];
+        if (!parsed.labels[n].empty()) {
+            runs[n].curves.legend = parsed.labels[n];
+            continue;
+        }
         // Runs alike in all that describes the link are told apart by their directory.
         if (std::count(legends.begin(), legends.end(), legends[n]) > 1) {
             runs[n].curves.legend += " (" + dirs[n] + ")";
         }
     }
+    // Checked before gnuplot runs, which would otherwise fail with its own words.
+    if (extension == ".pdf" && GnuplotInstalled() && !GnuplotDrawsPdf()) {
+        std::fprintf(stderr, "tpcsim plot: this gnuplot has no PDF terminal (pdfcairo): write .png or .svg\n");
+        return 1;
+    }
     const fs::path file = fs::absolute(output);
     const fs::path script = file.string() + ".gp", log = file.string() + ".log";
     {
         std::ofstream out(script);
-        out << GnuplotScript(Page(runs, file));
+        out << GnuplotScript(Page(runs, file, parsed));
         if (!out) {
             std::fprintf(stderr, "tpcsim plot: cannot write %s\n", script.c_str());
             return 1;

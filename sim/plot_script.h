@@ -28,11 +28,22 @@ struct PlotCurves {
     std::string legend;  // "" on a run's own plot, whose curves are titled BER and FER
     double minEbN0Db = 0, maxEbN0Db = 0;
     double minBer = 1;  // the smallest BER above 0
+    double minFer = 1;  // the smallest FER above 0
+};
+
+// An axis range the user chose; unset, the axis covers the curves.
+struct PlotRange {
+    bool set = false;
+    double low = 0, high = 0;
 };
 
 struct PlotPage {
-    std::vector<std::string> outputs;  // files ending in .png or .svg, drawn in turn
+    std::vector<std::string> outputs;  // files ending in .png, .svg or .pdf, drawn in turn
     std::string title;
+    PlotRange ebN0Range, errorRateRange;
+    // The FER of each run, solid, with the outage references and without
+    // the uncoded BER; otherwise BER and FER.
+    bool ferOnly = false;
     std::vector<PlotLimit> limits;
     std::vector<PlotUncoded> uncoded;
     std::vector<PlotUncoded> outage;  // block fading: outage.csv, dashed, a reference for the FER
@@ -42,6 +53,10 @@ struct PlotPage {
 };
 
 std::string GnuplotScript(const PlotPage& page);
+
+bool GnuplotInstalled();
+// Whether the installed gnuplot can draw PDF (its cairo terminal).
+bool GnuplotDrawsPdf();
 
 // The page of a run's own plot: results.csv and uncoded.csv in the current
 // directory, drawn into ber.png and ber.svg.
