@@ -22,7 +22,7 @@ QPSK_FILE = os.path.abspath(os.path.join(CONSTELLATIONS, "qpsk.txt"))
 
 Z95 = 1.959963984540054
 # What --resume and merge read back and must carry unchanged.
-COUNTS = ("blocks", "bits", "bit_errors", "bit_errors_squared", "block_errors", "passes")
+COUNTS = ("blocks", "bits", "bit_errors", "bit_errors_squared", "block_errors", "passes", "undetected_blocks")
 
 # -1 dB ends on its errors, 6 dB on its blocks without an error.
 SWEEP = dict(code="16,11x16,11", iterations=4, batch=4, seed=3, errors=60, max_blocks=200, ebn0="-1,1,3,6")
@@ -191,6 +191,19 @@ def test_a_point_counts_the_same_alone_in_a_sweep_and_in_both_front_ends(runs, s
     one = list(sweep["ebn0_db"]).index(1.0)
     for column in ("blocks", "bits", "bit_errors", "block_errors", "avg_passes"):
         assert simulated[1][0][column][0] == sweep[column][one], column
+
+
+def test_undetected_block_errors_are_known_to_the_block_engine_only(tmp_path):
+    seen = {}
+    for engine in ("blocks", "nodes"):
+        out = tmp_path / engine
+        stdout = tpcsim(*arguments(SWEEP, ebn0=-1, max_blocks=16, engine=engine, threads=1, out=out)).stdout
+        row = [line for line in stdout.splitlines() if line.startswith(" -1.00")]
+        seen[engine] = (read_json(out)["points"][0]["undetected_blocks"], read_csv_rows(out)[0]["undetected_blocks"],
+                        row[0].split()[6])  # the table's undet. column
+    undetected = seen["blocks"][0]
+    assert isinstance(undetected, int) and seen["blocks"] == (undetected, str(undetected), str(undetected))
+    assert seen["nodes"] == (None, "", "-")
 
 
 def wilson(errors, trials):
