@@ -255,7 +255,7 @@ def check_intervals(where, shown, point):
             assert float(estimate) - half_unit(estimate) <= float(high) + half_unit(high), (where, rate)
 
 
-TABLE_ROW = re.compile(r"^\s*(-?[\d.]+)\s+(-?[\d.]+)\s+(\d+)\s+(\d+)\s+(\S+)\s+(\d+)\s+(\S+)\s+\[\s*(\S+),\s*(\S+)\]")
+TABLE_ROW = re.compile(r"^\s*(-?[\d.]+)\s+(-?[\d.]+)\s+(\d+)\s+(\d+)\s+(\S+)\s+(\d+)\s+(\d+)\s+(\S+)\s+\[\s*(\S+),\s*(\S+)\]")
 INTERVAL_COLUMNS = ("ber", "ber_low95", "ber_high95", "fer", "fer_low95", "fer_high95")
 
 
@@ -275,10 +275,10 @@ def test_every_interval_follows_its_definition(runs, simulated):
                 continue
             match = TABLE_ROW.match(line)
             assert match, (name, line)
-            ebn0, _, blocks, bit_errors, ber, block_errors, fer, low, high = match.groups()
+            ebn0, _, blocks, bit_errors, ber, block_errors, undetected, fer, low, high = match.groups()
             point = min(points, key=lambda p: abs(p["ebn0_db"] - float(ebn0)))
-            assert (int(blocks), int(bit_errors), int(block_errors)) == (
-                point["blocks"], point["bit_errors"], point["block_errors"]), (name, line)
+            assert (int(blocks), int(bit_errors), int(block_errors), int(undetected)) == (
+                point["blocks"], point["bit_errors"], point["block_errors"], point["undetected_blocks"]), (name, line)
             check_intervals((name, "table", line), dict(ber=ber, fer=fer, ber_low95=low, ber_high95=high), point)
     for result, name in simulated:
         for i, point in enumerate(runs[name]["json"]["points"]):
