@@ -5,7 +5,6 @@
 #include <string>
 
 #include "decoder/decoding_parameters.h"
-#include "link/meter.h"
 #include "link/random_bits.h"
 
 namespace tpc::link {
@@ -53,7 +52,8 @@ BlockEngine::BlockEngine(LinkSpec spec)
       decodesZeros_(DecoderReadsZeros(link_)),
       transmitter_(link_.spec.code, link_.spec.interleave, link_.spec.threshold),
       channel_(link_.constellation, link_.spec.code.N(), link_.spec.channel),
-      receiver_(link_) {
+      receiver_(link_),
+      codewordCheck_(link_.spec.code) {
     const size_t n = static_cast<size_t>(link_.geometry.codeBits);
     const size_t symbols = static_cast<size_t>(channel_.maxSymbols());
     received_.resize(n);
@@ -138,7 +138,8 @@ LinkCounts BlockEngine::runWith(int64_t blocks, uint64_t seed, double sigma, boo
         // channel values can outlive them (the decoder clips them anyway).
         if (!read || b < 0) continue;
         const int32_t passes = receiver_.decode();
-        CountBlock(link_.spec.code, receiver_.decisions(), transmitter_.sourceBlock(b), passes, counts);
+        CountBlock(link_.spec.code, receiver_.decisions(), transmitter_.sourceBlock(b), passes, codewordCheck_,
+                   counts);
     }
     return counts;
 }

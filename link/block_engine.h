@@ -26,6 +26,7 @@
 #include "link/channel.h"
 #include "link/link_counts.h"
 #include "link/link_spec.h"
+#include "link/meter.h"
 #include "link/receiver.h"
 #include "link/transmitter.h"
 
@@ -62,6 +63,7 @@ private:
     Transmitter transmitter_;
     Channel channel_;
     Receiver receiver_;
+    CodewordCheck codewordCheck_;
     std::vector<double> received_, symbolI_, symbolQ_;
     std::vector<double> gainI_, gainQ_;  // fading: the gains of symbolI_, symbolQ_
 };

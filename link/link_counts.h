@@ -1,5 +1,5 @@
-// What a link's meter counts: blocks, bits and their errors, and the
-// decoder's passes. Both engines add their blocks through addBlock.
+// What a link's meter counts: blocks, bits and their errors, the block
+// errors no check could see, and the decoder's passes. Both engines add their blocks through addBlock.
 #pragma once
 
 #include <cstdint>
@@ -18,15 +18,21 @@ struct LinkCounts {
     // Axis passes the decoder ran over the counted blocks; the block engine
     // knows them, the nodes do not report them (0).
     int64_t passes = 0;
+    // Block errors whose decisions form a code word of the product code, so
+    // that no check on the block could tell; the block engine knows them, the
+    // nodes report only the information bits (0).
+    int64_t undetectedBlocks = 0;
 
-    // One decoded block of `bits` information bits, `errors` of them wrong.
-    void addBlock(int64_t bits, int64_t errors, int64_t decoderPasses = 0) {
+    // One decoded block of `bits` information bits, `errors` of them wrong;
+    // `undetected`: wrong, and a code word all the same.
+    void addBlock(int64_t bits, int64_t errors, int64_t decoderPasses = 0, bool undetected = false) {
         ++blocks;
         this->bits += bits;
         bitErrors += errors;
         blockErrors += errors != 0;
         bitErrorsSquared = SaturatingSum(bitErrorsSquared, errors * errors);
         passes += decoderPasses;
+        undetectedBlocks += errors != 0 && undetected;
     }
     LinkCounts& operator+=(const LinkCounts& o) {
         blocks += o.blocks;
@@ -35,6 +41,7 @@ struct LinkCounts {
         blockErrors += o.blockErrors;
         bitErrorsSquared = SaturatingSum(bitErrorsSquared, o.bitErrorsSquared);
         passes += o.passes;
+        undetectedBlocks += o.undetectedBlocks;
         return *this;
     }
     static int64_t SaturatingSum(int64_t a, int64_t b) { return a > INT64_MAX - b ? INT64_MAX : a + b; }

@@ -2,17 +2,44 @@
 
 namespace tpc::link {
 
-void CountBlock(const ProductCode& code, const int32_t* decisions, const uint8_t* sent, int32_t passes,
-                LinkCounts& counts) {
-    int64_t errors = 0;
+namespace {
+
+// Calls visit(t, position) for information bit t at its block position:
+// x fastest, then y, then z, the order of the source bits and the encoder's input.
+template <class Visit>
+void ForEachInformationBit(const ProductCode& code, Visit visit) {
     int32_t t = 0;
     for (int32_t z = 0; z < code.kz; ++z) {
         for (int32_t y = 0; y < code.ky; ++y) {
-            const int32_t* row = decisions + code.PlaneSize() * z + code.nx * y;
-            for (int32_t x = 0; x < code.kx; ++x, ++t) errors += row[x] != sent[t];
+            const int32_t row = code.PlaneSize() * z + code.nx * y;
+            for (int32_t x = 0; x < code.kx; ++x, ++t) visit(t, row + x);
         }
     }
-    counts.addBlock(code.K(), errors, passes);
+}
+
+}  // namespace
+
+CodewordCheck::CodewordCheck(const ProductCode& code)
+    : code_(code),
+      encoder_(code, false),
+      info_(static_cast<size_t>(code.K())),
+      encoded_(static_cast<size_t>(code.N())) {}
+
+bool CodewordCheck::isCodeword(const int32_t* decisions) {
+    ForEachInformationBit(code_, [&](int32_t t, int32_t position) { info_[t] = decisions[position] != 0; });
+    encoder_.Encode(info_.data(), encoded_.data());
+    for (int32_t e = 0; e < code_.N(); ++e) {
+        if (encoded_[e] != (decisions[e] != 0)) return false;
+    }
+    return true;
+}
+
+void CountBlock(const ProductCode& code, const int32_t* decisions, const uint8_t* sent, int32_t passes,
+                CodewordCheck& check, LinkCounts& counts) {
+    int64_t errors = 0;
+    ForEachInformationBit(code, [&](int32_t t, int32_t position) { errors += decisions[position] != sent[t]; });
+    // Only blocks in error are encoded again: few where the error rates are low.
+    counts.addBlock(code.K(), errors, passes, errors != 0 && check.isCodeword(decisions));
 }
 
 }  // namespace tpc::link

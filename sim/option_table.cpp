@@ -150,6 +150,15 @@ std::string CheckMinBer(const SimOptions& o) {
     return o.minBer >= 0 && o.minBer < 1 ? "" : "--min-ber must lie in [0, 1)";
 }
 
+std::string CheckMinFer(const SimOptions& o) {
+    return o.minFer >= 0 && o.minFer < 1 ? "" : "--min-fer must lie in [0, 1)";
+}
+
+// Stop rules added later stand in results.json only when they differ from
+// their defaults, so that a default run still resumes an older directory.
+bool MinFerSet(const SimOptions& o) { return o.minFer != 0; }
+bool ZeroStopOff(const SimOptions& o) { return o.noZeroStop; }
+
 std::string CheckThreads(const SimOptions& o) {
     return o.threads >= 0 && o.threads <= 1024 ? "" : "--threads must be between 0 (all cores) and 1024";
 }
@@ -247,6 +256,11 @@ std::vector<OptionRow> PlainRows() {
         {"--errors", "Sweep", "block errors that end a point", &S::errors, {Rule::kAtLeast, 1}},
         {"--max-blocks", "Sweep", "blocks that end a point", &S::maxBlocks, {Rule::kAtLeast, 1}},
         {"--min-ber", "Sweep", "end the sweep after a point whose BER upper bound (95%) is below this (0: never)", &S::minBer},
+        {"--min-fer", "Sweep", "end the sweep after a point whose FER upper bound (95%) is below this (0: never)",
+         &S::minFer},
+        {"--no-zero-stop", "Sweep",
+         "go on after a point of --max-blocks blocks without a block error (by default the sweep ends there)",
+         &S::noZeroStop},
         {"--max-time-per-point", "Sweep", "end a point after this many seconds (0: no limit)",
          &S::maxTimePerPoint, {Rule::kRange, 0, 1e9}},
         {"--max-time", "Sweep", "end the sweep after this many seconds (0: no limit)", &S::maxTime,
@@ -298,6 +312,9 @@ std::vector<OptionRow> MakeTable() {
     esN0.written = SweepInEsN0;
     for (const char* name : {"--iterations", "--weights", "--resolution"}) row(name).rangeInHelp = true;
     row("--min-ber").check = CheckMinBer;
+    row("--min-fer").check = CheckMinFer;
+    row("--min-fer").written = MinFerSet;
+    row("--no-zero-stop").written = ZeroStopOff;
     row("--engine").check = CheckEngine;
     row("--channel").check = CheckChannel;
     for (const char* name : {"--channel", "--rician-k", "--fading", "--llr"}) row(name).written = Fades;

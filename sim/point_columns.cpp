@@ -36,6 +36,9 @@ const std::vector<PointColumn>& PointColumns() {
         {"fer_low95", "%.6e", nullptr, nullptr, nullptr, FerLow},
         {"fer_high95", "%.6e", nullptr, nullptr, nullptr, FerHigh},
         {"avg_passes", "%.4f", nullptr, nullptr, nullptr, AveragePasses, true},
+        // Only the block engine sees the decisions (as it counts the passes):
+        // the nodes report the information bits alone.
+        {"undetected_blocks", "%lld", &C::undetectedBlocks, nullptr, nullptr, nullptr, true},
         {"bit_errors_squared", nullptr, &C::bitErrorsSquared},
         {"passes", nullptr, &C::passes, nullptr, nullptr, nullptr, true},
         {"time_limited", nullptr, nullptr, nullptr, &P::timeLimited},

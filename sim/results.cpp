@@ -62,17 +62,20 @@ void AddReferences(RunRecord& run, const std::vector<double>& ebN0Points) {
 }
 
 std::string TableHeader() {
-    return " Eb/N0   Es/N0      blocks  bit errors       BER      block err       FER    "
+    return " Eb/N0   Es/N0      blocks  bit errors       BER      block err  undet.       FER    "
            "BER 95% interval     Mbit/s  passes\n";
 }
 
 std::string TableRow(const PointRecord& p) {
     const Interval ci = p.berInterval();
+    // The nodes engine knows neither the passes nor which block errors are code words.
     const std::string passes = p.passesCounted ? Format("%6.2f", p.averagePasses()) : "     -";
-    return Format("%6.2f  %6.2f  %10lld  %10lld  %9.3e  %10lld  %9.3e  [%8.2e, %8.2e]  %7.3f  %s\n",
+    const std::string undetected =
+        p.passesCounted ? Format("%6lld", static_cast<long long>(p.counts.undetectedBlocks)) : "     -";
+    return Format("%6.2f  %6.2f  %10lld  %10lld  %9.3e  %10lld  %s  %9.3e  [%8.2e, %8.2e]  %7.3f  %s\n",
                   p.ebN0Db, p.esN0Db, static_cast<long long>(p.counts.blocks),
                   static_cast<long long>(p.counts.bitErrors), p.ber(),
-                  static_cast<long long>(p.counts.blockErrors), p.fer(), ci.low, ci.high,
+                  static_cast<long long>(p.counts.blockErrors), undetected.c_str(), p.fer(), ci.low, ci.high,
                   p.infoMbitPerSecond(), passes.c_str());
 }
 

@@ -56,6 +56,10 @@ struct SimOptions {
     int64_t errors = 100;       // block errors per point
     int64_t maxBlocks = 10000;  // blocks per point
     double minBer = 1e-7;       // end the sweep after a point below this BER (0: never)
+    double minFer = 0;          // ... below this FER (0: never)
+    // A point of --max-blocks blocks without a block error ends the sweep
+    // unless this is set: the points above it would count nothing either.
+    bool noZeroStop = false;
     // Execution and output.
     // "blocks": the link a block at a time (link/block_engine.h); "nodes":
     // through the library's entry points, sample by sample. Same counts.

@@ -24,6 +24,30 @@ std::string SettleOutput(SimOptions& options) {
     return "";
 }
 
+namespace {
+
+// Why the sweep ends after a point, or "" when it goes on. A point of
+// --max-blocks blocks without an error ends it: the points above would
+// count nothing either. Only a rate known
+// to be below its threshold ends it: the upper end of its interval, which a
+// point without errors has too.
+std::string WhySweepEnds(const SimOptions& options, const PointRecord& record) {
+    const LinkCounts& counts = record.counts;
+    if (!options.noZeroStop && counts.blockErrors == 0 && counts.blocks >= options.maxBlocks) {
+        return Format("no block error in %lld blocks: the sweep ends here (--no-zero-stop to go on)",
+                      static_cast<long long>(counts.blocks));
+    }
+    if (options.minBer > 0 && record.berInterval().high < options.minBer) {
+        return Format("BER upper bound below --min-ber %.1e: the sweep ends here", options.minBer);
+    }
+    if (options.minFer > 0 && record.ferInterval().high < options.minFer) {
+        return Format("FER upper bound below --min-fer %.1e: the sweep ends here", options.minFer);
+    }
+    return "";
+}
+
+}  // namespace
+
 int WorkerThreads(int threads) {
     return threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
@@ -189,15 +213,10 @@ bool Sweep::runPoint(size_t i) {
         saveTables();
     }
     if (leader() && hooks_.row) hooks_.row(record, point.keptFrom >= 0);
-    // Only a BER known to be below the threshold ends the sweep: the upper
-    // end of its interval, which a point without errors has too.
-    if (options_.minBer > 0 && record.berInterval().high < options_.minBer) {
-        if (leader() && i + 1 < points_.size() && !options_.quiet) {
-            note(Format("BER upper bound below --min-ber %.1e: the sweep ends here", options_.minBer));
-        }
-        return false;
-    }
-    return true;
+    const std::string end = WhySweepEnds(options_, record);
+    if (end.empty()) return true;
+    if (leader() && i + 1 < points_.size() && !options_.quiet) note(end);
+    return false;
 }
 
 // The files as they stand after a point (rank 0 only). A failure to write

@@ -105,10 +105,11 @@ def simulate(*, out=None, resume=None, progress=None, **options):
 
     Returns a dict of NumPy arrays with one entry per finished point, keyed by the columns of
     tpcsim's results (ebn0_db, esn0_db, blocks, bits, bit_errors, ber, ber_low95, ber_high95,
-    block_errors, fer, fer_low95, fer_high95, avg_passes, passes, bit_errors_squared, seconds,
-    info_mbit_per_s, time_limited). Bad options raise ValueError with tpcsim's message. Ctrl-C
-    stops the sweep after the running work unit, keeps the finished points (in `out`) and raises
-    KeyboardInterrupt. The GIL is released while the sweep runs."""
+    block_errors, undetected_blocks, fer, fer_low95, fer_high95, avg_passes, passes,
+    bit_errors_squared, seconds, info_mbit_per_s, time_limited). Bad options raise ValueError
+    with tpcsim's message. Ctrl-C stops the sweep after the running work unit, keeps the
+    finished points (in `out`) and raises KeyboardInterrupt. The GIL is released while the sweep
+    runs."""
     if out is not None:
         options["out"] = out
     if resume is not None:

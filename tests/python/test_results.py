@@ -22,7 +22,7 @@ QPSK_FILE = os.path.abspath(os.path.join(CONSTELLATIONS, "qpsk.txt"))
 
 Z95 = 1.959963984540054
 # What --resume and merge read back and must carry unchanged.
-COUNTS = ("blocks", "bits", "bit_errors", "bit_errors_squared", "block_errors", "passes")
+COUNTS = ("blocks", "bits", "bit_errors", "bit_errors_squared", "block_errors", "passes", "undetected_blocks")
 
 # -1 dB ends on its errors, 6 dB on its blocks without an error.
 SWEEP = dict(code="16,11x16,11", iterations=4, batch=4, seed=3, errors=60, max_blocks=200, ebn0="-1,1,3,6")
@@ -193,6 +193,19 @@ def test_a_point_counts_the_same_alone_in_a_sweep_and_in_both_front_ends(runs, s
         assert simulated[1][0][column][0] == sweep[column][one], column
 
 
+def test_undetected_block_errors_are_known_to_the_block_engine_only(tmp_path):
+    seen = {}
+    for engine in ("blocks", "nodes"):
+        out = tmp_path / engine
+        stdout = tpcsim(*arguments(SWEEP, ebn0=-1, max_blocks=16, engine=engine, threads=1, out=out)).stdout
+        row = [line for line in stdout.splitlines() if line.startswith(" -1.00")]
+        seen[engine] = (read_json(out)["points"][0]["undetected_blocks"], read_csv_rows(out)[0]["undetected_blocks"],
+                        row[0].split()[6])  # the table's undet. column
+    undetected = seen["blocks"][0]
+    assert isinstance(undetected, int) and seen["blocks"] == (undetected, str(undetected), str(undetected))
+    assert seen["nodes"] == (None, "", "-")
+
+
 def wilson(errors, trials):
     """The p whose normal 95% test accepts errors of trials: roots of (e/n - p)^2 = z^2 p (1 - p) / n."""
     if trials == 0:
@@ -242,7 +255,7 @@ def check_intervals(where, shown, point):
             assert float(estimate) - half_unit(estimate) <= float(high) + half_unit(high), (where, rate)
 
 
-TABLE_ROW = re.compile(r"^\s*(-?[\d.]+)\s+(-?[\d.]+)\s+(\d+)\s+(\d+)\s+(\S+)\s+(\d+)\s+(\S+)\s+\[\s*(\S+),\s*(\S+)\]")
+TABLE_ROW = re.compile(r"^\s*(-?[\d.]+)\s+(-?[\d.]+)\s+(\d+)\s+(\d+)\s+(\S+)\s+(\d+)\s+(\d+)\s+(\S+)\s+\[\s*(\S+),\s*(\S+)\]")
 INTERVAL_COLUMNS = ("ber", "ber_low95", "ber_high95", "fer", "fer_low95", "fer_high95")
 
 
@@ -262,10 +275,10 @@ def test_every_interval_follows_its_definition(runs, simulated):
                 continue
             match = TABLE_ROW.match(line)
             assert match, (name, line)
-            ebn0, _, blocks, bit_errors, ber, block_errors, fer, low, high = match.groups()
+            ebn0, _, blocks, bit_errors, ber, block_errors, undetected, fer, low, high = match.groups()
             point = min(points, key=lambda p: abs(p["ebn0_db"] - float(ebn0)))
-            assert (int(blocks), int(bit_errors), int(block_errors)) == (
-                point["blocks"], point["bit_errors"], point["block_errors"]), (name, line)
+            assert (int(blocks), int(bit_errors), int(block_errors), int(undetected)) == (
+                point["blocks"], point["bit_errors"], point["block_errors"], point["undetected_blocks"]), (name, line)
             check_intervals((name, "table", line), dict(ber=ber, fer=fer, ber_low95=low, ber_high95=high), point)
     for result, name in simulated:
         for i, point in enumerate(runs[name]["json"]["points"]):
