@@ -80,13 +80,27 @@ StoredRun ReadStoredRun(const std::string& dir) {
     StoredRun run;
     run.configuration = doc["configuration"];
     for (const auto& p : doc["points"]) run.points.push_back(PointFromJson(p));
+    const auto pooled = doc.find("seeds");
+    if (pooled != doc.end() && pooled->is_array()) {
+        for (const auto& seed : *pooled) run.seeds.push_back(seed.get<uint64_t>());
+    } else if (doc.contains("seed") && doc["seed"].is_number_unsigned()) {
+        run.seeds.push_back(doc["seed"].get<uint64_t>());
+    }
     return run;
 }
 
+std::string SeedList(const std::vector<uint64_t>& seeds) {
+    std::string list;
+    for (uint64_t seed : seeds) list += (list.empty() ? "" : ", ") + std::to_string(seed);
+    return list;
+}
+
 std::string ConfigurationDifference(const nlohmann::ordered_json& ours,
-                                    const nlohmann::ordered_json& theirs) {
-    const auto free = [](const std::string& key) {
-        return std::find(std::begin(kFreeKeys), std::end(kFreeKeys), key) != std::end(kFreeKeys);
+                                    const nlohmann::ordered_json& theirs,
+                                    const std::vector<std::string>& alsoFree) {
+    const auto free = [&](const std::string& key) {
+        return std::find(std::begin(kFreeKeys), std::end(kFreeKeys), key) != std::end(kFreeKeys) ||
+               std::find(alsoFree.begin(), alsoFree.end(), key) != alsoFree.end();
     };
     for (const auto* side : {&ours, &theirs}) {
         for (auto it = side->begin(); it != side->end(); ++it) {

@@ -48,6 +48,7 @@ PointRecord RecordOf(double ebN0Db, const PointResult& result, const tpc::link::
     record.seconds = result.seconds;
     record.passesCounted = passesCounted;
     record.timeLimited = result.timeLimited;
+    record.units = result.units;
     return record;
 }
 

@@ -18,6 +18,7 @@ struct PointRecord {
     double seconds = 0;
     bool passesCounted = false;  // the block engine counts the decoder's passes
     bool timeLimited = false;    // ended by --max-time-per-point or --max-time, not a stop rule
+    int64_t units = 0;           // work units summed: where --resume continues the point
     double ber() const;
     double fer() const;
     Interval berInterval() const;  // 95%, blocks as trials (BlockBerInterval)

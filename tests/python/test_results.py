@@ -29,6 +29,8 @@ SWEEP = dict(code="16,11x16,11", iterations=4, batch=4, seed=3, errors=60, max_b
 QPSK = dict(SWEEP, ebn0=None, esn0="-1,2,5", constellation=QPSK_FILE, points=4)
 # One block a point: a spread from a single count, and a point without errors.
 EDGE = dict(SWEEP, ebn0="-3,8", batch=1, errors=1, max_blocks=1)
+# A point that takes longer than its time limit.
+LONG = dict(SWEEP, ebn0=6, max_blocks=100000)
 
 
 def arguments(options, **changes):
@@ -91,6 +93,12 @@ def runs(tmp_path_factory):
     # An Es/N0 sweep extended: its points are found by Es/N0.
     shutil.copytree(path("qpsk"), path("qpsk_resumed"))
     run("qpsk_resumed", "qpsk_resumed", *arguments(QPSK, esn0="-1,2,5,8", threads=1, resume=path("qpsk_resumed")))
+    # Raised limits: the points under the old ones continue to a fresh run's counts.
+    run("low", "raised", *arguments(SWEEP, threads=2, out=path("raised")))
+    run("raised", "raised", *arguments(SWEEP, max_blocks=600, threads=1, resume=path("raised")))
+    run("fresh600", "fresh600", *arguments(SWEEP, max_blocks=600, threads=2, out=path("fresh600")))
+    run("cut", "cut", *arguments(LONG, threads=2, max_time_per_point=0.02, out=path("cut")))
+    run("continued", "cut", *arguments(LONG, threads=1, resume=path("cut")))
     run("merged", "merged", "merge", path("partial"), path("sweep"), "-o", path("merged"))
     run("merged_reversed", "merged_reversed", "merge", path("sweep"), path("partial"), "-o", path("merged_reversed"))
     return outputs
@@ -123,6 +131,18 @@ def test_resumed_or_merged_points_count_as_run_alone(runs):
     assert extended["stdout"].count("(kept)") == 3
     for point in runs["qpsk"]["json"]["points"]:
         assert counts(point_at(extended["json"], point["esn0_db"], "esn0_db")) == counts(point)
+
+
+def test_resume_under_raised_limits_counts_as_a_run_under_them_from_the_start(runs):
+    raised, fresh = runs["raised"]["json"]["points"], runs["fresh600"]["json"]["points"]
+    assert [counts(p) for p in raised] == [counts(p) for p in fresh]
+    assert any(p["blocks"] > 200 for p in raised) and runs["raised"]["stdout"].count("(kept)") == 2
+    cut = point_at(runs["cut"]["json"], 6.0)
+    assert cut["time_limited"] and cut["blocks"] < LONG["max_blocks"], cut
+    unlimited = tpc.simulate(**python_options(LONG, threads=2))
+    continued = point_at(runs["continued"]["json"], 6.0)
+    assert not continued["time_limited"]
+    assert counts(continued) == {name: unlimited[name][0] for name in COUNTS}
 
 
 @pytest.mark.parametrize("name", ["sweep", "qpsk", "resumed"])
