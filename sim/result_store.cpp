@@ -121,6 +121,18 @@ double SweptValue(const PointRecord& point, bool sweepIsEsN0) {
     return sweepIsEsN0 ? point.esN0Db : point.ebN0Db;
 }
 
+namespace {
+
+std::vector<PointRecord> InEbN0Order(const std::map<uint64_t, PointRecord>& byKey) {
+    std::vector<PointRecord> merged;
+    for (const auto& entry : byKey) merged.push_back(entry.second);
+    std::sort(merged.begin(), merged.end(),
+              [](const PointRecord& a, const PointRecord& b) { return a.ebN0Db < b.ebN0Db; });
+    return merged;
+}
+
+}  // namespace
+
 std::vector<PointRecord> MergePoints(const std::vector<std::vector<PointRecord>>& runs,
                                      bool sweepIsEsN0) {
     std::map<uint64_t, PointRecord> byKey;
@@ -131,11 +143,24 @@ std::vector<PointRecord> MergePoints(const std::vector<std::vector<PointRecord>>
             if (it == byKey.end() || p.counts.blocks > it->second.counts.blocks) byKey[key] = p;
         }
     }
-    std::vector<PointRecord> merged;
-    for (const auto& entry : byKey) merged.push_back(entry.second);
-    std::sort(merged.begin(), merged.end(),
-              [](const PointRecord& a, const PointRecord& b) { return a.ebN0Db < b.ebN0Db; });
-    return merged;
+    return InEbN0Order(byKey);
+}
+
+std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>& runs, bool sweepIsEsN0) {
+    std::map<uint64_t, PointRecord> byKey;
+    for (const auto& points : runs) {
+        for (const PointRecord& p : points) {
+            const auto [it, first] = byKey.emplace(PointKey(SweptValue(p, sweepIsEsN0)), p);
+            if (first) continue;
+            PointRecord& sum = it->second;
+            sum.counts += p.counts;
+            sum.seconds += p.seconds;
+            sum.units += p.units;
+            sum.passesCounted = sum.passesCounted && p.passesCounted;
+            sum.timeLimited = sum.timeLimited || p.timeLimited;
+        }
+    }
+    return InEbN0Order(byKey);
 }
 
 }  // namespace tpcsim

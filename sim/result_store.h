@@ -58,4 +58,9 @@ double SweptValue(const PointRecord& point, bool sweepIsEsN0);
 std::vector<PointRecord> MergePoints(const std::vector<std::vector<PointRecord>>& runs,
                                      bool sweepIsEsN0);
 
+// Points of runs of one configuration with different seeds (independent
+// samples): the counts, seconds and units of each point summed over the runs
+// that hold it, in increasing Eb/N0.
+std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>& runs, bool sweepIsEsN0);
+
 }  // namespace tpcsim

@@ -101,6 +101,7 @@ std::string FormatJson(const RunRecord& run) {
     doc["command_line"] = o.commandLine;
     if (!run.libraryPath.empty()) doc["library"] = run.libraryPath;
     doc["seed"] = o.seed;
+    if (run.pooledSeeds.size() > 1) doc["seeds"] = run.pooledSeeds;
     doc["ranks"] = run.ranks;
     doc["threads"] = run.threads;
     doc["configuration"] = ConfigurationJson(o);

@@ -44,6 +44,8 @@ struct RunRecord {
     std::vector<UncodedPoint> uncoded;  // constellation and fading runs: the uncoded curve (uncoded.csv)
     std::vector<OutagePoint> outage;    // block fading: the outage probability (outage.csv)
     std::vector<PointRecord> points;
+    // Seeds of the runs merge pooled (more than one), the first options.seed.
+    std::vector<uint64_t> pooledSeeds;
     bool interrupted = false;
     double seconds = 0;
 };
