@@ -359,12 +359,12 @@ PYBIND11_MODULE(_tpc, m) {
         },
         py::arg("path"), py::arg("points"));
 
-    // The columns of a finished point: (name, kind), kind "i" for a count,
+    // The columns of a finished point: (name, kind), kind "i" for a count or whole number,
     // "f" for a number, "b" for a flag.
     m.def("point_columns", [] {
         py::list columns;
         for (const tpcsim::PointColumn& c : tpcsim::PointColumns()) {
-            columns.append(py::make_tuple(c.name, c.count ? "i" : c.flag ? "b" : "f"));
+            columns.append(py::make_tuple(c.name, c.count || c.whole ? "i" : c.flag ? "b" : "f"));
         }
         return columns;
     });

@@ -116,9 +116,11 @@ PointResult RunPointAcrossRanks(const PointJob& job, int64_t unitsPerRank, RankG
     std::vector<int64_t> all(rankValues * static_cast<size_t>(ranks));
 
     PointResult result;
+    result.counts = job.startCounts;
+    result.units = job.firstUnit;
     double lastShown = 0;
     bool done = false;
-    for (int64_t base = 0; !done && base < endUnit; base += roundUnits) {
+    for (int64_t base = job.firstUnit; !done && base < endUnit; base += roundUnits) {
         const int64_t roundEnd = endUnit - base < roundUnits ? endUnit : base + roundUnits;
         local.units.clear();
         for (int64_t unit = base + me; unit < roundEnd; unit += ranks) local.units.push_back(unit);

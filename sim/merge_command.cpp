@@ -1,7 +1,9 @@
 #include "sim/merge_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 
 #include "sim/directory_arguments.h"
@@ -19,7 +21,8 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: tpcsim merge DIR... -o OUT\n"
-    "  joins result directories of one configuration into OUT (results.csv, results.json, plot)\n";
+    "  joins result directories of one configuration into OUT (results.csv, results.json, plot);\n"
+    "  runs of different seeds pool their counts\n";
 
 // The options of a run, read back from its own results.json as --config does.
 SimOptions OptionsOf(const std::string& dir) {
@@ -41,21 +44,40 @@ int RunMergeCommand(const std::vector<std::string>& args) {
         return 2;
     }
     RunRecord merged;
-    std::vector<std::vector<PointRecord>> points;
     try {
         merged.options = OptionsOf(dirs.front());
         const auto configuration = ConfigurationJson(merged.options);
+        // Runs of one seed (or one pooled set of seeds) repeat each other's
+        // units: one point each. Runs of other seeds are independent: pooled.
+        std::map<std::vector<uint64_t>, std::vector<std::vector<PointRecord>>> bySeeds;
         for (const std::string& dir : dirs) {
             StoredRun run = ReadStoredRun(dir);
-            const std::string difference = ConfigurationDifference(configuration, run.configuration);
+            const std::string difference = ConfigurationDifference(configuration, run.configuration, {"seed"});
             if (!difference.empty()) {
                 throw std::runtime_error(dir + " holds another configuration than " + dirs.front() + " (" +
                                          difference + ")");
             }
-            points.push_back(std::move(run.points));
+            std::vector<uint64_t> seeds = run.seeds;
+            std::sort(seeds.begin(), seeds.end());
+            for (const auto& [others, unused] : bySeeds) {
+                for (uint64_t seed : seeds) {
+                    if (others != seeds && std::binary_search(others.begin(), others.end(), seed)) {
+                        throw std::runtime_error(dir + " and another directory both hold seed " +
+                                                 std::to_string(seed) + " among other seeds: pooling would count it twice");
+                    }
+                }
+            }
+            for (uint64_t seed : run.seeds) {
+                if (std::find(merged.pooledSeeds.begin(), merged.pooledSeeds.end(), seed) == merged.pooledSeeds.end()) {
+                    merged.pooledSeeds.push_back(seed);
+                }
+            }
+            bySeeds[seeds].push_back(std::move(run.points));
         }
         merged.options.out = out;
-        merged.points = MergePoints(points, merged.options.sweepIsEsN0);
+        std::vector<std::vector<PointRecord>> perSeeds;
+        for (const auto& entry : bySeeds) perSeeds.push_back(MergePoints(entry.second, merged.options.sweepIsEsN0));
+        merged.points = PoolPoints(perSeeds, merged.options.sweepIsEsN0);
         for (PointRecord& p : merged.points) merged.seconds += p.seconds;
         merged.geometry = GeometryOfOptions(merged.options);
         // A constellation file the runs name must still be readable from here.
@@ -75,8 +97,10 @@ int RunMergeCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "tpcsim merge: %s\n", e.what());
         return 1;
     }
-    std::fprintf(stderr, "tpcsim merge: %zu points from %zu directories in %s\n", merged.points.size(),
-                 dirs.size(), out.c_str());
+    const std::string pooled =
+        merged.pooledSeeds.size() > 1 ? "; pooled the counts of seeds " + SeedList(merged.pooledSeeds) : "";
+    std::fprintf(stderr, "tpcsim merge: %zu points from %zu directories in %s%s\n", merged.points.size(),
+                 dirs.size(), out.c_str(), pooled.c_str());
     return 0;
 }
 

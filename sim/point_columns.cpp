@@ -42,6 +42,7 @@ const std::vector<PointColumn>& PointColumns() {
         {"bit_errors_squared", nullptr, &C::bitErrorsSquared},
         {"passes", nullptr, &C::passes, nullptr, nullptr, nullptr, true},
         {"time_limited", nullptr, nullptr, nullptr, &P::timeLimited},
+        {"units", nullptr, nullptr, nullptr, nullptr, nullptr, false, &P::units},
     };
     return columns;
 }
@@ -51,6 +52,7 @@ nlohmann::ordered_json ColumnValue(const PointColumn& c, const PointRecord& p) {
     if (c.count != nullptr) return p.counts.*c.count;
     if (c.number != nullptr) return p.*c.number;
     if (c.flag != nullptr) return p.*c.flag;
+    if (c.whole != nullptr) return p.*c.whole;
     return c.derived(p);
 }
 
@@ -72,6 +74,8 @@ PointRecord PointFromJson(const nlohmann::ordered_json& json) {
             p.*c.number = it->get<double>();
         } else if (c.flag != nullptr && it->is_boolean()) {
             p.*c.flag = it->get<bool>();
+        } else if (c.whole != nullptr && it->is_number_integer()) {
+            p.*c.whole = it->get<int64_t>();
         }
     }
     return p;

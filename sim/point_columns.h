@@ -18,7 +18,7 @@ struct PointColumn {
     const char* name;       // CSV header, JSON key, Python key
     const char* csvFormat;  // printf format of the CSV cell; nullptr: in results.json only
     // Exactly one of these says where the value lives: a count, a stored
-    // number or flag (the three are read back), or a value derived from them.
+    // number, flag or whole number (read back), or a value derived from them.
     int64_t LinkCounts::*count = nullptr;
     double PointRecord::*number = nullptr;
     bool PointRecord::*flag = nullptr;
@@ -26,6 +26,7 @@ struct PointColumn {
     // Known only where the engine counts the decoder's passes: an empty
     // cell and null otherwise.
     bool passes = false;
+    int64_t PointRecord::*whole = nullptr;
 };
 
 const std::vector<PointColumn>& PointColumns();

@@ -80,13 +80,27 @@ StoredRun ReadStoredRun(const std::string& dir) {
     StoredRun run;
     run.configuration = doc["configuration"];
     for (const auto& p : doc["points"]) run.points.push_back(PointFromJson(p));
+    const auto pooled = doc.find("seeds");
+    if (pooled != doc.end() && pooled->is_array()) {
+        for (const auto& seed : *pooled) run.seeds.push_back(seed.get<uint64_t>());
+    } else if (doc.contains("seed") && doc["seed"].is_number_unsigned()) {
+        run.seeds.push_back(doc["seed"].get<uint64_t>());
+    }
     return run;
 }
 
+std::string SeedList(const std::vector<uint64_t>& seeds) {
+    std::string list;
+    for (uint64_t seed : seeds) list += (list.empty() ? "" : ", ") + std::to_string(seed);
+    return list;
+}
+
 std::string ConfigurationDifference(const nlohmann::ordered_json& ours,
-                                    const nlohmann::ordered_json& theirs) {
-    const auto free = [](const std::string& key) {
-        return std::find(std::begin(kFreeKeys), std::end(kFreeKeys), key) != std::end(kFreeKeys);
+                                    const nlohmann::ordered_json& theirs,
+                                    const std::vector<std::string>& alsoFree) {
+    const auto free = [&](const std::string& key) {
+        return std::find(std::begin(kFreeKeys), std::end(kFreeKeys), key) != std::end(kFreeKeys) ||
+               std::find(alsoFree.begin(), alsoFree.end(), key) != alsoFree.end();
     };
     for (const auto* side : {&ours, &theirs}) {
         for (auto it = side->begin(); it != side->end(); ++it) {
@@ -107,6 +121,18 @@ double SweptValue(const PointRecord& point, bool sweepIsEsN0) {
     return sweepIsEsN0 ? point.esN0Db : point.ebN0Db;
 }
 
+namespace {
+
+std::vector<PointRecord> InEbN0Order(const std::map<uint64_t, PointRecord>& byKey) {
+    std::vector<PointRecord> merged;
+    for (const auto& entry : byKey) merged.push_back(entry.second);
+    std::sort(merged.begin(), merged.end(),
+              [](const PointRecord& a, const PointRecord& b) { return a.ebN0Db < b.ebN0Db; });
+    return merged;
+}
+
+}  // namespace
+
 std::vector<PointRecord> MergePoints(const std::vector<std::vector<PointRecord>>& runs,
                                      bool sweepIsEsN0) {
     std::map<uint64_t, PointRecord> byKey;
@@ -117,11 +143,24 @@ std::vector<PointRecord> MergePoints(const std::vector<std::vector<PointRecord>>
             if (it == byKey.end() || p.counts.blocks > it->second.counts.blocks) byKey[key] = p;
         }
     }
-    std::vector<PointRecord> merged;
-    for (const auto& entry : byKey) merged.push_back(entry.second);
-    std::sort(merged.begin(), merged.end(),
-              [](const PointRecord& a, const PointRecord& b) { return a.ebN0Db < b.ebN0Db; });
-    return merged;
+    return InEbN0Order(byKey);
+}
+
+std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>& runs, bool sweepIsEsN0) {
+    std::map<uint64_t, PointRecord> byKey;
+    for (const auto& points : runs) {
+        for (const PointRecord& p : points) {
+            const auto [it, first] = byKey.emplace(PointKey(SweptValue(p, sweepIsEsN0)), p);
+            if (first) continue;
+            PointRecord& sum = it->second;
+            sum.counts += p.counts;
+            sum.seconds += p.seconds;
+            sum.units += p.units;
+            sum.passesCounted = sum.passesCounted && p.passesCounted;
+            sum.timeLimited = sum.timeLimited || p.timeLimited;
+        }
+    }
+    return InEbN0Order(byKey);
 }
 
 }  // namespace tpcsim

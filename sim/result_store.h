@@ -35,15 +35,20 @@ uint64_t PointKey(double valueDb);
 struct StoredRun {
     nlohmann::ordered_json configuration;
     std::vector<PointRecord> points;
+    std::vector<uint64_t> seeds;  // one, or those of the runs merge pooled
 };
+
+// "1, 7": seeds as a message gives them.
+std::string SeedList(const std::vector<uint64_t>& seeds);
 // Throws std::runtime_error when the file is missing or not tpcsim's.
 StoredRun ReadStoredRun(const std::string& dir);
 
 // "" when two configurations describe the same experiment (the sweep
-// points, the engine and the time limits may differ), otherwise the first
-// difference, as "KEY: A here, B there".
+// points, the engine, the time limits and the keys `alsoFree` may differ),
+// otherwise the first difference, as "KEY: A here, B there".
 std::string ConfigurationDifference(const nlohmann::ordered_json& ours,
-                                    const nlohmann::ordered_json& theirs);
+                                    const nlohmann::ordered_json& theirs,
+                                    const std::vector<std::string>& alsoFree = {});
 
 // The swept value of a point: Es/N0 for an Es/N0 sweep, else Eb/N0.
 double SweptValue(const PointRecord& point, bool sweepIsEsN0);
@@ -52,5 +57,10 @@ double SweptValue(const PointRecord& point, bool sweepIsEsN0);
 // the most blocks where two share a key), in increasing Eb/N0.
 std::vector<PointRecord> MergePoints(const std::vector<std::vector<PointRecord>>& runs,
                                      bool sweepIsEsN0);
+
+// Points of runs of one configuration with different seeds (independent
+// samples): the counts, seconds and units of each point summed over the runs
+// that hold it, in increasing Eb/N0.
+std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>& runs, bool sweepIsEsN0);
 
 }  // namespace tpcsim

@@ -48,6 +48,7 @@ PointRecord RecordOf(double ebN0Db, const PointResult& result, const tpc::link::
     record.seconds = result.seconds;
     record.passesCounted = passesCounted;
     record.timeLimited = result.timeLimited;
+    record.units = result.units;
     return record;
 }
 
@@ -103,6 +104,7 @@ std::string FormatJson(const RunRecord& run) {
     doc["command_line"] = o.commandLine;
     if (!run.libraryPath.empty()) doc["library"] = run.libraryPath;
     doc["seed"] = o.seed;
+    if (run.pooledSeeds.size() > 1) doc["seeds"] = run.pooledSeeds;
     doc["ranks"] = run.ranks;
     doc["threads"] = run.threads;
     doc["configuration"] = ConfigurationJson(o);

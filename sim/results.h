@@ -18,6 +18,7 @@ struct PointRecord {
     double seconds = 0;
     bool passesCounted = false;  // the block engine counts the decoder's passes
     bool timeLimited = false;    // ended by --max-time-per-point or --max-time, not a stop rule
+    int64_t units = 0;           // work units summed: where --resume continues the point
     double ber() const;
     double fer() const;
     Interval berInterval() const;  // 95%, blocks as trials (BlockBerInterval)
@@ -43,6 +44,8 @@ struct RunRecord {
     std::vector<UncodedPoint> uncoded;  // constellation and fading runs: the uncoded curve (uncoded.csv)
     std::vector<OutagePoint> outage;    // block fading: the outage probability (outage.csv)
     std::vector<PointRecord> points;
+    // Seeds of the runs merge pooled (more than one), the first options.seed.
+    std::vector<uint64_t> pooledSeeds;
     bool interrupted = false;
     double seconds = 0;
 };

@@ -60,7 +60,7 @@ Sweep::Sweep(const SimOptions& options, SweepHooks hooks, std::string libraryPat
     }
     const std::vector<double> swept = ParseSweep(options_.sweep);
     const std::vector<double> ebN0 = SweepEbN0(options_);
-    for (size_t i = 0; i < swept.size(); ++i) points_.push_back({swept[i], ebN0[i], PointKey(swept[i]), -1});
+    for (size_t i = 0; i < swept.size(); ++i) points_.push_back({swept[i], ebN0[i], PointKey(swept[i])});
 
     loadResumed();
     // What is odd about the constellation file, said before the first link
@@ -110,14 +110,21 @@ void Sweep::note(const std::string& text) const {
     if (hooks_.note) hooks_.note(text);
 }
 
-// --resume DIR: its points of this configuration are kept.
+// --resume DIR: its points of this configuration are kept, or continued
+// where the stop rule or time limits now ask for more.
 void Sweep::loadResumed() {
     std::string problem;
     if (!options_.resume.empty()) {
         try {
             StoredRun stored = ReadStoredRun(options_.resume);
-            const std::string difference = ConfigurationDifference(ConfigurationJson(options_), stored.configuration);
-            if (difference.empty()) {
+            // The stop rule may change: a point continues from the units it
+            // summed, which the seed and the batch size define.
+            const std::string difference = ConfigurationDifference(ConfigurationJson(options_), stored.configuration,
+                                                                    {"errors", "max-blocks"});
+            if (stored.seeds.size() > 1) {
+                problem = "--resume " + options_.resume + " holds runs of several seeds pooled by merge (" +
+                          SeedList(stored.seeds) + "): its points are not one seed's units; resume one of the runs";
+            } else if (difference.empty()) {
                 stored_ = std::move(stored.points);
             } else {
                 problem = "--resume " + options_.resume + " holds a run of another configuration (" + difference + ")";
@@ -127,12 +134,20 @@ void Sweep::loadResumed() {
         }
     }
     agree(problem, kExitBadOptions);
+    const StopRule rule{options_.errors, options_.maxBlocks};
     for (SweepPoint& point : points_) {
         for (size_t j = 0; j < stored_.size(); ++j) {
             const PointRecord& p = stored_[j];
-            // A point cut short by a time limit is run again.
-            if (!p.timeLimited && PointKey(SweptValue(p, options_.sweepIsEsN0)) == point.key) {
+            if (PointKey(SweptValue(p, options_.sweepIsEsN0)) != point.key) continue;
+            // A point that meets the rule is kept, even one that ran past a
+            // lowered limit. Any other continues from its next unit, so that
+            // its counts are those of a run under this rule from the start;
+            // unless its last unit was shortened to an earlier block limit
+            // (or its units are not known): that one runs again.
+            if (PointDone(p.counts, rule)) {
                 point.keptFrom = static_cast<int64_t>(j);
+            } else if (p.units > 0 && p.counts.blocks == p.units * options_.batch) {
+                point.continuedFrom = static_cast<int64_t>(j);
             }
         }
     }
@@ -166,8 +181,13 @@ PointResult Sweep::runUnits(size_t i) {
     const SweepPoint& point = points_[i];
     const tpc::link::LinkSpec spec = MakeLinkSpec(options_, point.ebN0Db);
     const StopRule rule{options_.errors, options_.maxBlocks};
-    const PointJob job{options_.seed, point.key, options_.batch, rule, rankThreads_,
-                       PointTimeLimit(options_.maxTimePerPoint, options_.maxTime, secondsSinceStart())};
+    PointJob job{options_.seed, point.key, options_.batch, rule, rankThreads_,
+                 PointTimeLimit(options_.maxTimePerPoint, options_.maxTime, secondsSinceStart())};
+    if (point.continuedFrom >= 0) {
+        const PointRecord& from = stored_[static_cast<size_t>(point.continuedFrom)];
+        job.firstUnit = from.units;
+        job.startCounts = from.counts;
+    }
     auto makeRunner = [&](int) { return hooks_.makeRunner(spec); };
     ProgressFn progress;
     if (hooks_.progress && leader()) {
@@ -209,6 +229,12 @@ bool Sweep::runPoint(size_t i) {
         ++pointsRun_;
         secondsRun_ += result.seconds;
         record = RecordOf(point.ebN0Db, result, run_.geometry, options_.engine == "blocks");
+        if (point.continuedFrom >= 0) {
+            const PointRecord& from = stored_[static_cast<size_t>(point.continuedFrom)];
+            record.seconds += from.seconds;
+            // Passes are known only when every unit's engine counted them.
+            record.passesCounted = record.passesCounted && from.passesCounted;
+        }
         run_.points.push_back(record);
         saveTables();
     }

@@ -44,6 +44,9 @@ struct SweepPoint {
     double ebN0Db = 0;
     uint64_t key = 0;       // PointKey of the swept value: the seeds of its units
     int64_t keptFrom = -1;  // its index among the resumed points, or -1: to run
+    // Its index among the resumed points whose units it continues, or -1:
+    // run from unit 0.
+    int64_t continuedFrom = -1;
 };
 
 // Progress of the running point.

@@ -116,6 +116,9 @@ PointResult RunPoint(const PointJob& job, const RunnerFactory& makeRunner,
     const Clock::time_point start = Clock::now();
     PointBoard board;
     board.start = start;
+    board.nextUnit = job.firstUnit;
+    board.summedUnits = job.firstUnit;
+    board.summed = job.startCounts;
     if (job.rule.maxBlocks > 0) {
         board.endUnit = (job.rule.maxBlocks + job.batch - 1) / job.batch;
     }

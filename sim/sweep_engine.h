@@ -55,7 +55,7 @@ using ProgressFn = std::function<void(const PointProgress&)>;
 
 struct PointResult {
     LinkCounts counts;
-    int64_t units = 0;           // units summed
+    int64_t units = 0;           // units summed, job.firstUnit's included
     double seconds = 0;          // wall time of the point
     bool interrupted = false;    // `stop` was raised before the rule was met
     bool timeLimited = false;    // ended by job.maxSeconds before the rule was met
@@ -70,6 +70,11 @@ struct PointJob {
     // Time limit of the point, seconds (0: none): no unit starts after it,
     // the units already running are summed, and the point ends there.
     double maxSeconds = 0;
+    // Continues a point that summed units 0 .. firstUnit-1 into
+    // `startCounts` (a resumed point under a raised rule or time limit):
+    // the same units with the same seeds as a run from unit 0.
+    int64_t firstUnit = 0;
+    LinkCounts startCounts{};
 };
 
 // The time a point may take (0: no limit): its own limit, and what is left

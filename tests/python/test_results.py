@@ -29,6 +29,8 @@ SWEEP = dict(code="16,11x16,11", iterations=4, batch=4, seed=3, errors=60, max_b
 QPSK = dict(SWEEP, ebn0=None, esn0="-1,2,5", constellation=QPSK_FILE, points=4)
 # One block a point: a spread from a single count, and a point without errors.
 EDGE = dict(SWEEP, ebn0="-3,8", batch=1, errors=1, max_blocks=1)
+# A point that takes longer than its time limit.
+LONG = dict(SWEEP, ebn0=6, max_blocks=100000)
 
 
 def arguments(options, **changes):
@@ -76,8 +78,9 @@ def runs(tmp_path_factory):
     outputs = {}
 
     def run(name, directory, *args):
-        outputs[name] = dict(dir=path(directory), stdout=tpcsim(*args).stdout, json=read_json(path(directory)),
-                             csv=read_csv_rows(path(directory)))
+        done = tpcsim(*args)
+        outputs[name] = dict(dir=path(directory), stdout=done.stdout, stderr=done.stderr,
+                             json=read_json(path(directory)), csv=read_csv_rows(path(directory)))
 
     run("sweep", "sweep", *arguments(SWEEP, threads=2, out=path("sweep")))
     run("alone", "alone", *arguments(SWEEP, ebn0=1, threads=1, out=path("alone")))
@@ -91,6 +94,15 @@ def runs(tmp_path_factory):
     # An Es/N0 sweep extended: its points are found by Es/N0.
     shutil.copytree(path("qpsk"), path("qpsk_resumed"))
     run("qpsk_resumed", "qpsk_resumed", *arguments(QPSK, esn0="-1,2,5,8", threads=1, resume=path("qpsk_resumed")))
+    # Raised limits: the points under the old ones continue to a fresh run's counts.
+    run("low", "raised", *arguments(SWEEP, threads=2, out=path("raised")))
+    run("raised", "raised", *arguments(SWEEP, max_blocks=600, threads=1, resume=path("raised")))
+    run("fresh600", "fresh600", *arguments(SWEEP, max_blocks=600, threads=2, out=path("fresh600")))
+    run("cut", "cut", *arguments(LONG, threads=2, max_time_per_point=0.02, out=path("cut")))
+    run("continued", "cut", *arguments(LONG, threads=1, resume=path("cut")))
+    # Another seed pooled with two runs of seed 3 (one of them partial).
+    run("seed7", "seed7", *arguments(SWEEP, seed=7, ebn0="1,3,6,8", threads=2, out=path("seed7")))
+    run("pooled", "pooled", "merge", path("sweep"), path("seed7"), path("partial"), "-o", path("pooled"))
     run("merged", "merged", "merge", path("partial"), path("sweep"), "-o", path("merged"))
     run("merged_reversed", "merged_reversed", "merge", path("sweep"), path("partial"), "-o", path("merged_reversed"))
     return outputs
@@ -123,6 +135,35 @@ def test_resumed_or_merged_points_count_as_run_alone(runs):
     assert extended["stdout"].count("(kept)") == 3
     for point in runs["qpsk"]["json"]["points"]:
         assert counts(point_at(extended["json"], point["esn0_db"], "esn0_db")) == counts(point)
+
+
+def test_resume_under_raised_limits_counts_as_a_run_under_them_from_the_start(runs):
+    raised, fresh = runs["raised"]["json"]["points"], runs["fresh600"]["json"]["points"]
+    assert [counts(p) for p in raised] == [counts(p) for p in fresh]
+    assert any(p["blocks"] > 200 for p in raised) and runs["raised"]["stdout"].count("(kept)") == 2
+    cut = point_at(runs["cut"]["json"], 6.0)
+    assert cut["time_limited"] and cut["blocks"] < LONG["max_blocks"], cut
+    unlimited = tpc.simulate(**python_options(LONG, threads=2))
+    continued = point_at(runs["continued"]["json"], 6.0)
+    assert not continued["time_limited"]
+    assert counts(continued) == {name: unlimited[name][0] for name in COUNTS}
+
+
+def test_merge_pools_the_counts_of_other_seeds_and_counts_one_seed_once(runs, tmp_path):
+    pooled, sweep, seed7 = (runs[name]["json"] for name in ("pooled", "sweep", "seed7"))
+    assert pooled["seeds"] == [3, 7] and pooled["seed"] == 3
+    assert "pooled the counts of seeds 3, 7" in runs["pooled"]["stderr"]
+    assert [p["ebn0_db"] for p in pooled["points"]] == [-1.0, 1.0, 3.0, 6.0, 8.0]
+    for point in pooled["points"]:
+        parts = [counts(p) for doc in (sweep, seed7) for p in doc["points"] if p["ebn0_db"] == point["ebn0_db"]]
+        assert counts(point) == {name: sum(part[name] for part in parts) for name in COUNTS}, point
+    tpcsim("merge", runs["sweep"]["dir"], runs["sweep"]["dir"], "-o", tmp_path / "twice")
+    assert read_json(tmp_path / "twice")["points"] == sweep["points"]
+    # Seed 7 pooled already: not again, and a pooled run is not one seed's units to continue.
+    done = tpcsim("merge", runs["pooled"]["dir"], runs["seed7"]["dir"], "-o", tmp_path / "again", code=2)
+    assert "seed 7" in done.stderr
+    done = tpcsim(*arguments(SWEEP, threads=1, resume=runs["pooled"]["dir"]), code=2)
+    assert "several seeds" in done.stderr
 
 
 @pytest.mark.parametrize("name", ["sweep", "qpsk", "resumed"])

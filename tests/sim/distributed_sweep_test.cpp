@@ -132,6 +132,30 @@ TEST(SweepEngine, CountsEqualOneUnitAtATimeForAnyRanksAndThreads) {
     }
 }
 
+// A point continued from the units of a run under a lower rule (what
+// --resume does with raised limits) sums the same units as a run from unit 0.
+TEST(SweepEngine, ContinuedPointEqualsAFreshRun) {
+    const std::pair<StopRule, StopRule> rules[] = {  // first run's rule, the raised one
+        {{10, 0}, {40, 0}}, {{1000000, 96}, {1000000, 997}}, {{3, 64}, {300, 5000}}};
+    for (const auto& [low, raised] : rules) {
+        PointJob job{424242, 5, 8, raised};
+        const std::vector<int64_t> expected = OneUnitAtATime(job);
+        job.rule = low;
+        const PointResult first = RunPoint(job, kSeedRunners, nullptr, nullptr);
+        ASSERT_FALSE(PointDone(first.counts, raised));
+        job.rule = raised;
+        job.firstUnit = first.units;
+        job.startCounts = first.counts;
+        job.threads = 3;
+        SCOPED_TRACE(testing::Message() << "continued from unit " << first.units);
+        EXPECT_EQ(Summary(RunPoint(job, kSeedRunners, nullptr, nullptr)), expected);
+        const auto got = OnRanks<std::vector<int64_t>>(3, [&](RankGroup& group) {
+            return Summary(RunPointAcrossRanks(job, 2, group, kSeedRunners, nullptr, nullptr));
+        });
+        EXPECT_EQ(got, std::vector<std::vector<int64_t>>(3, expected));
+    }
+}
+
 // A stop raised on any one rank interrupts the point on all (in one process
 // tpcsim's SIGINT check covers it).
 TEST(SweepEngine, StopOnOneRankInterruptsAll) {
