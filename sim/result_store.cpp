@@ -21,8 +21,10 @@ namespace {
 const char* const kRunFiles[] = {"results.csv", "results.json", "plot.gp",     "ber.png",
                                  "ber.svg",     "uncoded.csv",  "outage.csv",   "gnuplot.log"};
 
-// Keys that may differ between runs of one experiment.
-const char* const kFreeKeys[] = {"ebn0", "esn0", "engine", "max-time", "max-time-per-point"};
+// Keys that may differ between runs of one experiment: where the sweep
+// goes and when it ends, not what a point counts.
+const char* const kFreeKeys[] = {"ebn0",    "esn0",    "engine",      "max-time", "max-time-per-point",
+                                 "min-ber", "min-fer", "no-zero-stop"};
 
 }  // namespace
 
