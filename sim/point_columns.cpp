@@ -36,8 +36,7 @@ const std::vector<PointColumn>& PointColumns() {
         {"fer_low95", "%.6e", nullptr, nullptr, nullptr, FerLow},
         {"fer_high95", "%.6e", nullptr, nullptr, nullptr, FerHigh},
         {"avg_passes", "%.4f", nullptr, nullptr, nullptr, AveragePasses, true},
-        // Only the block engine sees the decisions (as it counts the passes):
-        // the nodes report the information bits alone.
+        // The nodes report the information bits alone, not the decisions.
         {"undetected_blocks", "%lld", &C::undetectedBlocks, nullptr, nullptr, nullptr, true},
         {"bit_errors_squared", nullptr, &C::bitErrorsSquared},
         {"passes", nullptr, &C::passes, nullptr, nullptr, nullptr, true},
@@ -48,7 +47,7 @@ const std::vector<PointColumn>& PointColumns() {
 }
 
 nlohmann::ordered_json ColumnValue(const PointColumn& c, const PointRecord& p) {
-    if (c.passes && !p.passesCounted) return nullptr;
+    if (c.blockEngineOnly && !p.passesCounted) return nullptr;
     if (c.count != nullptr) return p.counts.*c.count;
     if (c.number != nullptr) return p.*c.number;
     if (c.flag != nullptr) return p.*c.flag;
@@ -57,7 +56,7 @@ nlohmann::ordered_json ColumnValue(const PointColumn& c, const PointRecord& p) {
 }
 
 std::string ColumnCell(const PointColumn& c, const PointRecord& p) {
-    if (c.passes && !p.passesCounted) return "";
+    if (c.blockEngineOnly && !p.passesCounted) return "";
     if (c.count != nullptr) return Format(c.csvFormat, static_cast<long long>(p.counts.*c.count));
     return Format(c.csvFormat, c.number != nullptr ? p.*c.number : c.derived(p));
 }
@@ -69,7 +68,7 @@ PointRecord PointFromJson(const nlohmann::ordered_json& json) {
         if (it == json.end()) continue;
         if (c.count != nullptr && it->is_number_integer()) {
             p.counts.*c.count = it->get<int64_t>();
-            if (c.passes) p.passesCounted = true;
+            if (c.blockEngineOnly) p.passesCounted = true;
         } else if (c.number != nullptr && it->is_number()) {
             p.*c.number = it->get<double>();
         } else if (c.flag != nullptr && it->is_boolean()) {

@@ -23,9 +23,10 @@ struct PointColumn {
     double PointRecord::*number = nullptr;
     bool PointRecord::*flag = nullptr;
     double (*derived)(const PointRecord&) = nullptr;
-    // Known only where the engine counts the decoder's passes: an empty
-    // cell and null otherwise.
-    bool passes = false;
+    // Known only where the block engine ran, which counts the decoder's
+    // passes and sees its decisions (PointRecord::passesCounted): an empty
+    // cell and null for the nodes engine.
+    bool blockEngineOnly = false;
     int64_t PointRecord::*whole = nullptr;
 };
 
