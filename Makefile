@@ -31,19 +31,8 @@ native asan linux32 win32 win64:
 	cmake --preset $@ $($@_settings) >/dev/null
 	cmake --build build/$@ -j $(JOBS)
 
-test-native: native
-	ctest --preset native -j $(JOBS)
-
-# LeakSanitizer's own stop-the-world tracer now and then crashes as a test
-# program exits ("Tracer caught signal 11", after the test passed; a known
-# fault of the sanitizer runtime, not a leak report). Only then are the failed
-# tests run once more; any other failure fails the step at once.
-test-asan: asan
-	@set -o pipefail; ctest --preset asan -j $(JOBS) 2>&1 | tee build/asan/ctest.log; status=$$?; \
-	if [ $$status -ne 0 ] && grep -q 'Tracer caught signal' build/asan/ctest.log; then \
-	  echo "test-asan: LeakSanitizer's tracer crashed at a program's exit; the failed tests run again"; \
-	  ctest --preset asan --rerun-failed --output-on-failure; status=$$?; \
-	fi; exit $$status
+test-native test-asan: test-%: %
+	ctest --preset $* -j $(JOBS)
 
 # Says how the 32-bit tests ran (natively or emulated), whatever the outcome.
 test-linux32: linux32
