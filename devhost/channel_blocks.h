@@ -10,7 +10,7 @@
 #include "devhost/block.h"
 #include "link/gaussian_stream.h"
 #include "link/link_counts.h"
-#include "link/link_spec.h"
+#include "link/link_description.h"
 
 namespace devhost {
 

@@ -26,7 +26,7 @@ NodeBlocks LibraryNodeBlocks(const Library& library) {
 }
 
 NodeBlocks NodeBlocksOf(const tpc::link::PreparedLink& link, NodeBlocks b) {
-    const LinkSpec& s = link.spec;
+    const LinkDescription& s = link.description;
     EncoderParams& e = b.encoder;
     DecoderParams& d = b.decoder;
     tpc::CopyCodeDimensions(s.code, e);
@@ -71,13 +71,13 @@ struct Link::Parts {
     ErrorMeter* meter = nullptr;
 };
 
-Link::Link(const Library& library, LinkSpec spec) : library_(library) {
-    tpc::link::PreparedLink prepared = tpc::link::PrepareLink(std::move(spec));
+Link::Link(const Library& library, LinkDescription description) : library_(library) {
+    tpc::link::PreparedLink prepared = tpc::link::PrepareLink(std::move(description));
     blocks_ = NodeBlocksOf(prepared, LibraryNodeBlocks(library));
     geometry_ = prepared.geometry;
-    noiseless_ = prepared.spec.noiseless;
+    noiseless_ = prepared.description.noiseless;
     sigma_ = prepared.sigma;
-    const bool bpsk = prepared.spec.constellation.empty();
+    const bool bpsk = prepared.description.constellation.empty();
     tpc::link::Constellation& constellation = prepared.constellation;
 
     parts_ = std::make_unique<Parts>();

@@ -6,7 +6,7 @@
 //
 // The source runs at K bits per second, so one block takes one second and
 // the system rate equals the coded rate N. The link is described in the
-// codec's terms (link/link_spec.h); NodeBlocksOf turns that description
+// codec's terms (link/link_description.h); NodeBlocksOf turns that description
 // into the three nodes' parameter blocks.
 #pragma once
 
@@ -16,13 +16,13 @@
 #include "devhost/library.h"
 #include "host/records.h"
 #include "link/link_counts.h"
-#include "link/link_spec.h"
+#include "link/link_description.h"
 
 namespace devhost {
 
 using tpc::link::LinkCounts;
 using tpc::link::LinkGeometry;
-using tpc::link::LinkSpec;
+using tpc::link::LinkDescription;
 
 // The parameter blocks of the three nodes.
 struct NodeBlocks {
@@ -45,7 +45,7 @@ public:
     // decoded samples precede the first real block; throws
     // std::runtime_error with the node's message if a node refuses it, or
     // when the chain does not return the source bits.
-    Link(const Library& library, LinkSpec spec);
+    Link(const Library& library, LinkDescription description);
     ~Link();
 
     // Runs `blocks` information blocks with noise seeded by `seed` (a fresh

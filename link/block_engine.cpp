@@ -19,7 +19,7 @@ struct DecoderFields {
 
 // The nodes' checks, in their order, on a prepared link.
 PreparedLink Checked(PreparedLink link) {
-    const LinkSpec& s = link.spec;
+    const LinkDescription& s = link.description;
     if (const Status status = CheckProductCode(s.code); !status.ok()) RefuseParameters("TPCENCODE", status);
     const DecoderFields d{s.decoder.iterations, s.decoder.weights[0], s.decoder.weights[1], s.decoder.weights[2],
                           s.resolution, s.quantLimit};
@@ -35,9 +35,9 @@ int64_t FirstKeptSample(double bits) { return static_cast<int64_t>(std::ceil(bit
 // throws where its blocks would not fall on the encoder's.
 bool DecoderReadsZeros(const PreparedLink& link) {
     const int64_t n = link.geometry.codeBits;
-    const int64_t llrLatency = link.spec.constellation.empty() ? 0 : link.geometry.bitsPerSymbol - 1;
-    const int64_t decoderStart = FirstKeptSample(link.spec.decoderOffset) - llrLatency;
-    if (FirstKeptSample(link.spec.encoderOffset) != 0 || !(decoderStart == 0 || decoderStart == n)) {
+    const int64_t llrLatency = link.description.constellation.empty() ? 0 : link.geometry.bitsPerSymbol - 1;
+    const int64_t decoderStart = FirstKeptSample(link.description.decoderOffset) - llrLatency;
+    if (FirstKeptSample(link.description.encoderOffset) != 0 || !(decoderStart == 0 || decoderStart == n)) {
         throw std::runtime_error(
             "the decoder's blocks do not line up with the encoder's: the encoder must start at the first "
             "source bit, the decoder on the first block or the zeros before it");
@@ -47,19 +47,19 @@ bool DecoderReadsZeros(const PreparedLink& link) {
 
 }  // namespace
 
-BlockEngine::BlockEngine(LinkSpec spec)
-    : link_(Checked(PrepareLink(std::move(spec)))),
+BlockEngine::BlockEngine(LinkDescription description)
+    : link_(Checked(PrepareLink(std::move(description)))),
       decodesZeros_(DecoderReadsZeros(link_)),
-      transmitter_(link_.spec.code, link_.spec.interleave, link_.spec.threshold),
-      channel_(link_.constellation, link_.spec.code.N(), link_.spec.channel),
+      transmitter_(link_.description.code, link_.description.interleave, link_.description.threshold),
+      channel_(link_.constellation, link_.description.code.N(), link_.description.channel),
       receiver_(link_),
-      codewordCheck_(link_.spec.code) {
+      codewordCheck_(link_.description.code) {
     const size_t n = static_cast<size_t>(link_.geometry.codeBits);
     const size_t symbols = static_cast<size_t>(channel_.maxSymbols());
     received_.resize(n);
     symbolI_.resize(symbols);
     symbolQ_.resize(symbols);
-    if (link_.spec.channel.fading != Fading::kNone) {
+    if (link_.description.channel.fading != Fading::kNone) {
         gainI_.resize(symbols);
         gainQ_.resize(symbols);
     }
@@ -67,13 +67,13 @@ BlockEngine::BlockEngine(LinkSpec spec)
     // the decoder decodes at all. It checks where the blocks fall, which a
     // fading channel does not change: it runs without the gains, whose deep
     // fades could cost a noiseless block its bits.
-    if (link_.spec.decoder.iterations > 0 && runWith(1, 0, 0.0, false).bitErrors != 0) {
+    if (link_.description.decoder.iterations > 0 && runWith(1, 0, 0.0, false).bitErrors != 0) {
         throw std::runtime_error(kLinkMisaligned);
     }
 }
 
 LinkCounts BlockEngine::run(int64_t blocks, uint64_t seed) {
-    return runWith(blocks, seed, link_.sigma, link_.spec.channel.fading != Fading::kNone);
+    return runWith(blocks, seed, link_.sigma, link_.description.channel.fading != Fading::kNone);
 }
 
 void BlockEngine::receive(int64_t b, double sigma, bool read, bool fades) {
@@ -82,7 +82,7 @@ void BlockEngine::receive(int64_t b, double sigma, bool read, bool fades) {
         receiveFaded(codeBits, b, sigma, read);
         return;
     }
-    if (link_.spec.constellation.empty()) {
+    if (link_.description.constellation.empty()) {
         if (receiver_.fusesBpsk()) {
             const double* noise = channel_.bpskNoise();
             if (read) receiver_.bpskLevels(codeBits, noise, sigma);
@@ -98,7 +98,7 @@ void BlockEngine::receive(int64_t b, double sigma, bool read, bool fades) {
     const bool straddles = (n - first) % link_.geometry.bitsPerSymbol != 0;
     const uint8_t* next = straddles ? transmitter_.codeBlock(b + 1) : nullptr;
     const int32_t count = channel_.symbols(codeBits, next, first, sigma, symbolI_.data(), symbolQ_.data());
-    if (link_.spec.channel.exactLlrs) {
+    if (link_.description.channel.exactLlrs) {
         receiver_.symbolLlrs(symbolI_.data(), symbolQ_.data(), nullptr, nullptr, count);
     } else {
         receiver_.symbolLlrs(symbolI_.data(), symbolQ_.data(), count);
@@ -113,7 +113,7 @@ void BlockEngine::receiveFaded(const uint8_t* codeBits, int64_t b, double sigma,
     const uint8_t* next = straddles ? transmitter_.codeBlock(b + 1) : nullptr;
     double *i = symbolI_.data(), *q = symbolQ_.data(), *gainI = gainI_.data(), *gainQ = gainQ_.data();
     const int32_t count = channel_.fadedSymbols(codeBits, next, first, sigma, i, q, gainI, gainQ);
-    if (link_.spec.constellation.empty()) {
+    if (link_.description.constellation.empty()) {
         if (read) receiver_.fadedBpsk(i, q, gainI, gainQ);
         return;
     }
@@ -138,7 +138,7 @@ LinkCounts BlockEngine::runWith(int64_t blocks, uint64_t seed, double sigma, boo
         // channel values can outlive them (the decoder clips them anyway).
         if (!read || b < 0) continue;
         const int32_t passes = receiver_.decode();
-        CountBlock(link_.spec.code, receiver_.decisions(), transmitter_.sourceBlock(b), passes, codewordCheck_,
+        CountBlock(link_.description.code, receiver_.decisions(), transmitter_.sourceBlock(b), passes, codewordCheck_,
                    counts);
     }
     return counts;

@@ -1,4 +1,4 @@
-// The link of link_spec.h run a block at a time: the same source bits, code,
+// The link of link_description.h run a block at a time: the same source bits, code,
 // noise, LLR table and lookup, quantiser, deinterleaver and product decoder
 // as the library's nodes, called on whole blocks instead of once per sample
 // through the entry points, with the same counts for the same seed.
@@ -25,7 +25,7 @@
 
 #include "link/channel.h"
 #include "link/link_counts.h"
-#include "link/link_spec.h"
+#include "link/link_description.h"
 #include "link/meter.h"
 #include "link/receiver.h"
 #include "link/transmitter.h"
@@ -37,7 +37,7 @@ public:
     // Prepares the link and checks it with a noiseless run; throws
     // std::runtime_error with the message the nodes give (the library's own
     // check texts for bad parameters).
-    explicit BlockEngine(LinkSpec spec);
+    explicit BlockEngine(LinkDescription description);
     BlockEngine(const BlockEngine&) = delete;
     BlockEngine& operator=(const BlockEngine&) = delete;
 
@@ -46,7 +46,7 @@ public:
     // third word of it); counts.passes holds the decoder's axis passes.
     LinkCounts run(int64_t blocks, uint64_t seed);
 
-    const LinkSpec& spec() const { return link_.spec; }
+    const LinkDescription& description() const { return link_.description; }
     const LinkGeometry& geometry() const { return link_.geometry; }
     double noiseSigma() const { return link_.sigma; }
 

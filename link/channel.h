@@ -18,7 +18,7 @@
 
 #include "link/fading.h"
 #include "link/gaussian_stream.h"
-#include "link/link_spec.h"
+#include "link/link_description.h"
 
 namespace tpc::link {
 

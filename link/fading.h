@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "link/gaussian_stream.h"
-#include "link/link_spec.h"
+#include "link/link_description.h"
 
 namespace tpc::link {
 

@@ -58,16 +58,16 @@ int32_t OddLevel(double v) {
 }  // namespace
 
 Receiver::Receiver(const PreparedLink& link)
-    : blockSize_(link.spec.code.N()),
+    : blockSize_(link.description.code.N()),
       bitsPerSymbol_(link.geometry.bitsPerSymbol),
-      llrLimit_(link.spec.llrLimit),
-      deinterleave_(link.spec.interleave),
-      weighByGain_(!link.spec.channel.perBlock),
-      decoder_(link.spec.code, link.spec.decoder),
-      exactLlrs_(link.spec.channel.exactLlrs && !link.spec.constellation.empty()),
+      llrLimit_(link.description.llrLimit),
+      deinterleave_(link.description.interleave),
+      weighByGain_(!link.description.channel.perBlock),
+      decoder_(link.description.code, link.description.decoder),
+      exactLlrs_(link.description.channel.exactLlrs && !link.description.constellation.empty()),
       pointI_(link.constellation.i),
       pointQ_(link.constellation.q) {
-    const LinkSpec& s = link.spec;
+    const LinkDescription& s = link.description;
     const size_t n = static_cast<size_t>(blockSize_);
     placement_.resize(n);
     FillHelicalPlacement(s.code, deinterleave_, placement_.data());

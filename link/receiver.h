@@ -32,7 +32,7 @@
 
 #include "decoder/product_decoder.h"
 #include "decoder/quantizer.h"
-#include "link/link_spec.h"
+#include "link/link_description.h"
 #include "llr/llr_table.h"
 
 namespace tpc::link {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "link/link_spec.h"
+#include "link/link_description.h"
 #include "llr/constellation_reader.h"
 #include "llr/llr_table.h"
 

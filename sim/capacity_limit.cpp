@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "link/link_spec.h"
+#include "link/link_description.h"
 
 namespace tpcsim {
 

@@ -1,5 +1,5 @@
 // The binary-input AWGN capacity limit, the reference line of the error-rate
-// plot. The Eb/N0, Es/N0 and noise conversions are the link.s (link/link_spec.h).
+// plot. The Eb/N0, Es/N0 and noise conversions are the link.s (link/link_description.h).
 #pragma once
 
 namespace tpcsim {

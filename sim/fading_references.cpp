@@ -4,7 +4,7 @@
 #include <cmath>
 #include <map>
 
-#include "link/link_spec.h"
+#include "link/link_description.h"
 
 namespace tpcsim {
 

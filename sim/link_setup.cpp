@@ -4,8 +4,8 @@
 
 namespace tpcsim {
 
-tpc::link::LinkSpec MakeLinkSpec(const SimOptions& o, double ebN0Db) {
-    tpc::link::LinkSpec s;
+tpc::link::LinkDescription MakeLinkDescription(const SimOptions& o, double ebN0Db) {
+    tpc::link::LinkDescription s;
     s.code = tpc::ProductCode{o.nx, o.kx, o.ny, o.ky, o.nz, o.kz};
     s.threshold = o.threshold;
     s.interleave = o.interleave;
@@ -35,7 +35,7 @@ tpc::link::LinkSpec MakeLinkSpec(const SimOptions& o, double ebN0Db) {
 }
 
 tpc::link::LinkGeometry GeometryOfOptions(const SimOptions& options) {
-    return tpc::link::GeometryOf(MakeLinkSpec(options, 0));
+    return tpc::link::GeometryOf(MakeLinkDescription(options, 0));
 }
 
 std::vector<double> SweepEbN0(const SimOptions& options) {

@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "link/block_engine.h"
-#include "link/link_spec.h"
+#include "link/link_description.h"
 #include "sim/sim_options.h"
 #include "sim/sweep_engine.h"
 
 namespace tpcsim {
 
 // The link of `options` at the given Eb/N0.
-tpc::link::LinkSpec MakeLinkSpec(const SimOptions& options, double ebN0Db);
+tpc::link::LinkDescription MakeLinkDescription(const SimOptions& options, double ebN0Db);
 
 // K, N and bits per symbol of the options' link.
 tpc::link::LinkGeometry GeometryOfOptions(const SimOptions& options);
@@ -25,7 +25,7 @@ std::vector<double> SweepEbN0(const SimOptions& options);
 // A worker's link for one point, a block at a time.
 class BlockRunner : public UnitRunner {
 public:
-    explicit BlockRunner(const tpc::link::LinkSpec& spec) : engine_(spec) {}
+    explicit BlockRunner(const tpc::link::LinkDescription& description) : engine_(description) {}
     LinkCounts run(int64_t blocks, uint64_t seed) override { return engine_.run(blocks, seed); }
 
 private:

@@ -118,7 +118,7 @@ int Run(const SimOptions& options, RankGroup& group) {
             std::fprintf(stderr, "tpcsim: %s\n", problem.c_str());
         }
         if (!AllRanksAgree(group, problem.empty())) return kExitFailure;
-        hooks.makeRunner = [&nodes](const tpc::link::LinkSpec& spec) { return nodes->runner(spec); };
+        hooks.makeRunner = [&nodes](const tpc::link::LinkDescription& description) { return nodes->runner(description); };
     }
     try {
         Sweep sweep(options, hooks, libraryPath);

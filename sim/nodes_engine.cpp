@@ -9,7 +9,7 @@ namespace {
 
 class NodesRunner : public UnitRunner {
 public:
-    NodesRunner(const devhost::Library& library, const tpc::link::LinkSpec& spec) : link_(library, spec) {}
+    NodesRunner(const devhost::Library& library, const tpc::link::LinkDescription& description) : link_(library, description) {}
     LinkCounts run(int64_t blocks, uint64_t seed) override { return link_.run(blocks, seed); }
 
 private:
@@ -29,8 +29,8 @@ NodesEngine::NodesEngine(const std::string& libraryPath) : loaded_(std::make_uni
 
 NodesEngine::~NodesEngine() = default;
 
-std::unique_ptr<UnitRunner> NodesEngine::runner(const tpc::link::LinkSpec& spec) const {
-    return std::make_unique<NodesRunner>(loaded_->library, spec);
+std::unique_ptr<UnitRunner> NodesEngine::runner(const tpc::link::LinkDescription& description) const {
+    return std::make_unique<NodesRunner>(loaded_->library, description);
 }
 
 }  // namespace tpcsim

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "link/link_spec.h"
+#include "link/link_description.h"
 #include "sim/sweep_engine.h"
 
 namespace tpcsim {
@@ -22,7 +22,7 @@ public:
 
     // A worker's link for one point; throws std::runtime_error with the
     // node's message when a node refuses the link.
-    std::unique_ptr<UnitRunner> runner(const tpc::link::LinkSpec& spec) const;
+    std::unique_ptr<UnitRunner> runner(const tpc::link::LinkDescription& description) const;
 
 private:
     struct Loaded;

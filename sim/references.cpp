@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "link/link_spec.h"
+#include "link/link_description.h"
 #include "sim/bicm_capacity.h"
 #include "sim/capacity_limit.h"
 #include "sim/fading_references.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "link/link_spec.h"
+#include "link/link_description.h"
 #include "sim/sim_options.h"
 #include "sim/references.h"
 #include "sim/statistics.h"

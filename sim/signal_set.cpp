@@ -3,7 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "link/link_spec.h"
+#include "link/link_description.h"
 
 namespace tpcsim {
 

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <string>
 
-#include "link/link_spec.h"
+#include "link/link_description.h"
 
 namespace tpcsim {
 
 // The link's defaults, which are the library's nodes' own.
-inline const tpc::link::LinkSpec kLinkDefaults{};
+inline const tpc::link::LinkDescription kLinkDefaults{};
 
 struct SimOptions {
     // Product code, shared by encoder and decoder.

@@ -56,7 +56,7 @@ Sweep::Sweep(const SimOptions& options, SweepHooks hooks, std::string libraryPat
     : options_(options), hooks_(std::move(hooks)), group_(hooks_.group ? hooks_.group : &single_) {
     started_ = std::chrono::steady_clock::now();
     if (!hooks_.makeRunner) {
-        hooks_.makeRunner = [](const tpc::link::LinkSpec& spec) { return std::make_unique<BlockRunner>(spec); };
+        hooks_.makeRunner = [](const tpc::link::LinkDescription& description) { return std::make_unique<BlockRunner>(description); };
     }
     const std::vector<double> swept = ParseSweep(options_.sweep);
     const std::vector<double> ebN0 = SweepEbN0(options_);
@@ -72,7 +72,7 @@ Sweep::Sweep(const SimOptions& options, SweepHooks hooks, std::string libraryPat
     }
     std::string problem;
     try {
-        hooks_.makeRunner(MakeLinkSpec(options_, points_.front().ebN0Db));
+        hooks_.makeRunner(MakeLinkDescription(options_, points_.front().ebN0Db));
     } catch (const std::exception& e) {
         problem = e.what();
     }
@@ -179,7 +179,7 @@ double Sweep::sweepSecondsLeft(size_t i, const PointProgress& p, double pointLef
 
 PointResult Sweep::runUnits(size_t i) {
     const SweepPoint& point = points_[i];
-    const tpc::link::LinkSpec spec = MakeLinkSpec(options_, point.ebN0Db);
+    const tpc::link::LinkDescription description = MakeLinkDescription(options_, point.ebN0Db);
     const StopRule rule{options_.errors, options_.maxBlocks};
     PointJob job{options_.seed, point.key, options_.batch, rule, rankThreads_,
                  PointTimeLimit(options_.maxTimePerPoint, options_.maxTime, secondsSinceStart())};
@@ -188,7 +188,7 @@ PointResult Sweep::runUnits(size_t i) {
         job.firstUnit = from.units;
         job.startCounts = from.counts;
     }
-    auto makeRunner = [&](int) { return hooks_.makeRunner(spec); };
+    auto makeRunner = [&](int) { return hooks_.makeRunner(description); };
     ProgressFn progress;
     if (hooks_.progress && leader()) {
         progress = [&](const PointProgress& p) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "link/link_spec.h"
+#include "link/link_description.h"
 #include "sim/options.h"
 #include "sim/rank_group.h"
 #include "sim/results.h"
@@ -61,7 +61,7 @@ struct SweepProgress {
 
 struct SweepHooks {
     // A worker's link for one point; the block engine when empty.
-    std::function<std::unique_ptr<UnitRunner>(const tpc::link::LinkSpec&)> makeRunner;
+    std::function<std::unique_ptr<UnitRunner>(const tpc::link::LinkDescription&)> makeRunner;
     // Polled between work units: once set, the sweep ends after the running
     // unit, its point dropped.
     const std::atomic<bool>* stop = nullptr;

@@ -15,13 +15,13 @@
 
 namespace {
 
-tpc::link::LinkSpec DefaultLink(double ebN0Db, bool selectiveStop, tpc::link::Fading fading, bool perBlock) {
-    tpc::link::LinkSpec spec;
-    spec.decoder.selectiveStop = selectiveStop;
-    spec.ebN0Db = ebN0Db;
-    spec.channel.fading = fading;
-    spec.channel.perBlock = perBlock;
-    return spec;
+tpc::link::LinkDescription DefaultLink(double ebN0Db, bool selectiveStop, tpc::link::Fading fading, bool perBlock) {
+    tpc::link::LinkDescription description;
+    description.decoder.selectiveStop = selectiveStop;
+    description.ebN0Db = ebN0Db;
+    description.channel.fading = fading;
+    description.channel.perBlock = perBlock;
+    return description;
 }
 
 void RunLink(benchmark::State& state, double ebN0Db, bool selectiveStop, tpc::link::Fading fading, bool perBlock) {

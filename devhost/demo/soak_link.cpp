@@ -39,8 +39,8 @@ long ResidentKb() {
     return -1;
 }
 
-devhost::LinkSpec SoakLink(const std::string& kind) {
-    devhost::LinkSpec c;
+devhost::LinkDescription SoakLink(const std::string& kind) {
+    devhost::LinkDescription c;
     c.decoder.selectiveStop = true;
     c.ebN0Db = 3.5;
     if (kind == "16qam") {

@@ -119,12 +119,12 @@ TEST(FadingChannel, GainsPerSymbolOrPerBlockMultiplyThePoints) {
 // cell centre c (exact ones computed at c, so equal without the grid's
 // rounding), within the decoder's +-31.
 TEST(FadingReceiver, RotatedPointsGiveTheTablesLlrs) {
-    LinkSpec spec;
-    spec.code = ProductCode{8, 4, 8, 4, 1, 1};
-    spec.constellation = TPC_SOURCE_DIR "/examples/constellations/16qam.txt";
-    spec.points = 16;
-    spec.ebN0Db = 6;
-    spec.decoder.iterations = 0;
+    LinkDescription description;
+    description.code = ProductCode{8, 4, 8, 4, 1, 1};
+    description.constellation = TPC_SOURCE_DIR "/examples/constellations/16qam.txt";
+    description.points = 16;
+    description.ebN0Db = 6;
+    description.decoder.iterations = 0;
     constexpr int32_t kSymbols = 16;  // N = 64 bits of 16QAM
     double centreI[kSymbols], centreQ[kSymbols];
     for (int32_t s = 0; s < kSymbols; ++s) {
@@ -133,8 +133,8 @@ TEST(FadingReceiver, RotatedPointsGiveTheTablesLlrs) {
     }
     for (bool exact : {false, true}) {
         SCOPED_TRACE(exact ? "exact" : "scaled table");
-        spec.channel.exactLlrs = exact;
-        const PreparedLink link = PrepareLink(spec);
+        description.channel.exactLlrs = exact;
+        const PreparedLink link = PrepareLink(description);
         Receiver table(link), faded(link);
         table.symbolLlrs(centreI, centreQ, kSymbols);
         table.placeLlrs();
@@ -176,9 +176,9 @@ TEST(FadingReceiver, RotatedPointsGiveTheTablesLlrs) {
         // block and is left out, so the table path gives the table's own
         // entries however deep the fade.
         if (exact) continue;
-        spec.channel.perBlock = true;
-        Receiver blockFaded(PrepareLink(spec));
-        spec.channel.perBlock = false;
+        description.channel.perBlock = true;
+        Receiver blockFaded(PrepareLink(description));
+        description.channel.perBlock = false;
         blockFaded.symbolLlrs(i, q, gainI, gainQ, kSymbols);
         blockFaded.placeLlrs();
         for (int32_t e = 0; e < 4 * kSymbols; ++e) {
@@ -190,9 +190,9 @@ TEST(FadingReceiver, RotatedPointsGiveTheTablesLlrs) {
 // BPSK over block fading: Re(y/h), so that a block in a deep fade reaches
 // the quantiser with the amplitudes of AWGN; over fast fading Re(conj(h) y).
 TEST(FadingReceiver, BlockFadingBpskKeepsTheQuantisersAmplitudes) {
-    LinkSpec spec;
-    spec.code = ProductCode{8, 4, 8, 4, 1, 1};
-    spec.decoder.iterations = 0;
+    LinkDescription description;
+    description.code = ProductCode{8, 4, 8, 4, 1, 1};
+    description.decoder.iterations = 0;
     constexpr int32_t kN = 64;
     double i[kN], q[kN], gainI[kN], gainQ[kN];
     for (int32_t e = 0; e < kN; ++e) {
@@ -201,10 +201,10 @@ TEST(FadingReceiver, BlockFadingBpskKeepsTheQuantisersAmplitudes) {
         i[e] = gainI[e] * x, q[e] = gainQ[e] * x;
     }
     for (bool perBlock : {false, true}) {
-        spec.channel.perBlock = perBlock;
-        Receiver receiver(PrepareLink(spec));
+        description.channel.perBlock = perBlock;
+        Receiver receiver(PrepareLink(description));
         receiver.fadedBpsk(i, q, gainI, gainQ);
-        const BpskQuantizer quantizer(spec.resolution, spec.quantLimit);
+        const BpskQuantizer quantizer(description.resolution, description.quantLimit);
         for (int32_t e = 0; e < kN; ++e) {
             const double amplitude = (e % 3 == 0 ? -1.0 : 1.0) * (perBlock ? 1.0 : 0.05);
             EXPECT_EQ(receiver.channelValues()[e], quantizer.Level(quantizer.Clip(amplitude)))

@@ -66,11 +66,11 @@ TEST(Meter, ABlockInErrorIsUndetectedExactlyWhenItIsACodeword) {
 // to no code word; interleaving must not change which.
 TEST(Meter, ANoisyLinkOfASmallCodeHasBothKindsOfBlockError) {
     for (const bool interleave : {false, true}) {
-        LinkSpec spec;
-        spec.code = Code("8,4x8,4");
-        spec.interleave = interleave;
-        spec.ebN0Db = 0;
-        const LinkCounts counts = BlockEngine(spec).run(2000, 5);
+        LinkDescription description;
+        description.code = Code("8,4x8,4");
+        description.interleave = interleave;
+        description.ebN0Db = 0;
+        const LinkCounts counts = BlockEngine(description).run(2000, 5);
         EXPECT_GT(counts.undetectedBlocks, counts.blockErrors / 10) << interleave;
         EXPECT_LT(counts.undetectedBlocks, counts.blockErrors * 9 / 10) << interleave;
     }

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link/link_spec.h"
+#include "link/link_description.h"
 #include "sim/bicm_capacity.h"
 #include "sim/capacity_limit.h"
 #include "sim/constellation_check.h"

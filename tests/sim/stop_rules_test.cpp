@@ -54,8 +54,8 @@ TEST(StopRules, EndTheSweepAfterTheirPointAndSaySo) {
         SCOPED_TRACE(c.options);
         std::string notes;
         SweepHooks hooks;
-        hooks.makeRunner = [](const tpc::link::LinkSpec& spec) {
-            return std::make_unique<FallingErrors>(spec.ebN0Db);
+        hooks.makeRunner = [](const tpc::link::LinkDescription& description) {
+            return std::make_unique<FallingErrors>(description.ebN0Db);
         };
         hooks.note = [&notes](const std::string& text) { notes += text + "\n"; };
         Sweep sweep(Options(c.options), hooks);

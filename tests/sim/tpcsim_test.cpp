@@ -143,8 +143,8 @@ TEST(Results, JsonReadBackWithConfigReachesEveryNodeParameter) {
     for (const std::string text : {"{\"nx\": 32,", "{\"colour\": 1}", "nx = 32\nkx 26\n"})
         EXPECT_EQ(Parse("--config " + WriteTemp("bad.json", text)).exitCode, 2) << text;
     const SimOptions& o = back.options;
-    const tpc::link::LinkSpec spec = MakeLinkSpec(o, 1.5);
-    const devhost::NodeBlocks c = devhost::NodeBlocksOf(tpc::link::PrepareLink(spec), {});
+    const tpc::link::LinkDescription description = MakeLinkDescription(o, 1.5);
+    const devhost::NodeBlocks c = devhost::NodeBlocksOf(tpc::link::PrepareLink(description), {});
     const auto& e = c.encoder;
     const auto& d = c.decoder;
     // --kz refines --code; interleave reaches both nodes.
@@ -152,12 +152,12 @@ TEST(Results, JsonReadBackWithConfigReachesEveryNodeParameter) {
         double(e.nx), double(d.ky), double(e.nz), double(d.kz), e.threshold, double(e.interleave),
         double(d.deinter), e.delay, double(d.iterations), double(d.NUMX), double(d.NUMY),
         double(d.NUMZ), double(d.selectstp), double(d.resolution), d.quantLimit, d.delay,
-        double(c.llr.numsym), double(spec.llrEsNoFromChannel), c.llr.esno, c.llr.quantLimit,
-        double(c.llr.res), spec.ebN0Db, double(o.sweepIsEsN0), double(o.errors), double(o.maxBlocks),
+        double(c.llr.numsym), double(description.llrEsNoFromChannel), c.llr.esno, c.llr.quantLimit,
+        double(c.llr.res), description.ebN0Db, double(o.sweepIsEsN0), double(o.errors), double(o.maxBlocks),
         o.minBer, double(o.seed), double(o.batch)};
     EXPECT_EQ(got, (std::vector<double>{16, 11, 8, 7, 0.25, 1, 1, 3, 9, 5, 6, 7, 1, 4, 1.1, 2, 16,
                                         0, 4.5, 1.25, 6, 1.5, 1, 33, 444, 1e-5, 77, 9}));
-    EXPECT_EQ(spec.constellation + " " + o.sweep, "examples/constellations/16qam.txt 1:2:0.5");
+    EXPECT_EQ(description.constellation + " " + o.sweep, "examples/constellations/16qam.txt 1:2:0.5");
 }
 
 // The plot reads results.csv by column name: x is Eb/N0, then the BER with
@@ -223,7 +223,7 @@ const devhost::Library& TheLibrary() {
 // A worker's link through the library's entry points.
 class NodesRunner : public UnitRunner {
 public:
-    explicit NodesRunner(const tpc::link::LinkSpec& spec) : link_(TheLibrary(), spec) {}
+    explicit NodesRunner(const tpc::link::LinkDescription& description) : link_(TheLibrary(), description) {}
     LinkCounts run(int64_t blocks, uint64_t seed) override { return link_.run(blocks, seed); }
 
 private:
@@ -231,8 +231,8 @@ private:
 };
 
 // The link of tpcsim's options.
-tpc::link::LinkSpec Config(const std::string& options, double ebN0Db) {
-    return MakeLinkSpec(Parse(options).options, ebN0Db);
+tpc::link::LinkDescription Config(const std::string& options, double ebN0Db) {
+    return MakeLinkDescription(Parse(options).options, ebN0Db);
 }
 const std::string kDir = " --constellation " TPC_SOURCE_DIR "/examples/constellations/";
 
@@ -244,7 +244,7 @@ TEST(Options, DefaultsAreTheLibrarysOwnBlocks) {
     devhost::NodeBlocks ours = devhost::NodeBlocksOf(tpc::link::PrepareLink(Config("", 0)), library);
     EXPECT_EQ(std::memcmp(&ours.encoder, &library.encoder, sizeof ours.encoder), 0);
     EXPECT_EQ(std::memcmp(&ours.decoder, &library.decoder, sizeof ours.decoder), 0);
-    tpc::link::LinkSpec qpsk = Config("--points 4" + kDir + "qpsk.txt", 0);
+    tpc::link::LinkDescription qpsk = Config("--points 4" + kDir + "qpsk.txt", 0);
     qpsk.llrEsNoFromChannel = false;
     ours = devhost::NodeBlocksOf(tpc::link::PrepareLink(qpsk), library);
     ours.llr.numsym = library.llr.numsym;
@@ -262,7 +262,7 @@ TEST(LinkRuns, NoiselessRoundTripsAndAMismatchRefused) {
         "--code 16,11x8,4x8,4 --interleave", "--code 8,7x8,4 --offset 64",
         "--code 16,11x8,4 --interleave --points 8" + kDir + "8psk.txt"};
     for (const std::string& options : links) {
-        tpc::link::LinkSpec config = Config(options + " --iterations 4", 0);
+        tpc::link::LinkDescription config = Config(options + " --iterations 4", 0);
         config.noiseless = true;
         const LinkCounts c = devhost::Link(TheLibrary(), config).run(3, 99);
         const int64_t bits = 3 * tpc::link::GeometryOf(config).infoBits;
@@ -295,7 +295,7 @@ TEST(LinkRuns, DefaultCodeOverEachModulation) {
     for (size_t i = 0; i < (Emulated() ? 2 : std::size(modulations)); ++i) {
         const std::string m = modulations[i] + " --selective-stop";
         SCOPED_TRACE(m + ", seed 11 for the noise");
-        tpc::link::LinkSpec clean = Config(m + " --interleave", 0);
+        tpc::link::LinkDescription clean = Config(m + " --interleave", 0);
         clean.noiseless = true;
         EXPECT_EQ(devhost::Link(TheLibrary(), clean).run(2, 5).bitErrors, 0);
         const LinkCounts good = devhost::Link(TheLibrary(), Config(m, i > 0 ? 7 : 4)).run(4, 11);
@@ -315,7 +315,7 @@ TEST(LinkRuns, CountsFollowTheSeedNotTheThreads) {
         {"--code 8,4x8,4 --channel rician --rician-k 4 --fading block --points 16" + kDir + "16qam.txt", 3.0}};
     for (const auto& [options, ebN0] : links) {
         SCOPED_TRACE(options);
-        const tpc::link::LinkSpec config = Config(options, ebN0);
+        const tpc::link::LinkDescription config = Config(options, ebN0);
         const bool nodes = options.find("nodes") != std::string::npos;
         const RunnerFactory runners = [&](int) -> std::unique_ptr<UnitRunner> {
             if (nodes) return std::make_unique<NodesRunner>(config);
@@ -349,7 +349,7 @@ TEST(BlockEngine, CountsEqualTheNodes) {
         {"--code 8,4x8,4 --offset 65 --points 4" + kDir + "qpsk.txt --llr-esno 2", 1.0}};
     for (const auto& [options, ebN0] : links) {
         SCOPED_TRACE(options);
-        const tpc::link::LinkSpec config = Config(options + " --iterations 8", ebN0);
+        const tpc::link::LinkDescription config = Config(options + " --iterations 8", ebN0);
         devhost::Link nodes(TheLibrary(), config);
         tpc::link::BlockEngine blocks(config);
         int64_t blockErrors = 0;
@@ -365,11 +365,11 @@ TEST(BlockEngine, CountsEqualTheNodes) {
     }
     // No pass at all: the delay comes from a pilot that decodes, and half the
     // bits (the zeros the decoder leaves) are wrong.
-    const tpc::link::LinkSpec idle = Config("--code 8,4x8,4 --iterations 0", 3.0);
+    const tpc::link::LinkDescription idle = Config("--code 8,4x8,4 --iterations 0", 3.0);
     const LinkCounts a = devhost::Link(TheLibrary(), idle).run(50, 1), b = tpc::link::BlockEngine(idle).run(50, 1);
     EXPECT_EQ(a.bitErrors, b.bitErrors);
     EXPECT_NEAR(static_cast<double>(b.bitErrors) / b.bits, 0.5, 0.07);
-    tpc::link::LinkSpec late = Config("--code 8,4x8,4 --offset 1", 2.0);
+    tpc::link::LinkDescription late = Config("--code 8,4x8,4 --offset 1", 2.0);
     EXPECT_THROW(tpc::link::BlockEngine{late}, std::runtime_error);
     late.decoder.iterations = 200;
     EXPECT_THROW(tpc::link::BlockEngine{late}, std::runtime_error);

@@ -1,4 +1,4 @@
-#include "link/link_spec.h"
+#include "link/link_description.h"
 
 #include <cmath>
 #include <stdexcept>
@@ -8,11 +8,11 @@
 
 namespace tpc::link {
 
-LinkGeometry GeometryOf(const LinkSpec& spec) {
+LinkGeometry GeometryOf(const LinkDescription& description) {
     LinkGeometry g;
-    g.infoBits = spec.code.K();
-    g.codeBits = spec.code.N();
-    g.bitsPerSymbol = spec.constellation.empty() ? 1 : BitsPerSymbol(spec.points);
+    g.infoBits = description.code.K();
+    g.codeBits = description.code.N();
+    g.bitsPerSymbol = description.constellation.empty() ? 1 : BitsPerSymbol(description.points);
     return g;
 }
 
@@ -66,10 +66,10 @@ const char kLinkMisaligned[] =
     "the decoder does not return the source bits on a noiseless channel: check that "
     "encoder and decoder use the same code and interleaving";
 
-PreparedLink PrepareLink(LinkSpec spec) {
+PreparedLink PrepareLink(LinkDescription description) {
     PreparedLink p;
-    p.spec = std::move(spec);
-    LinkSpec& s = p.spec;
+    p.description = std::move(description);
+    LinkDescription& s = p.description;
     p.geometry = GeometryOf(s);
     const bool symbols = !s.constellation.empty();
     if (symbols) {

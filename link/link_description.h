@@ -33,7 +33,7 @@ struct ChannelModel {
     bool exactLlrs = false;
 };
 
-struct LinkSpec {
+struct LinkDescription {
     ProductCode code;                // shared by encoder and decoder
     // Encoder: a source value at or above the threshold is a 1; blocks leave
     // in helical order when interleaving (and the decoder undoes it).
@@ -65,7 +65,7 @@ struct LinkGeometry {
     int bitsPerSymbol;  // 1 for BPSK
     double codeRate() const { return static_cast<double>(infoBits) / codeBits; }
 };
-LinkGeometry GeometryOf(const LinkSpec& spec);
+LinkGeometry GeometryOf(const LinkDescription& description);
 
 // Es/N0 in dB of a symbol for a given Eb/N0 in dB (Es = R * m * Eb), and back.
 double EsN0DbFromEbN0Db(double ebN0Db, double codeRate, int bitsPerSymbol);
@@ -92,13 +92,13 @@ struct Constellation {
 // channel when asked, and the decoder's start moved past the m - 1 samples
 // the LLR calculator emits before its first symbol, unless an offset is set.
 struct PreparedLink {
-    LinkSpec spec;
+    LinkDescription description;
     LinkGeometry geometry;
     Constellation constellation;  // no points for BPSK
     double symbolEnergy = 1.0;
     double sigma = 0.0;
 };
-PreparedLink PrepareLink(LinkSpec spec);
+PreparedLink PrepareLink(LinkDescription description);
 
 // Throws std::runtime_error as a node that refuses its parameters says it.
 [[noreturn]] void RefuseParameters(const char* node, const Status& status);
