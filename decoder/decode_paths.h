@@ -5,15 +5,19 @@
 //   Plain     line by line in 32-bit integers; the reference
 //   Portable  8 lines at a time in plain C++ lanes; builds everywhere
 //   Sse2      8 lines at a time in SSE2 registers        (x86 builds)
-//   Avx2      16 lines at a time in AVX2 registers       (x86 builds, not
-//             Windows: its ABI does not keep 32-byte vectors aligned on the
-//             stack, so the compiler cannot spill them safely there)
-//   Avx512    32 lines at a time in AVX-512BW registers  (x86 builds, not
-//             Windows, for the same reason)
-// The SIMD functions may only run on a CPU that has the feature;
-// PathDecoderOf asks the CPU. The lane paths stop at a fixed point of the
-// passes (decoding_schedule.h) with the results of the full run; the plain
-// path runs every pass.
+//   Avx2      16 lines at a time in AVX2 registers       (x86 builds)
+//   Avx512    32 lines at a time in AVX-512BW registers  (x86 builds)
+// Every x86 build has all three SIMD paths, the Windows DLLs included. On
+// Windows a 32- or 64-byte vector's stack slot may be less aligned than the
+// compiler assumes (the x64 frames cannot be realigned; a 32-bit host may
+// call on a 4-byte aligned stack), so those builds assemble the two wide
+// files with their aligned moves encoded as unaligned ones (CMakeLists.txt):
+// no other VEX or EVEX instruction they contain cares about alignment.
+// scripts/check_wide_paths.sh holds the DLLs to that.
+// The SIMD functions may only run where the CPU has the feature and the
+// operating system saves its registers; PathDecoderOf asks both. The lane
+// paths stop at a fixed point of the passes (decoding_schedule.h) with the
+// results of the full run; the plain path runs every pass.
 #pragma once
 
 #include <cstdint>
@@ -25,10 +29,8 @@ namespace tpc {
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define TPC_FAST_DECODER_SSE2 1
-#if !defined(_WIN32)
 #define TPC_FAST_DECODER_AVX2 1
 #define TPC_FAST_DECODER_AVX512 1
-#endif
 #endif
 
 struct DecodeJob {

@@ -8,6 +8,10 @@
 #include "decoder/decode_paths.h"
 #include "decoder/decoding_schedule.h"
 
+#if defined(TPC_FAST_DECODER_AVX2) || defined(TPC_FAST_DECODER_AVX512)
+#include <cpuid.h>
+#endif
+
 namespace tpc {
 
 namespace {
@@ -22,18 +26,37 @@ bool CpuHasSse2() {
     return __builtin_cpu_supports("sse2");
 }
 #endif
+
+#if defined(TPC_FAST_DECODER_AVX2) || defined(TPC_FAST_DECODER_AVX512)
+// The CPU's feature bits are not enough for the wide paths: the operating
+// system must also save their registers on a context switch, which it says
+// in XCR0. Asked here rather than trusted to the compiler's runtime, whose
+// check of it is nowhere promised.
+constexpr uint32_t kXcr0Sse = 1u << 1;
+constexpr uint32_t kXcr0Ymm = 1u << 2;
+constexpr uint32_t kXcr0Opmask = 1u << 5;
+constexpr uint32_t kXcr0ZmmUpperHalves = 1u << 6;
+constexpr uint32_t kXcr0UpperZmm = 1u << 7;
+
+bool OsSavesState(uint32_t xcr0Bits) {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || (ecx & bit_OSXSAVE) == 0) return false;
+    uint32_t xcr0 = 0, xcr0High = 0;
+    __asm__("xgetbv" : "=a"(xcr0), "=d"(xcr0High) : "c"(0));
+    return (xcr0 & xcr0Bits) == xcr0Bits;
+}
+#endif
 #if defined(TPC_FAST_DECODER_AVX2)
 bool CpuHasAvx2() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    return __builtin_cpu_supports("avx2") && OsSavesState(kXcr0Sse | kXcr0Ymm);
 }
 #endif
 #if defined(TPC_FAST_DECODER_AVX512)
-// The compiler's check also asks whether the operating system saves the
-// 512-bit registers.
 bool CpuHasAvx512() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512bw");
+    return __builtin_cpu_supports("avx512bw") &&
+           OsSavesState(kXcr0Sse | kXcr0Ymm | kXcr0Opmask | kXcr0ZmmUpperHalves | kXcr0UpperZmm);
 }
 #endif
 

@@ -25,8 +25,8 @@ enum class ProductDecoderPath : int32_t {
     kPlain = 0,     // line by line, the reference
     kPortable = 1,  // 8 lines at a time in plain C++ lanes
     kSse2 = 2,      // 8 lines at a time in SSE2 registers (x86 builds)
-    kAvx2 = 3,      // 16 lines at a time in AVX2 registers (x86 builds, not Windows)
-    kAvx512 = 4,    // 32 lines at a time in AVX-512BW registers (x86 builds, not Windows)
+    kAvx2 = 3,      // 16 lines at a time in AVX2 registers (x86 builds)
+    kAvx512 = 4,    // 32 lines at a time in AVX-512BW registers (x86 builds)
     kFastest = 5,   // the fastest path this build and this CPU offer
 };
 

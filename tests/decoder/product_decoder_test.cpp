@@ -178,14 +178,17 @@ void ExpectSameResult(const Buffers& expected, const Buffers& actual) {
     EXPECT_EQ(expected.passCounter, actual.passCounter) << "pass counter";
 }
 
-// The lane paths this build and CPU run; the others are named in the test's output.
+// The lane paths this build and CPU run, named in the test's output with those it lacks.
 std::vector<ProductDecoderPath> FastPathsOfThisCpu() {
     std::vector<ProductDecoderPath> paths;
+    std::cout << "[ PATHS    ]";
     for (auto path : {ProductDecoderPath::kPortable, ProductDecoderPath::kSse2, ProductDecoderPath::kAvx2,
                       ProductDecoderPath::kAvx512}) {
-        if (ProductDecoderPathAvailable(path)) paths.push_back(path);
-        else std::cout << "[ SKIPPED  ] path " << ProductDecoderPathName(path) << ": not in this build or CPU\n";
+        const bool available = ProductDecoderPathAvailable(path);
+        if (available) paths.push_back(path);
+        std::cout << " " << ProductDecoderPathName(path) << (available ? " runs;" : " not in this build or CPU;");
     }
+    std::cout << "\n";
     return paths;
 }
 
@@ -340,6 +343,23 @@ TEST(ProductDecoder, RoundTripsThroughTheEncoder) {
 }  // namespace
 
 namespace {
+
+// Every SIMD path the CPU and operating system can run is in the build, so that the comparisons above cannot pass by
+// leaving a path out. The compiler's runtime asks the CPU (and, for the wide paths, XCR0) on its own.
+TEST(ProductDecoderPaths, EveryPathThisCpuRunsIsBuilt) {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    __builtin_cpu_init();
+    const struct { ProductDecoderPath path; bool cpuHasIt; } paths[] = {
+        {ProductDecoderPath::kSse2, __builtin_cpu_supports("sse2") != 0},
+        {ProductDecoderPath::kAvx2, __builtin_cpu_supports("avx2") != 0},
+        {ProductDecoderPath::kAvx512, __builtin_cpu_supports("avx512bw") != 0},
+    };
+    for (const auto& p : paths)
+        EXPECT_EQ(ProductDecoderPathAvailable(p.path), p.cpuHasIt) << ProductDecoderPathName(p.path);
+#else
+    GTEST_SKIP() << "no SIMD paths outside x86";
+#endif
+}
 
 // The widest lanes only where a pass fills them: 32 lines to a group need nx and ny of 32 or more.
 TEST(ProductDecoderPaths, FastestFitsTheCode) {
