@@ -2,8 +2,9 @@
 # machine, configure and build what they need, and run.
 #   make run    the demonstration (the link simulator's default sweep)
 #   make test   every test preset (the 32-bit one emulated where the kernel
-#               cannot run it), the Windows DLLs and their export tables, and
-#               the node tests and real dialogs of the 64-bit DLL under wine
+#               cannot run it), the Windows DLLs with their export tables and
+#               the disassembly of their wide decoder paths, and the node
+#               tests and real dialogs of the 64-bit DLL under wine
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 # 32-bit Linux tests: AUTO runs them natively where the kernel can execute
@@ -62,6 +63,7 @@ test: setup-test
 	$(MAKE) win32 win64
 	scripts/wine_tests.sh build/win64
 	scripts/check_exports.sh build/native/libtpc.so build/linux32/libtpc.so build/win32/tpc.dll build/win64/tpc.dll
+	scripts/check_wide_paths.sh build/win32/tpc.dll build/win64/tpc.dll
 
 # Each libFuzzer target of tests/fuzz for FUZZ_SECONDS on its committed seeds
 # (new inputs go to build/fuzz/corpus). Any finding (sanitizer report, leak,

@@ -11,9 +11,9 @@
 // Windows a 32- or 64-byte vector's stack slot may be less aligned than the
 // compiler assumes (the x64 frames cannot be realigned; a 32-bit host may
 // call on a 4-byte aligned stack), so those builds assemble the two wide
-// files with their aligned moves encoded as unaligned ones (CMakeLists.txt):
-// no other VEX or EVEX instruction they contain cares about alignment.
-// scripts/check_wide_paths.sh holds the DLLs to that.
+// files with their aligned moves encoded as unaligned ones (CMakeLists.txt).
+// Their other VEX and EVEX instructions take any address, and they make no
+// non-temporal moves; scripts/check_wide_paths.sh holds the DLLs to both.
 // The SIMD functions may only run where the CPU has the feature and the
 // operating system saves its registers; PathDecoderOf asks both. The lane
 // paths stop at a fixed point of the passes (decoding_schedule.h) with the
