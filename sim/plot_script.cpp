@@ -128,7 +128,7 @@ PlotPage RunPlotPage(const RunRecord& run) {
     PlotPage page;
     page.outputs = {"ber.png", "ber.svg"};
     page.title = Format("TPC %s, rate %.4f, %s%s, %d axis passes, seed %llu", code.c_str(), rate, modulation.c_str(),
-                        channel.c_str(), o.iterations, static_cast<unsigned long long>(o.seed));
+                        channel.c_str(), o.iterations.front(), static_cast<unsigned long long>(o.seed));
     if (DrawsLimitLine(o)) {
         page.limits.push_back(
             {run.capacityLimitDb, Format("%s, R = %.3f: %.2f dB", LimitLabel(o).c_str(), rate, run.capacityLimitDb)});

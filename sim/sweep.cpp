@@ -60,7 +60,9 @@ Sweep::Sweep(const SimOptions& options, SweepHooks hooks, std::string libraryPat
     }
     const std::vector<double> swept = ParseSweep(options_.sweep);
     const std::vector<double> ebN0 = SweepEbN0(options_);
-    for (size_t i = 0; i < swept.size(); ++i) points_.push_back({swept[i], ebN0[i], PointKey(swept[i])});
+    for (size_t i = 0; i < swept.size(); ++i) {
+        for (int32_t passes : options_.iterations) points_.push_back({swept[i], ebN0[i], passes, PointKey(swept[i])});
+    }
 
     loadResumed();
     // What is odd about the constellation file, said before the first link
@@ -72,7 +74,7 @@ Sweep::Sweep(const SimOptions& options, SweepHooks hooks, std::string libraryPat
     }
     std::string problem;
     try {
-        hooks_.makeRunner(MakeLinkDescription(options_, points_.front().ebN0Db));
+        for (int32_t passes : options_.iterations) hooks_.makeRunner(MakeLinkDescription(options_, points_.front().ebN0Db, passes));
     } catch (const std::exception& e) {
         problem = e.what();
     }
@@ -138,7 +140,7 @@ void Sweep::loadResumed() {
     for (SweepPoint& point : points_) {
         for (size_t j = 0; j < stored_.size(); ++j) {
             const PointRecord& p = stored_[j];
-            if (PointKey(SweptValue(p, options_.sweepIsEsN0)) != point.key) continue;
+            if (PointKey(SweptValue(p, options_.sweepIsEsN0)) != point.key || p.iterations != point.iterations) continue;
             // A point that meets the rule is kept, even one that ran past a
             // lowered limit. Any other continues from its next unit, so that
             // its counts are those of a run under this rule from the start;
@@ -179,7 +181,7 @@ double Sweep::sweepSecondsLeft(size_t i, const PointProgress& p, double pointLef
 
 PointResult Sweep::runUnits(size_t i) {
     const SweepPoint& point = points_[i];
-    const tpc::link::LinkDescription description = MakeLinkDescription(options_, point.ebN0Db);
+    const tpc::link::LinkDescription description = MakeLinkDescription(options_, point.ebN0Db, point.iterations);
     const StopRule rule{options_.errors, options_.maxBlocks};
     PointJob job{options_.seed, point.key, options_.batch, rule, rankThreads_,
                  PointTimeLimit(options_.maxTimePerPoint, options_.maxTime, secondsSinceStart())};
@@ -209,12 +211,19 @@ PointResult Sweep::runUnits(size_t i) {
     return RunPoint(job, makeRunner, hooks_.stop, progress, hooks_.progressInterval);
 }
 
-// Runs point i (or keeps it) and records it; false when the sweep ends with it.
-bool Sweep::runPoint(size_t i) {
+bool Sweep::laterRowOfCount(size_t i) const {
+    for (size_t j = i + 1; j < points_.size(); ++j) {
+        if (points_[j].iterations == points_[i].iterations) return true;
+    }
+    return false;
+}
+
+// Runs row i (or keeps it) and records it.
+Sweep::Next Sweep::runPoint(size_t i) {
     const SweepPoint& point = points_[i];
     if (options_.maxTime > 0 && secondsSinceStart() >= options_.maxTime && point.keptFrom < 0) {
         if (leader()) note("--max-time reached: the sweep ends here");
-        return false;
+        return Next::kSweepEnds;
     }
     PointRecord record;
     if (point.keptFrom >= 0) {
@@ -224,11 +233,11 @@ bool Sweep::runPoint(size_t i) {
         if (result.interrupted) {
             run_.interrupted = true;
             if (leader()) note(Format("interrupted; the point at %.2f dB is dropped", point.ebN0Db));
-            return false;
+            return Next::kSweepEnds;
         }
         ++pointsRun_;
         secondsRun_ += result.seconds;
-        record = RecordOf(point.ebN0Db, result, run_.geometry, options_.engine == "blocks");
+        record = RecordOf(point.ebN0Db, point.iterations, result, run_.geometry, options_.engine == "blocks");
         if (point.continuedFrom >= 0) {
             const PointRecord& from = stored_[static_cast<size_t>(point.continuedFrom)];
             record.seconds += from.seconds;
@@ -240,9 +249,11 @@ bool Sweep::runPoint(size_t i) {
     }
     if (leader() && hooks_.row) hooks_.row(record, point.keptFrom >= 0);
     const std::string end = WhySweepEnds(options_, record);
-    if (end.empty()) return true;
-    if (leader() && i + 1 < points_.size() && !options_.quiet) note(end);
-    return false;
+    if (end.empty()) return Next::kGoOn;
+    if (leader() && laterRowOfCount(i) && !options_.quiet) {
+        note(options_.iterations.size() > 1 ? Format("%d passes: ", point.iterations) + end : end);
+    }
+    return Next::kCountEnds;
 }
 
 // The files as they stand after a point (rank 0 only). A failure to write
@@ -267,8 +278,14 @@ void Sweep::writePlot() const {
 void Sweep::run() {
     std::string failure;
     try {
-        for (size_t i = 0; i < points_.size(); ++i) {
-            if (!runPoint(i)) break;
+        // Each pass count's rows end on its own stop rules, as a run of that
+        // count alone would; the sweep ends when every count has.
+        std::vector<int32_t> ended;
+        for (size_t i = 0; i < points_.size() && ended.size() < options_.iterations.size(); ++i) {
+            if (std::find(ended.begin(), ended.end(), points_[i].iterations) != ended.end()) continue;
+            const Next next = runPoint(i);
+            if (next == Next::kSweepEnds) break;
+            if (next == Next::kCountEnds) ended.push_back(points_[i].iterations);
         }
     } catch (const PeerRankFailed& e) {
         failure = leader() ? e.what() : "";
