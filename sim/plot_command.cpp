@@ -95,18 +95,18 @@ Run ReadRun(const std::string& dir) {
     }
     PlotCurves& curves = run.curves;
     curves.csv = (run.dir / "results.csv").string();
-    curves.minEbN0Db = INFINITY, curves.maxEbN0Db = -INFINITY;
+    curves.minX = INFINITY, curves.maxX = -INFINITY;
     while (std::getline(csvText, line)) {
         const std::vector<std::string> row = SplitCsvLine(line);
         if (row.size() <= std::max({ebN0Column, berColumn, ferColumn})) continue;
         const double ebN0 = std::atof(row[ebN0Column].c_str());
         const double ber = std::atof(row[berColumn].c_str()), fer = std::atof(row[ferColumn].c_str());
-        curves.minEbN0Db = std::min(curves.minEbN0Db, ebN0);
-        curves.maxEbN0Db = std::max(curves.maxEbN0Db, ebN0);
+        curves.minX = std::min(curves.minX, ebN0);
+        curves.maxX = std::max(curves.maxX, ebN0);
         if (ber > 0) curves.minBer = std::min(curves.minBer, ber);
         if (fer > 0) curves.minFer = std::min(curves.minFer, fer);
     }
-    if (!(curves.minEbN0Db <= curves.maxEbN0Db)) throw std::invalid_argument(dir + ": no finished point");
+    if (!(curves.minX <= curves.maxX)) throw std::invalid_argument(dir + ": no finished point");
     return run;
 }
 

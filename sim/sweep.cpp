@@ -194,8 +194,8 @@ PointResult Sweep::runUnits(size_t i) {
     ProgressFn progress;
     if (hooks_.progress && leader()) {
         progress = [&](const PointProgress& p) {
-            SweepProgress shown{static_cast<int>(i) + 1, static_cast<int>(points_.size()), point.ebN0Db, p, rule,
-                                run_.geometry.infoBits};
+            SweepProgress shown{static_cast<int>(i) + 1, static_cast<int>(points_.size()), point.ebN0Db,
+                                point.iterations, p, rule, run_.geometry.infoBits};
             shown.pointSecondsLeft = PointSecondsLeft(p, rule);
             if (job.maxSeconds > 0 && shown.pointSecondsLeft >= 0) {
                 shown.pointSecondsLeft = std::min(shown.pointSecondsLeft, job.maxSeconds - p.seconds);
@@ -270,8 +270,10 @@ void Sweep::writePlot() const {
     const std::string plotNote = WritePlot(options_.out, finished);
     if (!plotNote.empty()) note(plotNote);
     if (!options_.quiet) {
+        const char* plots = options_.iterations.size() > 1 ? ", ber.png, ber.svg, passes.png, passes.svg"
+                                                           : ", ber.png, ber.svg";
         note(Format("wrote %s/results.csv, results.json%s (%.1f s)", options_.out.c_str(),
-                    plotNote.empty() ? ", ber.png, ber.svg" : "", secondsSinceStart()));
+                    plotNote.empty() ? plots : "", secondsSinceStart()));
     }
 }
 

@@ -53,8 +53,9 @@ struct SweepPoint {
 
 // Progress of the running point.
 struct SweepProgress {
-    int point = 0, pointCount = 0;  // 1-based
+    int point = 0, pointCount = 0;  // 1-based, rows: a point at each pass count
     double ebN0Db = 0;
+    int32_t iterations = 0;  // the row's maximum passes
     PointProgress progress;
     StopRule rule;
     int64_t infoBits = 0;
