@@ -102,9 +102,8 @@ Run ReadRun(const std::string& dir) {
     run.passList = passesColumn != header.size();
     while (std::getline(csvText, line)) {
         const std::vector<std::string> row = SplitCsvLine(line);
-        if (row.size() <= std::max({ebN0Column, berColumn, ferColumn}) || (run.passList && row.size() <= passesColumn)) {
-            continue;
-        }
+        const size_t last = std::max({ebN0Column, berColumn, ferColumn, run.passList ? passesColumn : 0});
+        if (row.size() <= last) continue;
         run.rows.push_back({std::atof(row[ebN0Column].c_str()),
                             run.passList ? std::atoll(row[passesColumn].c_str()) : 0,
                             std::atof(row[berColumn].c_str()), std::atof(row[ferColumn].c_str())});
@@ -222,7 +221,8 @@ PlotPage PassesPage(const std::vector<Run>& runs, const fs::path& output, const 
     const bool several = std::count_if(runs.begin(), runs.end(), [](const Run& run) { return run.passList; }) > 1;
     for (const Run& run : runs) {
         if (!run.passList) continue;
-        for (const PlotCurves& curves : PassCurves((run.dir / "results.csv").string(), several ? run.legend : "", run.rows)) {
+        const std::string legend = several ? run.legend : "";
+        for (const PlotCurves& curves : PassCurves((run.dir / "results.csv").string(), legend, run.rows)) {
             page.runs.push_back(curves);
         }
     }

@@ -70,7 +70,8 @@ std::vector<std::string> Curves(const PlotPage& page) {
     for (size_t n = 0; n < page.runs.size(); ++n) {
         const PlotCurves& run = page.runs[n];
         const bool picked = !run.rows.empty();
-        const std::string csv = picked ? Format("%s using 1:", RowsBlock(n).c_str()) : Quoted(run.csv) + " using 'ebn0_db':";
+        const std::string csv =
+            picked ? Format("%s using 1:", RowsBlock(n).c_str()) : Quoted(run.csv) + " using 'ebn0_db':";
         const std::string ber = YValue(picked, "ber"), fer = YValue(picked, "fer");
         if (alone) {
             curves.push_back(csv + ber + ":" + YValue(picked, "ber_low95") + ":" + YValue(picked, "ber_high95") +
@@ -192,7 +193,8 @@ double CsvEbN0Of(const PlotRow& row) { return std::round(row.ebN0Db * 1e4) / 1e4
 
 }  // namespace
 
-std::vector<PlotCurves> RunCurves(const std::string& csv, const std::string& legend, const std::vector<PlotRow>& rows) {
+std::vector<PlotCurves> RunCurves(const std::string& csv, const std::string& legend,
+                                  const std::vector<PlotRow>& rows) {
     const std::vector<int64_t> counts = Distinct(rows, PassesOf);
     if (counts.size() <= 1) return {CurvesOf(csv, legend, "", rows, false)};
     std::vector<PlotCurves> curves;
@@ -209,7 +211,8 @@ std::vector<PlotCurves> RunCurves(const std::string& csv, const std::string& leg
     return curves;
 }
 
-std::vector<PlotCurves> PassCurves(const std::string& csv, const std::string& legend, const std::vector<PlotRow>& rows) {
+std::vector<PlotCurves> PassCurves(const std::string& csv, const std::string& legend,
+                                   const std::vector<PlotRow>& rows) {
     std::vector<PlotCurves> curves;
     for (double ebN0 : Distinct(rows, CsvEbN0Of)) {
         std::vector<PlotRow> picked;

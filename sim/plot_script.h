@@ -43,10 +43,12 @@ struct PlotRow {
 
 // The curves of a run's rows: one, or one per pass count of a run of
 // several (legend "N passes" after `legend`).
-std::vector<PlotCurves> RunCurves(const std::string& csv, const std::string& legend, const std::vector<PlotRow>& rows);
+std::vector<PlotCurves> RunCurves(const std::string& csv, const std::string& legend,
+                                  const std::vector<PlotRow>& rows);
 // A run of several pass counts against the passes: a curve per Eb/N0 point
 // (legend "X dB" after `legend`).
-std::vector<PlotCurves> PassCurves(const std::string& csv, const std::string& legend, const std::vector<PlotRow>& rows);
+std::vector<PlotCurves> PassCurves(const std::string& csv, const std::string& legend,
+                                   const std::vector<PlotRow>& rows);
 
 // An axis range the user chose; unset, the axis covers the curves.
 struct PlotRange {

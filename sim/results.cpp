@@ -86,14 +86,17 @@ std::string TableRow(const PointRecord& p, bool passList) {
 std::string FormatCsv(const RunRecord& run) {
     std::string csv;
     const bool passList = run.options.iterations.size() > 1;
+    const auto inCsv = [passList](const PointColumn& c) {
+        return c.csvFormat != nullptr && ColumnWritten(c, passList);
+    };
     for (const PointColumn& c : PointColumns()) {
-        if (c.csvFormat != nullptr && ColumnWritten(c, passList)) csv += (csv.empty() ? "" : ",") + std::string(c.name);
+        if (inCsv(c)) csv += (csv.empty() ? "" : ",") + std::string(c.name);
     }
     csv += "\n";
     for (const PointRecord& p : run.points) {
         std::string row;
         for (const PointColumn& c : PointColumns()) {
-            if (c.csvFormat != nullptr && ColumnWritten(c, passList)) row += (row.empty() ? "" : ",") + ColumnCell(c, p);
+            if (inCsv(c)) row += (row.empty() ? "" : ",") + ColumnCell(c, p);
         }
         csv += row + "\n";
     }

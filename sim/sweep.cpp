@@ -74,7 +74,9 @@ Sweep::Sweep(const SimOptions& options, SweepHooks hooks, std::string libraryPat
     }
     std::string problem;
     try {
-        for (int32_t passes : options_.iterations) hooks_.makeRunner(MakeLinkDescription(options_, points_.front().ebN0Db, passes));
+        for (int32_t passes : options_.iterations) {
+            hooks_.makeRunner(MakeLinkDescription(options_, points_.front().ebN0Db, passes));
+        }
     } catch (const std::exception& e) {
         problem = e.what();
     }
@@ -140,7 +142,8 @@ void Sweep::loadResumed() {
     for (SweepPoint& point : points_) {
         for (size_t j = 0; j < stored_.size(); ++j) {
             const PointRecord& p = stored_[j];
-            if (PointKey(SweptValue(p, options_.sweepIsEsN0)) != point.key || p.iterations != point.iterations) continue;
+            const bool samePoint = PointKey(SweptValue(p, options_.sweepIsEsN0)) == point.key;
+            if (!samePoint || p.iterations != point.iterations) continue;
             // A point that meets the rule is kept, even one that ran past a
             // lowered limit. Any other continues from its next unit, so that
             // its counts are those of a run under this rule from the start;
