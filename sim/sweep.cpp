@@ -176,7 +176,7 @@ double Sweep::sweepSecondsLeft(size_t i, const PointProgress& p, double pointLef
     const double perPoint = pointsRun_ > 0 ? secondsRun_ / pointsRun_ : p.seconds + pointLeft;
     double left = pointLeft;
     for (size_t j = i + 1; j < points_.size(); ++j) {
-        if (points_[j].keptFrom < 0) left += perPoint;
+        if (points_[j].keptFrom < 0 && !countEnded(points_[j].iterations)) left += perPoint;
     }
     if (options_.maxTime > 0) left = std::min(left, std::max(0.0, options_.maxTime - secondsSinceStart()));
     return left;
@@ -212,6 +212,10 @@ PointResult Sweep::runUnits(size_t i) {
                                    hooks_.progressInterval);
     }
     return RunPoint(job, makeRunner, hooks_.stop, progress, hooks_.progressInterval);
+}
+
+bool Sweep::countEnded(int32_t iterations) const {
+    return std::find(endedCounts_.begin(), endedCounts_.end(), iterations) != endedCounts_.end();
 }
 
 bool Sweep::laterRowOfCount(size_t i) const {
@@ -285,12 +289,11 @@ void Sweep::run() {
     try {
         // Each pass count's rows end on its own stop rules, as a run of that
         // count alone would; the sweep ends when every count has.
-        std::vector<int32_t> ended;
-        for (size_t i = 0; i < points_.size() && ended.size() < options_.iterations.size(); ++i) {
-            if (std::find(ended.begin(), ended.end(), points_[i].iterations) != ended.end()) continue;
+        for (size_t i = 0; i < points_.size() && endedCounts_.size() < options_.iterations.size(); ++i) {
+            if (countEnded(points_[i].iterations)) continue;
             const Next next = runPoint(i);
             if (next == Next::kSweepEnds) break;
-            if (next == Next::kCountEnds) ended.push_back(points_[i].iterations);
+            if (next == Next::kCountEnds) endedCounts_.push_back(points_[i].iterations);
         }
     } catch (const PeerRankFailed& e) {
         failure = leader() ? e.what() : "";

@@ -106,6 +106,7 @@ private:
     enum class Next { kGoOn, kCountEnds, kSweepEnds };
     Next runPoint(size_t i);
     bool laterRowOfCount(size_t i) const;
+    bool countEnded(int32_t iterations) const;
     PointResult runUnits(size_t i);
     double secondsSinceStart() const;
     double sweepSecondsLeft(size_t i, const PointProgress& p, double pointLeft) const;
@@ -128,6 +129,7 @@ private:
     int pointsRun_ = 0;
     double secondsRun_ = 0;
     int rankThreads_ = 1;
+    std::vector<int32_t> endedCounts_;  // pass counts whose rows have ended
     int64_t unitsPerRank_ = 0;
 };
 
