@@ -167,6 +167,7 @@ py::tuple Simulate(const std::vector<std::pair<std::string, std::string>>& optio
                 shown["point"] = p.point;
                 shown["points"] = p.pointCount;
                 shown["ebn0_db"] = p.ebN0Db;
+                shown["iterations"] = p.iterations;
                 shown["blocks"] = p.progress.counts.blocks;
                 shown["bit_errors"] = p.progress.counts.bitErrors;
                 shown["block_errors"] = p.progress.counts.blockErrors;

@@ -3,7 +3,8 @@
 # nodes refuse, an output directory that cannot be made), 130 and 143
 # (SIGINT, SIGTERM during a sweep) with the files of finished points kept,
 # --resume, a closed standard output, and --min-ber ending a sweep after the
-# first point below it. Small codes keep it to a few seconds.
+# first point below it, the plots of several pass counts. Small codes keep
+# it to a few seconds.
 # Usage: scripts/tpcsim_check.sh path/to/tpcsim [runner and its options...]
 # The runner (e.g. qemu-i386 for a 32-bit build on a 64-bit-only kernel)
 # prefixes every tpcsim call; qemu-user forwards SIGINT to the program.
@@ -67,6 +68,16 @@ if command -v gnuplot > /dev/null; then
         --ebn0-range -4:8 --ber-range 1e-9:0.1 --fer
     for text in '>run A<' '>run B<' '>A &amp; B<' '>frame error rate<' 'sans" >-4<' '>-9<'; do
         grep -q "$text" "$work/options.svg" || fail "plot-options: $text not in the svg"
+    done
+    # Several pass counts: a curve per count, and one per point against the passes, from the run and from plot.
+    expect_exit 0 passes --code 8,4x8,4 --iterations 8,2 --batch 4 --seed 7 --quiet --ebn0 0,2 --max-blocks 8 \
+        --min-ber 0 --out "$work/passes"
+    expect_exit 0 plot-passes plot "$work/passes" -o "$work/passes-plot.svg"
+    for svg in passes/ber.svg passes-plot.svg; do
+        grep -q '[> ]2 passes<' "$work/$svg" && grep -q '[> ]8 passes<' "$work/$svg" || fail "passes: $svg lacks a count"
+    done
+    for svg in passes/passes.svg passes-plot-passes.svg; do
+        grep -q '0.00 dB<' "$work/$svg" && grep -q '2.00 dB<' "$work/$svg" || fail "passes: $svg lacks a point"
     done
     if gnuplot -e 'set terminal pdfcairo' > /dev/null 2>&1; then
         expect_exit 0 plot-pdf plot "$work/a" "$work/b" -o "$work/both.pdf"

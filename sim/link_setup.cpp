@@ -4,14 +4,14 @@
 
 namespace tpcsim {
 
-tpc::link::LinkDescription MakeLinkDescription(const SimOptions& o, double ebN0Db) {
+tpc::link::LinkDescription MakeLinkDescription(const SimOptions& o, double ebN0Db, int32_t passes) {
     tpc::link::LinkDescription s;
     s.code = tpc::ProductCode{o.nx, o.kx, o.ny, o.ky, o.nz, o.kz};
     s.threshold = o.threshold;
     s.interleave = o.interleave;
     s.encoderOffset = o.encoderOffset;
     s.decoderOffset = o.offset;
-    s.decoder.iterations = o.iterations;
+    s.decoder.iterations = passes;
     for (int axis = 0; axis < 3; ++axis) s.decoder.weights[axis] = o.weights[axis];
     s.decoder.selectiveStop = o.selectiveStop;
     s.resolution = o.resolution;
@@ -35,7 +35,7 @@ tpc::link::LinkDescription MakeLinkDescription(const SimOptions& o, double ebN0D
 }
 
 tpc::link::LinkGeometry GeometryOfOptions(const SimOptions& options) {
-    return tpc::link::GeometryOf(MakeLinkDescription(options, 0));
+    return tpc::link::GeometryOf(MakeLinkDescription(options, 0, options.iterations.front()));
 }
 
 std::vector<double> SweepEbN0(const SimOptions& options) {

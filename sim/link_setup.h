@@ -12,8 +12,9 @@
 
 namespace tpcsim {
 
-// The link of `options` at the given Eb/N0.
-tpc::link::LinkDescription MakeLinkDescription(const SimOptions& options, double ebN0Db);
+// The link of `options` at the given Eb/N0, decoding with at most `passes`
+// axis passes (one of options.iterations).
+tpc::link::LinkDescription MakeLinkDescription(const SimOptions& options, double ebN0Db, int32_t passes);
 
 // K, N and bits per symbol of the options' link.
 tpc::link::LinkGeometry GeometryOfOptions(const SimOptions& options);

@@ -52,12 +52,12 @@ void PrintHeader(const RunRecord& run) {
     std::printf("# %s: Eb/N0 = %.3f dB; BER interval: 95%%, blocks as trials\n",
                 LimitName(run.options, run.geometry.codeRate(), run.geometry.bitsPerSymbol).c_str(),
                 run.capacityLimitDb);
-    std::printf("%s", TableHeader().c_str());
+    std::printf("%s", TableHeader(run.options.iterations.size() > 1).c_str());
     std::fflush(stdout);
 }
 
-void PrintRow(const PointRecord& record, bool kept) {
-    std::string row = TableRow(record);
+void PrintRow(const PointRecord& record, bool kept, bool passList) {
+    std::string row = TableRow(record, passList);
     if (kept) row.insert(row.size() - 1, "  (kept)");
     if (record.timeLimited) row.insert(row.size() - 1, "  (time limit)");
     std::printf("%s", row.c_str());
@@ -99,9 +99,10 @@ int Run(const SimOptions& options, RankGroup& group) {
         if (showProgress) std::fprintf(stderr, "\r\033[K");
         std::fprintf(stderr, "tpcsim: %s\n", text.c_str());
     };
-    hooks.row = [showProgress](const PointRecord& record, bool kept) {
+    const bool passList = options.iterations.size() > 1;
+    hooks.row = [showProgress, passList](const PointRecord& record, bool kept) {
         if (showProgress) std::fprintf(stderr, "\r\033[K");
-        PrintRow(record, kept);
+        PrintRow(record, kept, passList);
     };
     if (showProgress) hooks.progress = ShowProgress;
     // The nodes engine runs the library loaded by path; the block engine

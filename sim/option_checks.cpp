@@ -50,6 +50,14 @@ std::string RowProblem(const OptionRow& row, const SimOptions& o) {
         }
         return "";
     }
+    if (const auto* list = std::get_if<std::vector<int32_t> SimOptions::*>(&row.field)) {
+        const std::string name = (o.**list).size() > 1 ? std::string("each of ") + row.name : row.name;
+        for (int32_t value : o.**list) {
+            const std::string problem = BoundsProblem(name, row.bounds, value);
+            if (!problem.empty()) return problem;
+        }
+        return "";
+    }
     return BoundsProblem(row.name, row.bounds, AsNumber(o, row.field));
 }
 
@@ -61,6 +69,11 @@ nlohmann::ordered_json FieldJson(const SimOptions& o, const OptionField& field) 
                 return nullptr;
             } else if constexpr (std::is_same_v<T, int32_t(SimOptions::*)[3]>) {
                 return {(o.*member)[0], (o.*member)[1], (o.*member)[2]};
+            } else if constexpr (std::is_same_v<T, std::vector<int32_t> SimOptions::*>) {
+                // One count stays a number, as runs before lists wrote it.
+                const std::vector<int32_t>& values = o.*member;
+                if (values.size() == 1) return values.front();
+                return values;
             } else {
                 return o.*member;
             }

@@ -1,6 +1,7 @@
 // The rows of the option table and the handlers of its special options.
 #include "sim/option_table.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -73,6 +74,17 @@ void ApplyWeights(const std::string& text, SimOptions& o, const GivenFn&) {
     for (int axis = 0; axis < 3; ++axis) {
         o.weights[axis] = ParseInt(parts[parts.size() == 1 ? 0 : axis], "--weights");
     }
+}
+
+// "8" or "2,4,8": distinct counts, run in increasing order.
+void ApplyIterations(const std::string& text, SimOptions& o, const GivenFn&) {
+    std::vector<int32_t> counts;
+    for (const std::string& part : Split(text, ',')) counts.push_back(ParseInt(part, "--iterations"));
+    std::sort(counts.begin(), counts.end());
+    if (std::adjacent_find(counts.begin(), counts.end()) != counts.end()) {
+        throw std::invalid_argument("--iterations: a pass count is given twice");
+    }
+    o.iterations = counts;
 }
 
 void ApplyEbN0(const std::string& text, SimOptions& o, const GivenFn&) { o.sweep = text; }
@@ -228,8 +240,8 @@ std::vector<OptionRow> PlainRows() {
         {"--interleave", "Encoder", "helical interleave (encoder) and deinterleave (decoder)",
          &S::interleave},
         {"--encoder-offset", "Encoder", "encoder start offset, input bits", &S::encoderOffset, offset},
-        {"--iterations", "Decoder", "decoder axis passes", &S::iterations,
-         {Rule::kRange, 0, tpc::kMaxDecoderPasses}},
+        {"--iterations", "Decoder", "decoder axis passes; a list N,M,... runs each on the same blocks",
+         &S::iterations, {Rule::kRange, 0, tpc::kMaxDecoderPasses}},
         {"--weights", "Decoder", "feedback weights X,Y,Z in sixteenths", &S::weights,
          {Rule::kRange, tpc::kFeedbackWeight.min, tpc::kFeedbackWeight.max}},
         {"--selective-stop", "Decoder", "selective (early) stop of the iterations", &S::selectiveStop},
@@ -292,6 +304,7 @@ std::vector<OptionRow> MakeTable() {
     };
     row("--code").fromText = ApplyCode;
     row("--weights").fromText = ApplyWeights;
+    row("--iterations").fromText = ApplyIterations;
     row("--constellation").check = CheckConstellation;
     row("--points").check = CheckPoints;
     OptionRow& llrEsNo = row("--llr-esno");

@@ -20,7 +20,8 @@ namespace tpcsim {
 using OptionField =
     std::variant<std::monostate, int32_t SimOptions::*, int64_t SimOptions::*,
                  uint64_t SimOptions::*, double SimOptions::*, bool SimOptions::*,
-                 std::string SimOptions::*, int32_t (SimOptions::*)[3]>;
+                 std::string SimOptions::*, int32_t (SimOptions::*)[3],
+                 std::vector<int32_t> SimOptions::*>;
 
 // The range check of a plain option, and the message it gives:
 //   kRange        "... must be between LOW and HIGH"

@@ -89,7 +89,8 @@ CLI::Option* BindField(CLI::App& app, const OptionRow& row, SimOptions& o) {
             if constexpr (std::is_same_v<T, bool SimOptions::*>) {
                 return app.add_flag(row.name, o.*member, HelpText(row));
             } else if constexpr (std::is_same_v<T, std::monostate> ||
-                                 std::is_same_v<T, int32_t(SimOptions::*)[3]>) {
+                                 std::is_same_v<T, int32_t(SimOptions::*)[3]> ||
+                                 std::is_same_v<T, std::vector<int32_t> SimOptions::*>) {
                 throw std::logic_error(std::string(row.name) + " needs a text handler");
             } else {
                 return app.add_option(row.name, o.*member, HelpText(row));

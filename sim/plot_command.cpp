@@ -30,7 +30,9 @@ const char kUsage[] =
     "  --title T    the plot's title\n"
     "  --ebn0-range LO:HI  the Eb/N0 axis, in dB\n"
     "  --ber-range LO:HI   the error rate axis, 0 < LO < HI\n"
-    "  --fer        the FER only, solid, with the outage probability of block fading runs\n";
+    "  --fer        the FER only, solid, with the outage probability of block fading runs\n"
+    "  A run of several pass counts (--iterations N,M,...) gives a curve per count, and FILE-passes.EXT\n"
+    "  beside FILE draws its BER and FER against the passes, a curve per point.\n";
 
 // "LO:HI" of an option; throws std::invalid_argument.
 PlotRange ParseRange(const std::string& option, const std::string& text, bool positive) {
@@ -54,7 +56,9 @@ PlotRange ParseRange(const std::string& option, const std::string& text, bool po
 struct Run {
     fs::path dir;
     nlohmann::json json;
-    PlotCurves curves;
+    std::vector<PlotRow> rows;
+    std::string legend;
+    bool passList = false;  // rows of several pass counts
 };
 
 std::vector<std::string> SplitCsvLine(const std::string& line) {
@@ -93,20 +97,18 @@ Run ReadRun(const std::string& dir) {
         throw std::invalid_argument((fs::path(dir) / "results.csv").string() +
                                     " lacks the columns ebn0_db, ber and fer");
     }
-    PlotCurves& curves = run.curves;
-    curves.csv = (run.dir / "results.csv").string();
-    curves.minEbN0Db = INFINITY, curves.maxEbN0Db = -INFINITY;
+    // A run of one pass count has no iterations column.
+    const size_t passesColumn = column("iterations");
+    run.passList = passesColumn != header.size();
     while (std::getline(csvText, line)) {
         const std::vector<std::string> row = SplitCsvLine(line);
-        if (row.size() <= std::max({ebN0Column, berColumn, ferColumn})) continue;
-        const double ebN0 = std::atof(row[ebN0Column].c_str());
-        const double ber = std::atof(row[berColumn].c_str()), fer = std::atof(row[ferColumn].c_str());
-        curves.minEbN0Db = std::min(curves.minEbN0Db, ebN0);
-        curves.maxEbN0Db = std::max(curves.maxEbN0Db, ebN0);
-        if (ber > 0) curves.minBer = std::min(curves.minBer, ber);
-        if (fer > 0) curves.minFer = std::min(curves.minFer, fer);
+        const size_t last = std::max({ebN0Column, berColumn, ferColumn, run.passList ? passesColumn : 0});
+        if (row.size() <= last) continue;
+        run.rows.push_back({std::atof(row[ebN0Column].c_str()),
+                            run.passList ? std::atoll(row[passesColumn].c_str()) : 0,
+                            std::atof(row[berColumn].c_str()), std::atof(row[ferColumn].c_str())});
     }
-    if (!(curves.minEbN0Db <= curves.maxEbN0Db)) throw std::invalid_argument(dir + ": no finished point");
+    if (run.rows.empty()) throw std::invalid_argument(dir + ": no finished point");
     return run;
 }
 
@@ -135,7 +137,7 @@ std::string ChannelText(const nlohmann::json& c) {
 std::string ValueText(const std::string& key, const nlohmann::json& value) {
     if (value.is_null()) return key + " -";
     if (value.is_boolean()) return key + (value.get<bool>() ? " on" : " off");
-    if (key == "iterations") return Format("%d passes", value.get<int>());
+    if (key == "iterations" && value.is_number_integer()) return Format("%d passes", value.get<int>());
     if (value.is_string()) return key + " " + value.get<std::string>();
     return key + " " + value.dump();
 }
@@ -199,8 +201,54 @@ PlotPage Page(const std::vector<Run>& runs, const fs::path& output, const PlotAr
                                    Format("outage probability, %s, R = %.3f", modulation.c_str(), rate)});
         }
     }
-    for (const Run& run : runs) page.runs.push_back(run.curves);
+    for (const Run& run : runs) {
+        for (const PlotCurves& curves : RunCurves((run.dir / "results.csv").string(), run.legend, run.rows)) {
+            page.runs.push_back(curves);
+        }
+    }
     return page;
+}
+
+// The runs of several pass counts against the passes, a curve per point.
+PlotPage PassesPage(const std::vector<Run>& runs, const fs::path& output, const PlotArguments& arguments) {
+    PlotPage page;
+    page.outputs = {output.string()};
+    page.againstPasses = true;
+    page.ferOnly = arguments.ferOnly;
+    page.errorRateRange = arguments.errorRateRange;
+    page.title = (arguments.ferOnly ? "FER" : "BER (solid) and FER (dashed)") + std::string(" against the passes");
+    if (!arguments.title.empty()) page.title = arguments.title + " (" + page.title + ")";
+    const bool several = std::count_if(runs.begin(), runs.end(), [](const Run& run) { return run.passList; }) > 1;
+    for (const Run& run : runs) {
+        if (!run.passList) continue;
+        const std::string legend = several ? run.legend : "";
+        for (const PlotCurves& curves : PassCurves((run.dir / "results.csv").string(), legend, run.rows)) {
+            page.runs.push_back(curves);
+        }
+    }
+    return page;
+}
+
+// Writes `page` through its script FILE.gp beside it; 0, or the exit code
+// after saying why.
+int DrawPage(const PlotPage& page, const fs::path& file) {
+    const fs::path script = file.string() + ".gp", log = file.string() + ".log";
+    {
+        std::ofstream out(script);
+        out << GnuplotScript(page);
+        if (!out) {
+            std::fprintf(stderr, "tpcsim plot: cannot write %s\n", script.c_str());
+            return 1;
+        }
+    }
+    const std::string note = RunGnuplot(file.parent_path().string(), script.string(), log.string());
+    if (!note.empty()) {
+        std::fprintf(stderr, "tpcsim plot: %s\n", note.c_str());
+        return 1;
+    }
+    std::error_code ignored;
+    fs::remove(script, ignored);
+    return 0;
 }
 
 }  // namespace
@@ -268,8 +316,12 @@ std::vector<std::string> LegendTexts(const std::vector<nlohmann::json>& configur
     };
     bool codeDiffers = false, modulationDiffers = false, channelDiffers = false;
     std::vector<std::string> otherKeys;
+    // Runs of several pass counts name the count on each curve.
+    const bool passLists = std::any_of(configurations.begin(), configurations.end(), [](const nlohmann::json& c) {
+        return c.contains("iterations") && c["iterations"].is_array();
+    });
     for (const std::string& key : keys) {
-        if (ignored.count(key) || !differs(key)) continue;
+        if (ignored.count(key) || !differs(key) || (passLists && key == "iterations")) continue;
         // Keys written only for constellation runs, when the modulation differs anyway.
         const bool everywhere = std::all_of(configurations.begin(), configurations.end(),
                                             [&](const nlohmann::json& c) { return c.contains(key); });
@@ -326,14 +378,14 @@ int RunPlotCommand(const std::vector<std::string>& args) {
     }
     const std::vector<std::string> legends = LegendTexts(configurations);
     for (size_t n = 0; n < runs.size(); ++n) {
-        runs[n].curves.legend = legends[n];
+        runs[n].legend = legends[n];
         if (!parsed.labels[n].empty()) {
-            runs[n].curves.legend = parsed.labels[n];
+            runs[n].legend = parsed.labels[n];
             continue;
         }
         // Runs alike in all that describes the link are told apart by their directory.
         if (std::count(legends.begin(), legends.end(), legends[n]) > 1) {
-            runs[n].curves.legend += " (" + dirs[n] + ")";
+            runs[n].legend += " (" + dirs[n] + ")";
         }
     }
     // Checked before gnuplot runs, which would otherwise fail with its own words.
@@ -342,23 +394,13 @@ int RunPlotCommand(const std::vector<std::string>& args) {
         return 1;
     }
     const fs::path file = fs::absolute(output);
-    const fs::path script = file.string() + ".gp", log = file.string() + ".log";
-    {
-        std::ofstream out(script);
-        out << GnuplotScript(Page(runs, file, parsed));
-        if (!out) {
-            std::fprintf(stderr, "tpcsim plot: cannot write %s\n", script.c_str());
-            return 1;
-        }
-    }
-    const std::string note = RunGnuplot(file.parent_path().string(), script.string(), log.string());
-    if (!note.empty()) {
-        std::fprintf(stderr, "tpcsim plot: %s\n", note.c_str());
-        return 1;
-    }
-    std::error_code ignored;
-    fs::remove(script, ignored);
+    if (const int failed = DrawPage(Page(runs, file, parsed), file)) return failed;
     std::fprintf(stderr, "tpcsim plot: wrote %s\n", output.c_str());
+    if (std::none_of(runs.begin(), runs.end(), [](const Run& run) { return run.passList; })) return 0;
+    // FILE-passes.EXT beside it.
+    const fs::path passes = file.parent_path() / (file.stem().string() + "-passes" + file.extension().string());
+    if (const int failed = DrawPage(PassesPage(runs, passes, parsed), passes)) return failed;
+    std::fprintf(stderr, "tpcsim plot: wrote %s\n", (fs::path(output).parent_path() / passes.filename()).c_str());
     return 0;
 }
 

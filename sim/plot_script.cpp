@@ -35,6 +35,23 @@ std::string Terminal(const std::string& output) {
            "set output " + Quoted(output) + "\n";
 }
 
+// The rows a curve picks, copied into a data block: x, then these columns.
+// A row filter within the plot itself would leave gaps that break the line
+// between rows of other curves.
+const char* const kTableColumns[] = {"ber", "ber_low95", "ber_high95", "fer"};
+
+std::string RowsBlock(size_t curve) { return Format("$rows%zu", curve + 1); }
+
+// A curve's value of `column` above 0 (else undefined, which the log scale
+// cannot draw): from results.csv, or from the data block of its rows.
+std::string YValue(bool picked, const char* column) {
+    if (!picked) return Format("(nz(column('%s')))", column);
+    for (size_t i = 0; i < sizeof kTableColumns / sizeof *kTableColumns; ++i) {
+        if (std::string(kTableColumns[i]) == column) return Format("(nz($%zu))", i + 2);
+    }
+    return "";
+}
+
 // The curves of the page, in drawing order.
 std::vector<std::string> Curves(const PlotPage& page) {
     std::vector<std::string> curves;
@@ -52,25 +69,41 @@ std::vector<std::string> Curves(const PlotPage& page) {
     const bool alone = page.runs.size() == 1;
     for (size_t n = 0; n < page.runs.size(); ++n) {
         const PlotCurves& run = page.runs[n];
-        const std::string csv = Quoted(run.csv) + " using 'ebn0_db':";
+        const bool picked = !run.rows.empty();
+        const std::string csv =
+            picked ? Format("%s using 1:", RowsBlock(n).c_str()) : Quoted(run.csv) + " using 'ebn0_db':";
+        const std::string ber = YValue(picked, "ber"), fer = YValue(picked, "fer");
         if (alone) {
-            curves.push_back(csv + "(nz(column('ber'))):(nz(column('ber_low95'))):(nz(column('ber_high95'))) "
-                                   "with yerrorlines title 'BER (95% interval)' lw 2 pt 7 lc rgb '#1f5fbf'");
-            curves.push_back(csv + "(nz(column('fer'))) with linespoints title 'FER' lw 2 pt 5 lc rgb '#c03020'");
+            curves.push_back(csv + ber + ":" + YValue(picked, "ber_low95") + ":" + YValue(picked, "ber_high95") +
+                             " with yerrorlines title 'BER (95% interval)' lw 2 pt 7 lc rgb '#1f5fbf'");
+            curves.push_back(csv + fer + " with linespoints title 'FER' lw 2 pt 5 lc rgb '#c03020'");
             continue;
         }
         const char* colour = kColours[n % (sizeof kColours / sizeof *kColours)];
         if (page.ferOnly) {
-            curves.push_back(csv + "(nz(column('fer'))) with linespoints title " + Quoted(run.legend) +
+            curves.push_back(csv + fer + " with linespoints title " + Quoted(run.legend) +
                              Format(" lw 2 pt 5 lc rgb '%s'", colour));
             continue;
         }
-        curves.push_back(csv + "(nz(column('ber'))) with linespoints title " + Quoted(run.legend) +
+        curves.push_back(csv + ber + " with linespoints title " + Quoted(run.legend) +
                          Format(" lw 2 pt 7 lc rgb '%s'", colour));
-        curves.push_back(csv + Format("(nz(column('fer'))) with linespoints notitle dt 2 lw 1.5 pt 5 lc rgb '%s'",
-                                      colour));
+        curves.push_back(csv + fer + Format(" with linespoints notitle dt 2 lw 1.5 pt 5 lc rgb '%s'", colour));
     }
     return curves;
+}
+
+std::string RowTables(const PlotPage& page) {
+    const char* x = page.againstPasses ? "iterations" : "ebn0_db";
+    std::string s;
+    for (size_t n = 0; n < page.runs.size(); ++n) {
+        const PlotCurves& run = page.runs[n];
+        if (run.rows.empty()) continue;
+        s += "set table " + RowsBlock(n) + " separator comma\n";
+        s += "plot " + Quoted(run.csv) + " using '" + x + "'";
+        for (const char* column : kTableColumns) s += std::string(":'") + column + "'";
+        s += " with table if (" + run.rows + ")\nunset table\n";
+    }
+    return s;
 }
 
 }  // namespace
@@ -78,21 +111,30 @@ std::vector<std::string> Curves(const PlotPage& page) {
 std::string GnuplotScript(const PlotPage& page) {
     double xmin = INFINITY, xmax = -INFINITY, ymin = 1e-7;
     for (const PlotCurves& run : page.runs) {
-        xmin = std::min(xmin, run.minEbN0Db), xmax = std::max(xmax, run.maxEbN0Db);
+        xmin = std::min(xmin, run.minX), xmax = std::max(xmax, run.maxX);
         ymin = std::min(ymin, (page.ferOnly ? run.minFer : run.minBer) / 3);
     }
     for (const PlotLimit& l : page.limits) xmin = std::min(xmin, l.ebN0Db), xmax = std::max(xmax, l.ebN0Db);
     if (!(xmin <= xmax)) xmin = xmax = 0;
     std::string s = Terminal(page.outputs.front());
     s += "set datafile separator ','\n";
+    s += RowTables(page);
     s += "set logscale y\nset format y '10^{%L}'\n";
     const PlotRange& x = page.ebN0Range;
     const PlotRange& y = page.errorRateRange;
-    const double xlow = x.set ? x.low : std::floor(xmin - 0.5), xhigh = x.set ? x.high : std::ceil(xmax + 0.5);
+    double xlow = x.set ? x.low : std::floor(xmin - 0.5), xhigh = x.set ? x.high : std::ceil(xmax + 0.5);
+    // Pass counts are mostly doublings: a log axis spaces them evenly.
+    const bool logPasses = page.againstPasses && xmin > 0;
+    if (page.againstPasses) {
+        xlow = logPasses ? xmin / 1.25 : xmin - 1;
+        xhigh = logPasses ? xmax * 1.25 : xmax + 1;
+    }
+    if (logPasses) s += "set logscale x 2\n";
     s += Format("set xrange [%.17g:%.17g]\n", xlow, xhigh);
     s += y.set ? Format("set yrange [%.17g:%.17g]\n", y.low, y.high)
                : Format("set yrange [%g:1]\n", std::pow(10.0, std::floor(std::log10(ymin))));
-    s += "set grid xtics ytics mytics\nset xlabel 'E_b/N_0 (dB)'\n";
+    s += page.againstPasses ? "set grid xtics ytics mytics\nset xlabel 'maximum axis passes'\n"
+                            : "set grid xtics ytics mytics\nset xlabel 'E_b/N_0 (dB)'\n";
     s += page.ferOnly ? "set ylabel 'frame error rate'\n" : "set ylabel 'error rate'\n";
     s += "set title " + Quoted(page.title) + " noenhanced\n";
     s += page.runs.size() == 1 ? "set key top right box opaque noenhanced\n" : "set key below box noenhanced\n";
@@ -116,19 +158,119 @@ std::string GnuplotScript(const PlotPage& page) {
     return s;
 }
 
+namespace {
+
+PlotCurves CurvesOf(const std::string& csv, const std::string& legend, const std::string& rows,
+                    const std::vector<PlotRow>& points, bool xIsPasses) {
+    PlotCurves curves{csv, legend, INFINITY, -INFINITY, 1, 1, rows};
+    for (const PlotRow& p : points) {
+        const double x = xIsPasses ? static_cast<double>(p.iterations) : p.ebN0Db;
+        curves.minX = std::min(curves.minX, x);
+        curves.maxX = std::max(curves.maxX, x);
+        if (p.ber > 0) curves.minBer = std::min(curves.minBer, p.ber);
+        if (p.fer > 0) curves.minFer = std::min(curves.minFer, p.fer);
+    }
+    return curves;
+}
+
+std::string Joined(const std::string& legend, const std::string& part) {
+    return legend.empty() ? part : legend + ", " + part;
+}
+
+// The pass counts of a run's rows, or its Eb/N0 points, each once, in order.
+template <class Key>
+std::vector<Key> Distinct(const std::vector<PlotRow>& rows, Key (*keyOf)(const PlotRow&)) {
+    std::vector<Key> keys;
+    for (const PlotRow& row : rows) keys.push_back(keyOf(row));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
+
+int64_t PassesOf(const PlotRow& row) { return row.iterations; }
+// Eb/N0 as results.csv holds it, to a ten-thousandth of a dB.
+double CsvEbN0Of(const PlotRow& row) { return std::round(row.ebN0Db * 1e4) / 1e4; }
+
+}  // namespace
+
+std::vector<PlotCurves> RunCurves(const std::string& csv, const std::string& legend,
+                                  const std::vector<PlotRow>& rows) {
+    const std::vector<int64_t> counts = Distinct(rows, PassesOf);
+    if (counts.size() <= 1) return {CurvesOf(csv, legend, "", rows, false)};
+    std::vector<PlotCurves> curves;
+    for (int64_t count : counts) {
+        std::vector<PlotRow> picked;
+        for (const PlotRow& row : rows) {
+            if (row.iterations == count) picked.push_back(row);
+        }
+        const std::string passes = Format(count == 1 ? "%lld pass" : "%lld passes", static_cast<long long>(count));
+        curves.push_back(CurvesOf(csv, Joined(legend, passes),
+                                  Format("column('iterations') == %lld", static_cast<long long>(count)), picked,
+                                  false));
+    }
+    return curves;
+}
+
+std::vector<PlotCurves> PassCurves(const std::string& csv, const std::string& legend,
+                                   const std::vector<PlotRow>& rows) {
+    std::vector<PlotCurves> curves;
+    for (double ebN0 : Distinct(rows, CsvEbN0Of)) {
+        std::vector<PlotRow> picked;
+        for (const PlotRow& row : rows) {
+            if (CsvEbN0Of(row) == ebN0) picked.push_back(row);
+        }
+        curves.push_back(CurvesOf(csv, Joined(legend, Format("%.2f dB", ebN0)),
+                                  Format("abs(column('ebn0_db') - %.4f) < 5e-5", ebN0), picked, true));
+    }
+    return curves;
+}
+
+namespace {
+
+std::vector<PlotRow> RowsOf(const RunRecord& run) {
+    std::vector<PlotRow> rows;
+    for (const PointRecord& p : run.points) rows.push_back({p.ebN0Db, p.iterations, p.ber(), p.fer()});
+    return rows;
+}
+
+// "64 axis passes", or "2, 8, 64 axis passes".
+std::string PassesText(const std::vector<int32_t>& counts) {
+    std::string text;
+    for (int32_t count : counts) text += (text.empty() ? "" : ", ") + std::to_string(count);
+    return text + " axis passes";
+}
+
+std::string CodeText(const SimOptions& o) {
+    std::string code = Format("(%d,%d)x(%d,%d)", o.nx, o.kx, o.ny, o.ky);
+    if (o.nz > 1) code += Format("x(%d,%d)", o.nz, o.kz);
+    return code;
+}
+
+}  // namespace
+
+PlotPage RunPassesPage(const RunRecord& run) {
+    const SimOptions& o = run.options;
+    PlotPage page;
+    page.outputs = {"passes.png", "passes.svg"};
+    page.againstPasses = true;
+    page.title = Format("BER (solid) and FER (dashed) against the passes: TPC %s, rate %.4f, seed %llu",
+                        CodeText(o).c_str(), run.geometry.codeRate(), static_cast<unsigned long long>(o.seed));
+    page.runs = PassCurves("results.csv", "", RowsOf(run));
+    return page;
+}
+
 PlotPage RunPlotPage(const RunRecord& run) {
     const SimOptions& o = run.options;
     const double rate = run.geometry.codeRate();
-    std::string code = Format("(%d,%d)x(%d,%d)", o.nx, o.kx, o.ny, o.ky);
-    if (o.nz > 1) code += Format("x(%d,%d)", o.nz, o.kz);
+    const std::string code = CodeText(o);
     const bool bpsk = o.constellation.empty();
     const std::string modulation = bpsk ? std::string("BPSK") : Format("%d points", o.points);
     const std::string fading = FadingText(o);
     const std::string channel = fading.empty() ? "" : ", " + fading;
     PlotPage page;
     page.outputs = {"ber.png", "ber.svg"};
-    page.title = Format("TPC %s, rate %.4f, %s%s, %d axis passes, seed %llu", code.c_str(), rate, modulation.c_str(),
-                        channel.c_str(), o.iterations, static_cast<unsigned long long>(o.seed));
+    page.title = Format("TPC %s, rate %.4f, %s%s, %s, seed %llu", code.c_str(), rate, modulation.c_str(),
+                        channel.c_str(), PassesText(o.iterations).c_str(), static_cast<unsigned long long>(o.seed));
     if (DrawsLimitLine(o)) {
         page.limits.push_back(
             {run.capacityLimitDb, Format("%s, R = %.3f: %.2f dB", LimitLabel(o).c_str(), rate, run.capacityLimitDb)});
@@ -143,14 +285,12 @@ PlotPage RunPlotPage(const RunRecord& run) {
     if (!run.outage.empty()) {
         page.outage.push_back({"outage.csv", Format("outage probability at R = %.3f (FER reference)", rate)});
     }
-    PlotCurves curves{"results.csv", "", run.capacityLimitDb, run.capacityLimitDb, 1, 1};
-    for (const PointRecord& p : run.points) {
-        curves.minEbN0Db = std::min(curves.minEbN0Db, p.ebN0Db);
-        curves.maxEbN0Db = std::max(curves.maxEbN0Db, p.ebN0Db);
-        if (p.ber() > 0) curves.minBer = std::min(curves.minBer, p.ber());
-        if (p.fer() > 0) curves.minFer = std::min(curves.minFer, p.fer());
+    page.runs = RunCurves("results.csv", "", RowsOf(run));
+    // The limit line stays in view.
+    for (PlotCurves& curves : page.runs) {
+        curves.minX = std::min(curves.minX, run.capacityLimitDb);
+        curves.maxX = std::max(curves.maxX, run.capacityLimitDb);
     }
-    page.runs.push_back(curves);
     return page;
 }
 
@@ -177,8 +317,16 @@ std::string WritePlot(const std::string& dir, const RunRecord& run) {
                     GnuplotScript(RunPlotPage(run)));
     if (!run.uncoded.empty()) ReplaceFile(fs::path(dir) / "uncoded.csv", FormatUncodedCsv(run.uncoded));
     if (!run.outage.empty()) ReplaceFile(fs::path(dir) / "outage.csv", FormatOutageCsv(run.outage));
+    const bool passList = run.options.iterations.size() > 1;
+    if (passList) {
+        ReplaceFile(fs::path(dir) / "passes.gp",
+                    "# Made by tpcsim; run `gnuplot passes.gp` in this directory to redraw.\n" +
+                        GnuplotScript(RunPassesPage(run)));
+    }
     if (run.points.empty()) return "no finished point: no plot";
-    return RunGnuplot(dir, "plot.gp", "gnuplot.log");
+    const std::string note = RunGnuplot(dir, "plot.gp", "gnuplot.log");
+    if (!note.empty() || !passList) return note;
+    return RunGnuplot(dir, "passes.gp", "gnuplot.log");
 }
 
 }  // namespace tpcsim

@@ -23,6 +23,7 @@ const std::vector<PointColumn>& PointColumns() {
     static const std::vector<PointColumn> columns = {
         {"ebn0_db", "%.4f", nullptr, &P::ebN0Db},
         {"esn0_db", "%.4f", nullptr, &P::esN0Db},
+        {"iterations", "%lld", nullptr, nullptr, nullptr, nullptr, false, &P::iterations, true},
         {"blocks", "%lld", &C::blocks},
         {"bits", "%lld", &C::bits},
         {"bit_errors", "%lld", &C::bitErrors},
@@ -58,6 +59,7 @@ nlohmann::ordered_json ColumnValue(const PointColumn& c, const PointRecord& p) {
 std::string ColumnCell(const PointColumn& c, const PointRecord& p) {
     if (c.blockEngineOnly && !p.passesCounted) return "";
     if (c.count != nullptr) return Format(c.csvFormat, static_cast<long long>(p.counts.*c.count));
+    if (c.whole != nullptr) return Format(c.csvFormat, static_cast<long long>(p.*c.whole));
     return Format(c.csvFormat, c.number != nullptr ? p.*c.number : c.derived(p));
 }
 

@@ -28,9 +28,16 @@ struct PointColumn {
     // cell and null for the nodes engine.
     bool blockEngineOnly = false;
     int64_t PointRecord::*whole = nullptr;
+    // In the files only for a run of several pass counts, so that a run of
+    // one count writes what it always wrote.
+    bool passListOnly = false;
 };
 
 const std::vector<PointColumn>& PointColumns();
+
+// Whether the files of a run hold the column; `passList`: the run has
+// several pass counts.
+inline bool ColumnWritten(const PointColumn& column, bool passList) { return passList || !column.passListOnly; }
 
 // The column's value of a point: a number, a whole number, a flag, or null.
 nlohmann::ordered_json ColumnValue(const PointColumn& column, const PointRecord& point);

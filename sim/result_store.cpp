@@ -81,7 +81,15 @@ StoredRun ReadStoredRun(const std::string& dir) {
     }
     StoredRun run;
     run.configuration = doc["configuration"];
-    for (const auto& p : doc["points"]) run.points.push_back(PointFromJson(p));
+    // A run of one pass count leaves the count of its rows to its configuration.
+    const auto iterations = run.configuration.find("iterations");
+    const int64_t onlyCount = iterations != run.configuration.end() && iterations->is_number_integer()
+                                  ? iterations->get<int64_t>()
+                                  : 0;
+    for (const auto& p : doc["points"]) {
+        run.points.push_back(PointFromJson(p));
+        if (!p.contains("iterations")) run.points.back().iterations = onlyCount;
+    }
     const auto pooled = doc.find("seeds");
     if (pooled != doc.end() && pooled->is_array()) {
         for (const auto& seed : *pooled) run.seeds.push_back(seed.get<uint64_t>());
@@ -125,11 +133,21 @@ double SweptValue(const PointRecord& point, bool sweepIsEsN0) {
 
 namespace {
 
-std::vector<PointRecord> InEbN0Order(const std::map<uint64_t, PointRecord>& byKey) {
+// A row is a point at one pass count.
+using RowKey = std::pair<uint64_t, int64_t>;
+
+RowKey KeyOf(const PointRecord& p, bool sweepIsEsN0) {
+    return {PointKey(SweptValue(p, sweepIsEsN0)), p.iterations};
+}
+
+// Rows of each pass count together, so that each count's curve is one run of
+// lines in results.csv.
+std::vector<PointRecord> InEbN0Order(const std::map<RowKey, PointRecord>& byKey) {
     std::vector<PointRecord> merged;
     for (const auto& entry : byKey) merged.push_back(entry.second);
-    std::sort(merged.begin(), merged.end(),
-              [](const PointRecord& a, const PointRecord& b) { return a.ebN0Db < b.ebN0Db; });
+    std::sort(merged.begin(), merged.end(), [](const PointRecord& a, const PointRecord& b) {
+        return a.iterations != b.iterations ? a.iterations < b.iterations : a.ebN0Db < b.ebN0Db;
+    });
     return merged;
 }
 
@@ -137,10 +155,10 @@ std::vector<PointRecord> InEbN0Order(const std::map<uint64_t, PointRecord>& byKe
 
 std::vector<PointRecord> MergePoints(const std::vector<std::vector<PointRecord>>& runs,
                                      bool sweepIsEsN0) {
-    std::map<uint64_t, PointRecord> byKey;
+    std::map<RowKey, PointRecord> byKey;
     for (const auto& points : runs) {
         for (const PointRecord& p : points) {
-            const uint64_t key = PointKey(SweptValue(p, sweepIsEsN0));
+            const RowKey key = KeyOf(p, sweepIsEsN0);
             const auto it = byKey.find(key);
             if (it == byKey.end() || p.counts.blocks > it->second.counts.blocks) byKey[key] = p;
         }
@@ -149,10 +167,10 @@ std::vector<PointRecord> MergePoints(const std::vector<std::vector<PointRecord>>
 }
 
 std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>& runs, bool sweepIsEsN0) {
-    std::map<uint64_t, PointRecord> byKey;
+    std::map<RowKey, PointRecord> byKey;
     for (const auto& points : runs) {
         for (const PointRecord& p : points) {
-            const auto [it, first] = byKey.emplace(PointKey(SweptValue(p, sweepIsEsN0)), p);
+            const auto [it, first] = byKey.emplace(KeyOf(p, sweepIsEsN0), p);
             if (first) continue;
             PointRecord& sum = it->second;
             sum.counts += p.counts;

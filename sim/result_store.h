@@ -53,14 +53,15 @@ std::string ConfigurationDifference(const nlohmann::ordered_json& ours,
 // The swept value of a point: Es/N0 for an Es/N0 sweep, else Eb/N0.
 double SweptValue(const PointRecord& point, bool sweepIsEsN0);
 
-// Points of several runs of one configuration, one per key (the one with
-// the most blocks where two share a key), in increasing Eb/N0.
+// Points of several runs of one configuration, one per key and pass count
+// (the one with the most blocks where two share them), by pass count, then
+// in increasing Eb/N0.
 std::vector<PointRecord> MergePoints(const std::vector<std::vector<PointRecord>>& runs,
                                      bool sweepIsEsN0);
 
 // Points of runs of one configuration with different seeds (independent
 // samples): the counts, seconds and units of each point summed over the runs
-// that hold it, in increasing Eb/N0.
+// that hold it, ordered as MergePoints orders them.
 std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>& runs, bool sweepIsEsN0);
 
 }  // namespace tpcsim

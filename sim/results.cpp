@@ -39,10 +39,11 @@ double PointRecord::infoMbitPerSecond() const {
     return seconds > 0 ? counts.bits / seconds / 1e6 : 0.0;
 }
 
-PointRecord RecordOf(double ebN0Db, const PointResult& result, const tpc::link::LinkGeometry& g,
-                     bool passesCounted) {
+PointRecord RecordOf(double ebN0Db, int32_t iterations, const PointResult& result,
+                     const tpc::link::LinkGeometry& g, bool passesCounted) {
     PointRecord record;
     record.ebN0Db = ebN0Db;
+    record.iterations = iterations;
     record.esN0Db = tpc::link::EsN0DbFromEbN0Db(ebN0Db, g.codeRate(), g.bitsPerSymbol);
     record.counts = result.counts;
     record.seconds = result.seconds;
@@ -62,18 +63,20 @@ void AddReferences(RunRecord& run, const std::vector<double>& ebN0Points) {
     run.outage = OutageCurve(run.options, run.capacityLimitDb, ebN0Points);
 }
 
-std::string TableHeader() {
-    return " Eb/N0   Es/N0      blocks  bit errors       BER      block err  undet.       FER    "
+std::string TableHeader(bool passList) {
+    return std::string(passList ? " iter" : "") +
+           " Eb/N0   Es/N0      blocks  bit errors       BER      block err  undet.       FER    "
            "BER 95% interval     Mbit/s  passes\n";
 }
 
-std::string TableRow(const PointRecord& p) {
+std::string TableRow(const PointRecord& p, bool passList) {
     const Interval ci = p.berInterval();
     // The nodes engine knows neither the passes nor which block errors are code words.
     const std::string passes = p.passesCounted ? Format("%6.2f", p.averagePasses()) : "     -";
     const std::string undetected =
         p.passesCounted ? Format("%6lld", static_cast<long long>(p.counts.undetectedBlocks)) : "     -";
-    return Format("%6.2f  %6.2f  %10lld  %10lld  %9.3e  %10lld  %s  %9.3e  [%8.2e, %8.2e]  %7.3f  %s\n",
+    return (passList ? Format("%5lld", static_cast<long long>(p.iterations)) : std::string()) +
+           Format("%6.2f  %6.2f  %10lld  %10lld  %9.3e  %10lld  %s  %9.3e  [%8.2e, %8.2e]  %7.3f  %s\n",
                   p.ebN0Db, p.esN0Db, static_cast<long long>(p.counts.blocks),
                   static_cast<long long>(p.counts.bitErrors), p.ber(),
                   static_cast<long long>(p.counts.blockErrors), undetected.c_str(), p.fer(), ci.low, ci.high,
@@ -82,14 +85,18 @@ std::string TableRow(const PointRecord& p) {
 
 std::string FormatCsv(const RunRecord& run) {
     std::string csv;
+    const bool passList = run.options.iterations.size() > 1;
+    const auto inCsv = [passList](const PointColumn& c) {
+        return c.csvFormat != nullptr && ColumnWritten(c, passList);
+    };
     for (const PointColumn& c : PointColumns()) {
-        if (c.csvFormat != nullptr) csv += (csv.empty() ? "" : ",") + std::string(c.name);
+        if (inCsv(c)) csv += (csv.empty() ? "" : ",") + std::string(c.name);
     }
     csv += "\n";
     for (const PointRecord& p : run.points) {
         std::string row;
         for (const PointColumn& c : PointColumns()) {
-            if (c.csvFormat != nullptr) row += (row.empty() ? "" : ",") + ColumnCell(c, p);
+            if (inCsv(c)) row += (row.empty() ? "" : ",") + ColumnCell(c, p);
         }
         csv += row + "\n";
     }
@@ -119,7 +126,9 @@ std::string FormatJson(const RunRecord& run) {
     nlohmann::ordered_json points = nlohmann::ordered_json::array();
     for (const PointRecord& p : run.points) {
         nlohmann::ordered_json point = nlohmann::ordered_json::object();
-        for (const PointColumn& c : PointColumns()) point[c.name] = ColumnValue(c, p);
+        for (const PointColumn& c : PointColumns()) {
+            if (ColumnWritten(c, o.iterations.size() > 1)) point[c.name] = ColumnValue(c, p);
+        }
         points.push_back(point);
     }
     doc["points"] = points;

@@ -19,6 +19,7 @@ struct PointRecord {
     bool passesCounted = false;  // the block engine counts the decoder's passes
     bool timeLimited = false;    // ended by --max-time-per-point or --max-time, not a stop rule
     int64_t units = 0;           // work units summed: where --resume continues the point
+    int64_t iterations = 0;      // the decoder's maximum axis passes on this row
     double ber() const;
     double fer() const;
     Interval berInterval() const;  // 95%, blocks as trials (BlockBerInterval)
@@ -27,9 +28,10 @@ struct PointRecord {
     double averagePasses() const;  // axis passes per block
 };
 
-// The record of a finished point at `ebN0Db` on a link of geometry `g`.
-PointRecord RecordOf(double ebN0Db, const PointResult& result, const tpc::link::LinkGeometry& g,
-                     bool passesCounted);
+// The record of a finished point at `ebN0Db` on a link of geometry `g`,
+// decoded with at most `iterations` passes.
+PointRecord RecordOf(double ebN0Db, int32_t iterations, const PointResult& result,
+                     const tpc::link::LinkGeometry& g, bool passesCounted);
 
 struct RunRecord {
     SimOptions options;
@@ -54,8 +56,9 @@ struct RunRecord {
 // the plot's range around `ebN0Points`, from its options and geometry.
 void AddReferences(RunRecord& run, const std::vector<double>& ebN0Points);
 
-std::string TableHeader();
-std::string TableRow(const PointRecord& point);
+// `passList`: the run has several pass counts, each row says its own.
+std::string TableHeader(bool passList = false);
+std::string TableRow(const PointRecord& point, bool passList = false);
 std::string FormatCsv(const RunRecord& run);
 // Keys of "configuration" are the option names, so the file can be given to
 // --config to repeat the run.

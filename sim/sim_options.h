@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "link/link_description.h"
 
@@ -21,7 +22,9 @@ struct SimOptions {
     bool interleave = kLinkDefaults.interleave;        // encoder `interleave` and decoder `deinter`
     double encoderOffset = kLinkDefaults.encoderOffset;  // encoder `delay`, in input bits
     // TPCDECODE.
-    int32_t iterations = kLinkDefaults.decoder.iterations;
+    // Maximum axis passes: one count, or several run on the same blocks and
+    // noise (one row per point and count).
+    std::vector<int32_t> iterations = {kLinkDefaults.decoder.iterations};
     int32_t weights[3] = {kLinkDefaults.decoder.weights[0], kLinkDefaults.decoder.weights[1],
                           kLinkDefaults.decoder.weights[2]};  // in sixteenths
     bool selectiveStop = kLinkDefaults.decoder.selectiveStop;

@@ -60,7 +60,9 @@ Sweep::Sweep(const SimOptions& options, SweepHooks hooks, std::string libraryPat
     }
     const std::vector<double> swept = ParseSweep(options_.sweep);
     const std::vector<double> ebN0 = SweepEbN0(options_);
-    for (size_t i = 0; i < swept.size(); ++i) points_.push_back({swept[i], ebN0[i], PointKey(swept[i])});
+    for (size_t i = 0; i < swept.size(); ++i) {
+        for (int32_t passes : options_.iterations) points_.push_back({swept[i], ebN0[i], passes, PointKey(swept[i])});
+    }
 
     loadResumed();
     // What is odd about the constellation file, said before the first link
@@ -72,7 +74,9 @@ Sweep::Sweep(const SimOptions& options, SweepHooks hooks, std::string libraryPat
     }
     std::string problem;
     try {
-        hooks_.makeRunner(MakeLinkDescription(options_, points_.front().ebN0Db));
+        for (int32_t passes : options_.iterations) {
+            hooks_.makeRunner(MakeLinkDescription(options_, points_.front().ebN0Db, passes));
+        }
     } catch (const std::exception& e) {
         problem = e.what();
     }
@@ -138,7 +142,8 @@ void Sweep::loadResumed() {
     for (SweepPoint& point : points_) {
         for (size_t j = 0; j < stored_.size(); ++j) {
             const PointRecord& p = stored_[j];
-            if (PointKey(SweptValue(p, options_.sweepIsEsN0)) != point.key) continue;
+            const bool samePoint = PointKey(SweptValue(p, options_.sweepIsEsN0)) == point.key;
+            if (!samePoint || p.iterations != point.iterations) continue;
             // A point that meets the rule is kept, even one that ran past a
             // lowered limit. Any other continues from its next unit, so that
             // its counts are those of a run under this rule from the start;
@@ -171,7 +176,7 @@ double Sweep::sweepSecondsLeft(size_t i, const PointProgress& p, double pointLef
     const double perPoint = pointsRun_ > 0 ? secondsRun_ / pointsRun_ : p.seconds + pointLeft;
     double left = pointLeft;
     for (size_t j = i + 1; j < points_.size(); ++j) {
-        if (points_[j].keptFrom < 0) left += perPoint;
+        if (points_[j].keptFrom < 0 && !countEnded(points_[j].iterations)) left += perPoint;
     }
     if (options_.maxTime > 0) left = std::min(left, std::max(0.0, options_.maxTime - secondsSinceStart()));
     return left;
@@ -179,7 +184,7 @@ double Sweep::sweepSecondsLeft(size_t i, const PointProgress& p, double pointLef
 
 PointResult Sweep::runUnits(size_t i) {
     const SweepPoint& point = points_[i];
-    const tpc::link::LinkDescription description = MakeLinkDescription(options_, point.ebN0Db);
+    const tpc::link::LinkDescription description = MakeLinkDescription(options_, point.ebN0Db, point.iterations);
     const StopRule rule{options_.errors, options_.maxBlocks};
     PointJob job{options_.seed, point.key, options_.batch, rule, rankThreads_,
                  PointTimeLimit(options_.maxTimePerPoint, options_.maxTime, secondsSinceStart())};
@@ -192,8 +197,8 @@ PointResult Sweep::runUnits(size_t i) {
     ProgressFn progress;
     if (hooks_.progress && leader()) {
         progress = [&](const PointProgress& p) {
-            SweepProgress shown{static_cast<int>(i) + 1, static_cast<int>(points_.size()), point.ebN0Db, p, rule,
-                                run_.geometry.infoBits};
+            SweepProgress shown{static_cast<int>(i) + 1, static_cast<int>(points_.size()), point.ebN0Db,
+                                point.iterations, p, rule, run_.geometry.infoBits};
             shown.pointSecondsLeft = PointSecondsLeft(p, rule);
             if (job.maxSeconds > 0 && shown.pointSecondsLeft >= 0) {
                 shown.pointSecondsLeft = std::min(shown.pointSecondsLeft, job.maxSeconds - p.seconds);
@@ -209,12 +214,23 @@ PointResult Sweep::runUnits(size_t i) {
     return RunPoint(job, makeRunner, hooks_.stop, progress, hooks_.progressInterval);
 }
 
-// Runs point i (or keeps it) and records it; false when the sweep ends with it.
-bool Sweep::runPoint(size_t i) {
+bool Sweep::countEnded(int32_t iterations) const {
+    return std::find(endedCounts_.begin(), endedCounts_.end(), iterations) != endedCounts_.end();
+}
+
+bool Sweep::laterRowOfCount(size_t i) const {
+    for (size_t j = i + 1; j < points_.size(); ++j) {
+        if (points_[j].iterations == points_[i].iterations) return true;
+    }
+    return false;
+}
+
+// Runs row i (or keeps it) and records it.
+Sweep::Next Sweep::runPoint(size_t i) {
     const SweepPoint& point = points_[i];
     if (options_.maxTime > 0 && secondsSinceStart() >= options_.maxTime && point.keptFrom < 0) {
         if (leader()) note("--max-time reached: the sweep ends here");
-        return false;
+        return Next::kSweepEnds;
     }
     PointRecord record;
     if (point.keptFrom >= 0) {
@@ -224,11 +240,11 @@ bool Sweep::runPoint(size_t i) {
         if (result.interrupted) {
             run_.interrupted = true;
             if (leader()) note(Format("interrupted; the point at %.2f dB is dropped", point.ebN0Db));
-            return false;
+            return Next::kSweepEnds;
         }
         ++pointsRun_;
         secondsRun_ += result.seconds;
-        record = RecordOf(point.ebN0Db, result, run_.geometry, options_.engine == "blocks");
+        record = RecordOf(point.ebN0Db, point.iterations, result, run_.geometry, options_.engine == "blocks");
         if (point.continuedFrom >= 0) {
             const PointRecord& from = stored_[static_cast<size_t>(point.continuedFrom)];
             record.seconds += from.seconds;
@@ -240,9 +256,11 @@ bool Sweep::runPoint(size_t i) {
     }
     if (leader() && hooks_.row) hooks_.row(record, point.keptFrom >= 0);
     const std::string end = WhySweepEnds(options_, record);
-    if (end.empty()) return true;
-    if (leader() && i + 1 < points_.size() && !options_.quiet) note(end);
-    return false;
+    if (end.empty()) return Next::kGoOn;
+    if (leader() && laterRowOfCount(i) && !options_.quiet) {
+        note(options_.iterations.size() > 1 ? Format("%d passes: ", point.iterations) + end : end);
+    }
+    return Next::kCountEnds;
 }
 
 // The files as they stand after a point (rank 0 only). A failure to write
@@ -259,16 +277,23 @@ void Sweep::writePlot() const {
     const std::string plotNote = WritePlot(options_.out, finished);
     if (!plotNote.empty()) note(plotNote);
     if (!options_.quiet) {
+        const char* plots = options_.iterations.size() > 1 ? ", ber.png, ber.svg, passes.png, passes.svg"
+                                                           : ", ber.png, ber.svg";
         note(Format("wrote %s/results.csv, results.json%s (%.1f s)", options_.out.c_str(),
-                    plotNote.empty() ? ", ber.png, ber.svg" : "", secondsSinceStart()));
+                    plotNote.empty() ? plots : "", secondsSinceStart()));
     }
 }
 
 void Sweep::run() {
     std::string failure;
     try {
-        for (size_t i = 0; i < points_.size(); ++i) {
-            if (!runPoint(i)) break;
+        // Each pass count's rows end on its own stop rules, as a run of that
+        // count alone would; the sweep ends when every count has.
+        for (size_t i = 0; i < points_.size() && endedCounts_.size() < options_.iterations.size(); ++i) {
+            if (countEnded(points_[i].iterations)) continue;
+            const Next next = runPoint(i);
+            if (next == Next::kSweepEnds) break;
+            if (next == Next::kCountEnds) endedCounts_.push_back(points_[i].iterations);
         }
     } catch (const PeerRankFailed& e) {
         failure = leader() ? e.what() : "";

@@ -38,10 +38,12 @@ private:
     int exitCode_;
 };
 
-// One sweep point, prepared once.
+// One sweep point at one pass count (a row), prepared once. The rows of a
+// point share its key, so every count decodes the same blocks and noise.
 struct SweepPoint {
     double swept = 0;       // as given: Eb/N0 or Es/N0, dB
     double ebN0Db = 0;
+    int32_t iterations = 0; // the decoder's maximum axis passes
     uint64_t key = 0;       // PointKey of the swept value: the seeds of its units
     int64_t keptFrom = -1;  // its index among the resumed points, or -1: to run
     // Its index among the resumed points whose units it continues, or -1:
@@ -51,8 +53,9 @@ struct SweepPoint {
 
 // Progress of the running point.
 struct SweepProgress {
-    int point = 0, pointCount = 0;  // 1-based
+    int point = 0, pointCount = 0;  // 1-based, rows: a point at each pass count
     double ebN0Db = 0;
+    int32_t iterations = 0;  // the row's maximum passes
     PointProgress progress;
     StopRule rule;
     int64_t infoBits = 0;
@@ -98,7 +101,12 @@ public:
     bool interrupted() const { return run_.interrupted; }
 
 private:
-    bool runPoint(size_t i);
+    // What follows a row: the next, the end of its pass count's sweep (its
+    // stop rules), or the end of the whole sweep (time, stop flag).
+    enum class Next { kGoOn, kCountEnds, kSweepEnds };
+    Next runPoint(size_t i);
+    bool laterRowOfCount(size_t i) const;
+    bool countEnded(int32_t iterations) const;
     PointResult runUnits(size_t i);
     double secondsSinceStart() const;
     double sweepSecondsLeft(size_t i, const PointProgress& p, double pointLeft) const;
@@ -121,6 +129,7 @@ private:
     int pointsRun_ = 0;
     double secondsRun_ = 0;
     int rankThreads_ = 1;
+    std::vector<int32_t> endedCounts_;  // pass counts whose rows have ended
     int64_t unitsPerRank_ = 0;
 };
 

@@ -93,20 +93,23 @@ def simulate(*, out=None, resume=None, progress=None, **options):
     Options are tpcsim's, with underscores for dashes and Python values:
         tpc.simulate(code="16,11x16,11", ebn0="1:3:0.5", errors=100, max_blocks=10000,
                      selective_stop=True, threads=2)
-    Lists become comma lists (ebn0=[2.0, 2.5]); True sets a flag.
+    Lists become comma lists (ebn0=[2.0, 2.5]); True sets a flag. iterations takes one pass count
+    or several (iterations=[2, 8, 64]): each point then runs at every count on the same blocks
+    and noise, one entry per point and count.
 
     out: a directory that receives tpcsim's files (results.csv, results.json, plot.gp and the
         plot), saved after every point. resume: a directory of an earlier run to continue, as
         tpcsim --resume does: its points of the same configuration are kept, the others run, and
         the files are written there.
-    progress: a callable that receives a dict (point, points, ebn0_db, blocks, bit_errors,
+    progress: a callable that receives a dict (point, points, ebn0_db, iterations, blocks, bit_errors,
         block_errors, seconds, point_seconds_left, sweep_seconds_left) several times a second
         while a point runs.
 
-    Returns a dict of NumPy arrays with one entry per finished point, keyed by the columns of
-    tpcsim's results (ebn0_db, esn0_db, blocks, bits, bit_errors, ber, ber_low95, ber_high95,
-    block_errors, undetected_blocks, fer, fer_low95, fer_high95, avg_passes, passes,
-    bit_errors_squared, seconds, info_mbit_per_s, time_limited). Bad options raise ValueError
+    Returns a dict of NumPy arrays with one entry per finished point (and pass count), keyed by
+    the columns of tpcsim's results (ebn0_db, esn0_db, iterations: the row's maximum passes,
+    blocks, bits, bit_errors, ber, ber_low95, ber_high95, block_errors, undetected_blocks, fer,
+    fer_low95, fer_high95, avg_passes, passes, bit_errors_squared, seconds, info_mbit_per_s,
+    time_limited). Bad options raise ValueError
     with tpcsim's message. Ctrl-C stops the sweep after the running work unit, keeps the
     finished points (in `out`) and raises KeyboardInterrupt. The GIL is released while the sweep
     runs."""

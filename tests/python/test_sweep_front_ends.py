@@ -72,6 +72,20 @@ def test_resume_continues_a_run_and_refuses_another(tmp_path):
         tpc.simulate(resume=str(tmp_path), out=str(tmp_path / "elsewhere"), **OPTIONS)
 
 
+def test_pass_list_gives_each_count_its_own_run_and_resumes_by_count(tmp_path):
+    # Resumed with more blocks: each row continues its own count's units.
+    options = dict(OPTIONS, iterations=[8, 2], max_blocks=320)
+    first = tpc.simulate(out=str(tmp_path), **dict(options, ebn0="1:1.5:0.5", max_blocks=160))
+    assert list(first["iterations"]) == [2, 2, 8, 8]
+    more = tpc.simulate(resume=str(tmp_path), **options)
+    for count in (2, 8):
+        alone = tpc.simulate(**dict(OPTIONS, iterations=count, max_blocks=320))
+        rows = more["iterations"] == count
+        for name in ("ebn0_db", "blocks", "bit_errors", "block_errors", "passes"):
+            assert list(more[name][rows]) == list(alone[name]), (count, name)
+    assert (tmp_path / "passes.gp").exists()
+
+
 def test_refusals_are_value_errors():
     with pytest.raises(ValueError, match="TPCENCODE refused its parameters"):
         tpc.simulate(code="8,5x8,4", ebn0=[1])

@@ -71,8 +71,8 @@ TEST(Plot, FerPageDrawsNoBer) {
     page.ferOnly = true;
     page.uncoded.push_back({"", "uncoded BPSK"});
     page.outage.push_back({"outage.csv", "outage"});
-    page.runs.push_back({"a.csv", "a", 1, 2, 1e-3, 1e-2});
-    page.runs.push_back({"b.csv", "b", 1, 2, 1e-3, 1e-2});
+    page.runs.push_back({"a.csv", "a", 1, 2, 1e-3, 1e-2, ""});
+    page.runs.push_back({"b.csv", "b", 1, 2, 1e-3, 1e-2, ""});
     const std::string script = GnuplotScript(page);
     std::set<std::string> columns;
     const std::regex column("column\\('([a-z_0-9]+)'\\)");

@@ -143,7 +143,7 @@ TEST(Results, JsonReadBackWithConfigReachesEveryNodeParameter) {
     for (const std::string text : {"{\"nx\": 32,", "{\"colour\": 1}", "nx = 32\nkx 26\n"})
         EXPECT_EQ(Parse("--config " + WriteTemp("bad.json", text)).exitCode, 2) << text;
     const SimOptions& o = back.options;
-    const tpc::link::LinkDescription description = MakeLinkDescription(o, 1.5);
+    const tpc::link::LinkDescription description = MakeLinkDescription(o, 1.5, o.iterations.front());
     const devhost::NodeBlocks c = devhost::NodeBlocksOf(tpc::link::PrepareLink(description), {});
     const auto& e = c.encoder;
     const auto& d = c.decoder;
@@ -232,7 +232,8 @@ private:
 
 // The link of tpcsim's options.
 tpc::link::LinkDescription Config(const std::string& options, double ebN0Db) {
-    return MakeLinkDescription(Parse(options).options, ebN0Db);
+    const SimOptions o = Parse(options).options;
+    return MakeLinkDescription(o, ebN0Db, o.iterations.front());
 }
 const std::string kDir = " --constellation " TPC_SOURCE_DIR "/examples/constellations/";
 
