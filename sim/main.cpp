@@ -16,6 +16,7 @@
 #include "sim/progress.h"
 #include "sim/rank_group.h"
 #include "sim/references.h"
+#include "sim/replay.h"
 #include "sim/results.h"
 #include "sim/sweep.h"
 #ifdef TPCSIM_MPI
@@ -142,6 +143,9 @@ int Run(const SimOptions& options, RankGroup& group) {
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "plot") {
         return tpcsim::RunPlotCommand(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    if (argc > 1 && std::string(argv[1]) == "replay") {
+        return tpcsim::RunReplayCommand(std::vector<std::string>(argv + 2, argv + argc));
     }
     if (argc > 1 && std::string(argv[1]) == "merge") {
         return tpcsim::RunMergeCommand(std::vector<std::string>(argv + 2, argv + argc));

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "sim/kept_failures.h"
+#include "sim/options.h"
 #include "sim/point_columns.h"
 #include "sim/text_file.h"
 
@@ -18,8 +20,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // What a run writes into its directory; a new run removes the old ones.
-const char* const kRunFiles[] = {"results.csv", "results.json", "plot.gp",     "ber.png",
-                                 "ber.svg",     "uncoded.csv",  "outage.csv",   "gnuplot.log"};
+const char* const kRunFiles[] = {"results.csv", "results.json", "plot.gp",    "ber.png",     "ber.svg",
+                                 "uncoded.csv", "outage.csv",   "gnuplot.log", "failures.csv"};
 
 // Keys that may differ between runs of one experiment: where the sweep
 // goes and when it ends, not what a point counts.
@@ -58,6 +60,7 @@ void PrepareOutputDirectory(const std::string& dir, bool resuming) {
 void WriteTables(const std::string& dir, const RunRecord& run) {
     ReplaceFile(fs::path(dir) / "results.csv", FormatCsv(run));
     ReplaceFile(fs::path(dir) / "results.json", FormatJson(run));
+    if (KeepsFailures(run)) ReplaceFile(fs::path(dir) / "failures.csv", FormatFailuresCsv(run));
 }
 
 uint64_t PointKey(double valueDb) {
@@ -81,7 +84,10 @@ StoredRun ReadStoredRun(const std::string& dir) {
     }
     StoredRun run;
     run.configuration = doc["configuration"];
-    for (const auto& p : doc["points"]) run.points.push_back(PointFromJson(p));
+    for (const auto& p : doc["points"]) {
+        run.points.push_back(PointFromJson(p));
+        run.points.back().failures = FailuresFromJson(p);
+    }
     const auto pooled = doc.find("seeds");
     if (pooled != doc.end() && pooled->is_array()) {
         for (const auto& seed : *pooled) run.seeds.push_back(seed.get<uint64_t>());
@@ -89,6 +95,13 @@ StoredRun ReadStoredRun(const std::string& dir) {
         run.seeds.push_back(doc["seed"].get<uint64_t>());
     }
     return run;
+}
+
+SimOptions OptionsOfRun(const std::string& dir) {
+    const std::string file = (fs::path(dir) / "results.json").string();
+    const ParseOutcome parsed = ParseOptions({"tpcsim", "--config", file});
+    if (parsed.exitCode >= 0) throw std::runtime_error(file + ": " + parsed.message);
+    return parsed.options;
 }
 
 std::string SeedList(const std::vector<uint64_t>& seeds) {
@@ -155,6 +168,8 @@ std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>&
             const auto [it, first] = byKey.emplace(PointKey(SweptValue(p, sweepIsEsN0)), p);
             if (first) continue;
             PointRecord& sum = it->second;
+            // Replay regenerates a block from one seed's units.
+            sum.failures.clear();
             sum.counts += p.counts;
             sum.seconds += p.seconds;
             sum.units += p.units;

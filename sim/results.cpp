@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/kept_failures.h"
 #include "sim/option_checks.h"
 #include "sim/point_columns.h"
 #include "sim/text_format.h"
@@ -49,6 +50,7 @@ PointRecord RecordOf(double ebN0Db, const PointResult& result, const tpc::link::
     record.passesCounted = passesCounted;
     record.timeLimited = result.timeLimited;
     record.units = result.units;
+    record.failures = result.failures;
     return record;
 }
 
@@ -120,6 +122,7 @@ std::string FormatJson(const RunRecord& run) {
     for (const PointRecord& p : run.points) {
         nlohmann::ordered_json point = nlohmann::ordered_json::object();
         for (const PointColumn& c : PointColumns()) point[c.name] = ColumnValue(c, p);
+        if (!p.failures.empty()) point["failures"] = FailuresJson(p.failures);
         points.push_back(point);
     }
     doc["points"] = points;
