@@ -19,7 +19,7 @@ struct PointRecord {
     bool passesCounted = false;  // the block engine counts the decoder's passes
     bool timeLimited = false;    // ended by --max-time-per-point or --max-time, not a stop rule
     int64_t units = 0;           // work units summed: where --resume continues the point
-    std::vector<KeptFailure> failures;  // --keep-failures, in (unit, block) order
+    std::vector<KeptFailure> failures{};  // --keep-failures, in (unit, block) order
     double ber() const;
     double fer() const;
     Interval berInterval() const;  // 95%, blocks as trials (BlockBerInterval)

@@ -69,14 +69,14 @@ using ProgressFn = std::function<void(const PointProgress&)>;
 // point's key and the run's seed give the unit's seed).
 struct KeptFailure {
     int64_t unit = 0;
-    FailedBlock block;
+    FailedBlock block{};
 };
 
 struct PointResult {
     LinkCounts counts;
     // The first job.keepFailures failing blocks of the summed units, in
     // (unit, block) order: the same on any number of threads.
-    std::vector<KeptFailure> failures;
+    std::vector<KeptFailure> failures{};
     int64_t units = 0;           // units summed, job.firstUnit's included
     double seconds = 0;          // wall time of the point
     bool interrupted = false;    // `stop` was raised before the rule was met
