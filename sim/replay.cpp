@@ -29,15 +29,6 @@ std::string PointList(const std::vector<PointRecord>& points) {
     return list.empty() ? "none" : list;
 }
 
-// The block's arrays as NumPy users index them: [z][y][x], the z axis only
-// for three-dimensional codes.
-std::vector<int64_t> Shape(const tpc::ProductCode& code, bool information) {
-    const int64_t x = information ? code.kx : code.nx, y = information ? code.ky : code.ny;
-    const int64_t z = information ? code.kz : code.nz;
-    if (!code.ThreeDimensional()) return {y, x};
-    return {z, y, x};
-}
-
 void WriteText(const fs::path& path, const std::string& text) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << text;
@@ -160,6 +151,13 @@ std::string ReceivedCsv(const ReplayedFailure& r) {
 
 }  // namespace
 
+std::vector<int64_t> BlockShape(const tpc::ProductCode& code, bool information) {
+    const int64_t x = information ? code.kx : code.nx, y = information ? code.ky : code.ny;
+    const int64_t z = information ? code.kz : code.nz;
+    if (!code.ThreeDimensional()) return {y, x};
+    return {z, y, x};
+}
+
 bool ReplayedFailure::matchesRecord() const {
     return bitErrors() == recorded.block.bitErrors && detected() == !recorded.block.undetected &&
            trace.passes == recorded.block.passes;
@@ -277,8 +275,8 @@ std::string WriteReplay(const ReplayedFailure& r, const std::string& dir) {
     WriteText(d / "information_bits.csv", InformationCsv(r));
     WriteText(d / "block.csv", BlockCsv(r));
     WriteText(d / "received.csv", ReceivedCsv(r));
-    const std::vector<int64_t> block = Shape(r.code, false);
-    WriteNpy((d / "information_bits.npy").string(), Shape(r.code, true), t.informationBits.data());
+    const std::vector<int64_t> block = BlockShape(r.code, false);
+    WriteNpy((d / "information_bits.npy").string(), BlockShape(r.code, true), t.informationBits.data());
     WriteNpy((d / "code_bits.npy").string(), block, t.codeBits.data());
     WriteNpy((d / "decoder_input.npy").string(), block, t.decoderInput.data());
     WriteNpy((d / "decisions.npy").string(), block, t.decisions.data());

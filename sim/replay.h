@@ -48,6 +48,11 @@ ReplayedFailure ReplayFailure(const std::string& dir, double ebN0Db, int failure
 // least one of `errors` (block order).
 int64_t LinesInError(const tpc::ProductCode& code, const std::vector<uint8_t>& errors, int axis);
 
+// The shape of a block's arrays as NumPy users index them, [z][y][x] (the z
+// axis only for three-dimensional codes): of the N code bits, or of the K
+// information bits.
+std::vector<int64_t> BlockShape(const tpc::ProductCode& code, bool information);
+
 // The one-screen summary tpcsim prints.
 std::string ReplaySummary(const ReplayedFailure& replay);
 
