@@ -166,10 +166,11 @@ std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>&
     for (const auto& points : runs) {
         for (const PointRecord& p : points) {
             const auto [it, first] = byKey.emplace(PointKey(SweptValue(p, sweepIsEsN0)), p);
-            if (first) continue;
             PointRecord& sum = it->second;
-            // Replay regenerates a block from one seed's units.
-            sum.failures.clear();
+            // Replay regenerates a block from one seed's units, which a
+            // pooled run no longer names.
+            if (runs.size() > 1) sum.failures.clear();
+            if (first) continue;
             sum.counts += p.counts;
             sum.seconds += p.seconds;
             sum.units += p.units;

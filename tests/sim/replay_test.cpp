@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/merge_command.h"
 #include "sim/options.h"
 #include "sim/replay.h"
 #include "sim/result_store.h"
@@ -92,8 +93,12 @@ TEST(KeptFailures, AreTheFirstByUnitAndBlockWhateverTheThreadsAndResume) {
 
 TEST(Replay, RefusesWhatTheRunDoesNotHold) {
     const std::string dir = TempRun("refusals"), without = TempRun("refusals_none");
+    const std::string otherSeed = TempRun("refusals_seed"), pooled = TempRun("refusals_pooled");
     SweepInto(dir, "--max-blocks 200 --keep-failures 2");
     SweepInto(without, "--max-blocks 200");
+    SweepInto(otherSeed, "--max-blocks 200 --keep-failures 2 --seed 5");
+    ASSERT_EQ(RunMergeCommand({dir, otherSeed, "-o", pooled}), 0);
+    for (const PointRecord& p : ReadStoredRun(pooled).points) EXPECT_TRUE(p.failures.empty());
     const struct {
         std::string dir;
         double point;
@@ -105,6 +110,7 @@ TEST(Replay, RefusesWhatTheRunDoesNotHold) {
         {dir, 2, 3, "--failure 3: the point at 2.00 dB kept 2 failing blocks (1 ... 2)"},
         {without, 2, 1, "kept no failing block (run it with --keep-failures N)"},
         {dir + "_missing", 2, 1, "no results.json in"},
+        {pooled, 2, 1, "pools runs of seeds 1, 5"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
