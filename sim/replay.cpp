@@ -95,18 +95,21 @@ std::string ErrorPatternScript(const ReplayedFailure& r) {
         const char* colour;
         const char* legend;
         const char* counted;
+        const char* countedShort;  // beside a layer's name, in a narrower panel
         const std::vector<uint8_t>* errors;
     };
     const Panel panels[] = {
-        {"decoded", "#c01010", "error after decoding", "errors after decoding", &r.decodingErrors},
-        {"channel", "#1040a0", "channel hard-decision error", "channel hard-decision errors", &r.channelErrors}};
+        {"decoded", "#c01010", "error after decoding", "errors after decoding", "after decoding", &r.decodingErrors},
+        {"channel", "#1040a0", "channel hard-decision error", "channel hard-decision errors", "in the channel",
+         &r.channelErrors}};
     for (int32_t z = 0; z < layers; ++z) {
         const std::string layer =
-            code.ThreeDimensional() ? Format("layer z = %d%s: ", z, z >= code.kz ? " (parity)" : "") : "";
+            code.ThreeDimensional() ? Format("z = %d%s: ", z, z >= code.kz ? " (parity)" : "") : "";
         for (const Panel& p : panels) {
             script += Format("set palette defined (0 'white', 1 '%s')\n", p.colour);
             script += Format("set title '%s%lld %s'\n", layer.c_str(),
-                             static_cast<long long>(LayerCount(code, *p.errors, z)), p.counted);
+                             static_cast<long long>(LayerCount(code, *p.errors, z)),
+                             code.ThreeDimensional() ? p.countedShort : p.counted);
             script += Format("plot $%s%d matrix with image notitle, NaN with boxes fs solid lc rgb '%s' title '%s'\n",
                              p.data, z, p.colour, p.legend);
         }
