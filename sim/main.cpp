@@ -166,6 +166,10 @@ int main(int argc, char** argv) {
     tpcsim::SimOptions options = parsed.options;
     std::string problem = tpcsim::ValidateOptions(options);
     if (problem.empty()) problem = tpcsim::SettleOutput(options);
+    // The command line's kept blocks live in the files only (Python returns them).
+    if (problem.empty() && options.keepFailures > 0 && options.out.empty()) {
+        problem = "--keep-failures keeps the blocks in the files of --out DIR: give it";
+    }
     if (!problem.empty()) {
         if (leader) std::fprintf(stderr, "tpcsim: %s\n", problem.c_str());
         return kExitBadOptions;
