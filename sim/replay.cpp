@@ -180,8 +180,11 @@ ReplayedFailure ReplayFailure(const std::string& dir, double ebN0Db, int failure
                             ": its blocks come from several seeds; replay one of the runs");
     }
     const PointRecord* point = nullptr;
+    // An Es/N0 sweep's points are also found by the value they were swept at.
     for (const PointRecord& p : stored.points) {
-        if (PointKey(p.ebN0Db) == PointKey(ebN0Db)) point = &p;
+        if (PointKey(p.ebN0Db) == PointKey(ebN0Db) || PointKey(SweptValue(p, options.sweepIsEsN0)) == PointKey(ebN0Db)) {
+            point = &p;
+        }
     }
     if (point == nullptr) {
         throw ReplayRefused(Format("no point at %.2f dB in %s (its points: %s dB)", ebN0Db, dir.c_str(),
