@@ -45,6 +45,22 @@ bool DecoderReadsZeros(const PreparedLink& link) {
     return decoderStart == 0;
 }
 
+struct StreamSeeds {
+    uint64_t source, noise, gains;
+};
+
+// The nodes' link seeds source and channel this way; the gains take a third
+// word, drawn only when they fade, so that an AWGN link draws exactly what it
+// always drew.
+StreamSeeds SeedsOf(uint64_t seed) {
+    uint64_t mix = seed;
+    StreamSeeds seeds{};
+    seeds.source = SplitMix64(mix);
+    seeds.noise = SplitMix64(mix);
+    seeds.gains = SplitMix64(mix);
+    return seeds;
+}
+
 }  // namespace
 
 BlockEngine::BlockEngine(LinkDescription description)
@@ -73,7 +89,35 @@ BlockEngine::BlockEngine(LinkDescription description)
 }
 
 LinkCounts BlockEngine::run(int64_t blocks, uint64_t seed) {
+    failures_.clear();
     return runWith(blocks, seed, link_.sigma, link_.description.channel.fading != Fading::kNone);
+}
+
+void BlockEngine::keepFailures(int32_t count) {
+    failuresKept_ = static_cast<size_t>(count > 0 ? count : 0);
+    failures_.reserve(failuresKept_);
+}
+
+BlockTrace BlockEngine::trace(uint64_t seed, int64_t block) {
+    BlockTrace trace;
+    runWith(block + 1, seed, link_.sigma, link_.description.channel.fading != Fading::kNone, &trace);
+    const ProductCode& code = link_.description.code;
+    if (!link_.description.interleave) {
+        trace.codeBits = trace.sentBits;
+    } else {
+        // The same source stream through an encoder that keeps block order.
+        Transmitter inBlockOrder(code, false, link_.description.threshold);
+        inBlockOrder.restart(SeedsOf(seed).source);
+        const uint8_t* bits = inBlockOrder.codeBlock(block);
+        trace.codeBits.assign(bits, bits + code.N());
+    }
+    return trace;
+}
+
+void BlockEngine::traceReceived(const double* i, const double* q, int32_t count) {
+    if (tracing_ == nullptr) return;
+    tracing_->receivedI.assign(i, i + count);
+    if (q != nullptr) tracing_->receivedQ.assign(q, q + count);
 }
 
 void BlockEngine::receive(int64_t b, double sigma, bool read, bool fades) {
@@ -86,9 +130,14 @@ void BlockEngine::receive(int64_t b, double sigma, bool read, bool fades) {
         if (receiver_.fusesBpsk()) {
             const double* noise = channel_.bpskNoise();
             if (read) receiver_.bpskLevels(codeBits, noise, sigma);
+            if (tracing_ != nullptr) {
+                channel_.bpskAmplitudes(codeBits, noise, sigma, received_.data());
+                traceReceived(received_.data(), nullptr, static_cast<int32_t>(received_.size()));
+            }
         } else {
             channel_.bpsk(codeBits, sigma, received_.data());
             if (read) receiver_.bpskAmplitudes(received_.data());
+            traceReceived(received_.data(), nullptr, static_cast<int32_t>(received_.size()));
         }
         return;
     }
@@ -98,6 +147,7 @@ void BlockEngine::receive(int64_t b, double sigma, bool read, bool fades) {
     const bool straddles = (n - first) % link_.geometry.bitsPerSymbol != 0;
     const uint8_t* next = straddles ? transmitter_.codeBlock(b + 1) : nullptr;
     const int32_t count = channel_.symbols(codeBits, next, first, sigma, symbolI_.data(), symbolQ_.data());
+    traceReceived(symbolI_.data(), symbolQ_.data(), count);
     if (link_.description.channel.exactLlrs) {
         receiver_.symbolLlrs(symbolI_.data(), symbolQ_.data(), nullptr, nullptr, count);
     } else {
@@ -113,6 +163,7 @@ void BlockEngine::receiveFaded(const uint8_t* codeBits, int64_t b, double sigma,
     const uint8_t* next = straddles ? transmitter_.codeBlock(b + 1) : nullptr;
     double *i = symbolI_.data(), *q = symbolQ_.data(), *gainI = gainI_.data(), *gainQ = gainQ_.data();
     const int32_t count = channel_.fadedSymbols(codeBits, next, first, sigma, i, q, gainI, gainQ);
+    traceReceived(i, q, count);
     if (link_.description.constellation.empty()) {
         if (read) receiver_.fadedBpsk(i, q, gainI, gainQ);
         return;
@@ -121,26 +172,41 @@ void BlockEngine::receiveFaded(const uint8_t* codeBits, int64_t b, double sigma,
     if (read) receiver_.placeLlrs();
 }
 
-LinkCounts BlockEngine::runWith(int64_t blocks, uint64_t seed, double sigma, bool fades) {
-    // The nodes' link seeds source and channel this way; the gains take a
-    // third word, drawn only when they fade, so that an AWGN link draws
-    // exactly what it always drew.
-    uint64_t mix = seed;
-    transmitter_.restart(SplitMix64(mix));
-    channel_.restart(SplitMix64(mix));
-    if (fades) channel_.restartGains(SplitMix64(mix));
+LinkCounts BlockEngine::runWith(int64_t blocks, uint64_t seed, double sigma, bool fades, BlockTrace* trace) {
+    const StreamSeeds seeds = SeedsOf(seed);
+    transmitter_.restart(seeds.source);
+    channel_.restart(seeds.noise);
+    if (fades) channel_.restartGains(seeds.gains);
     receiver_.restart();
+    const ProductCode& code = link_.description.code;
+    const int32_t n = code.N();
     LinkCounts counts;
     for (int64_t b = -1; b < blocks; ++b) {
+        tracing_ = b == blocks - 1 ? trace : nullptr;
         const bool read = b >= 0 || decodesZeros_;  // false: before the decoder's offset
         receive(b, sigma, read, fades);
         // The zeros are decoded by the node and not counted; only their
         // channel values can outlive them (the decoder clips them anyway).
         if (!read || b < 0) continue;
+        if (tracing_ != nullptr) tracing_->decoderInput.assign(receiver_.channelValues(), receiver_.channelValues() + n);
         const int32_t passes = receiver_.decode();
-        CountBlock(link_.description.code, receiver_.decisions(), transmitter_.sourceBlock(b), passes, codewordCheck_,
-                   counts);
+        const LinkCounts before = counts;
+        CountBlock(code, receiver_.decisions(), transmitter_.sourceBlock(b), passes, codewordCheck_, counts);
+        if (counts.blockErrors != before.blockErrors && failures_.size() < failuresKept_) {
+            failures_.push_back(
+                {b, counts.bitErrors - before.bitErrors, counts.undetectedBlocks != before.undetectedBlocks, passes});
+        }
+        if (tracing_ != nullptr) {
+            const uint8_t* source = transmitter_.sourceBlock(b);
+            const uint8_t* sent = transmitter_.codeBlock(b);
+            tracing_->informationBits.assign(source, source + code.K());
+            tracing_->sentBits.assign(sent, sent + n);
+            tracing_->decisions.assign(receiver_.decisions(), receiver_.decisions() + n);
+            tracing_->passes = passes;
+            CountBlock(code, receiver_.decisions(), source, passes, codewordCheck_, tracing_->counts);
+        }
     }
+    tracing_ = nullptr;
     return counts;
 }
 

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "link/channel.h"
 #include "link/link_counts.h"
@@ -31,6 +32,20 @@
 #include "link/transmitter.h"
 
 namespace tpc::link {
+
+// One block of a run regenerated, with what the link made of it on the way.
+struct BlockTrace {
+    std::vector<uint8_t> informationBits;  // the K source bits
+    std::vector<uint8_t> sentBits;         // the N code bits as sent (helical order when interleaved)
+    std::vector<uint8_t> codeBits;         // the same code word in block order
+    // The channel's output for the block: BPSK amplitudes (on I; Q too over
+    // fading), or the points of the symbols that start in it.
+    std::vector<double> receivedI, receivedQ;
+    std::vector<int32_t> decoderInput;  // the decoder's N channel values, block order
+    std::vector<int32_t> decisions;     // its N decisions, block order
+    int32_t passes = 0;
+    LinkCounts counts;  // the block alone, as the meter counted it
+};
 
 class BlockEngine {
 public:
@@ -46,13 +61,23 @@ public:
     // third word of it); counts.passes holds the decoder's axis passes.
     LinkCounts run(int64_t blocks, uint64_t seed);
 
+    // Each run() keeps its first `count` blocks in error, in block order.
+    void keepFailures(int32_t count);
+    const std::vector<FailedBlock>& failures() const { return failures_; }
+
+    // Block `block` of the run seeded by `seed`, regenerated.
+    BlockTrace trace(uint64_t seed, int64_t block);
+
     const LinkDescription& description() const { return link_.description; }
     const LinkGeometry& geometry() const { return link_.geometry; }
     double noiseSigma() const { return link_.sigma; }
 
 private:
     // `fades`: through the gains of a fading channel (false for the pilot).
-    LinkCounts runWith(int64_t blocks, uint64_t seed, double sigma, bool fades);
+    // `trace`: the copies of the last block go there.
+    LinkCounts runWith(int64_t blocks, uint64_t seed, double sigma, bool fades, BlockTrace* trace = nullptr);
+    // The channel's output of the block being traced.
+    void traceReceived(const double* i, const double* q, int32_t count);
     // Receives code block b into the decoder's channel values, or only draws
     // its noise (and gains) when the decoder does not read it.
     void receive(int64_t b, double sigma, bool read, bool fades);
@@ -66,6 +91,9 @@ private:
     CodewordCheck codewordCheck_;
     std::vector<double> received_, symbolI_, symbolQ_;
     std::vector<double> gainI_, gainQ_;  // fading: the gains of symbolI_, symbolQ_
+    size_t failuresKept_ = 0;
+    std::vector<FailedBlock> failures_;  // reserved by keepFailures: none allocated while running
+    BlockTrace* tracing_ = nullptr;  // while the traced block goes through; null otherwise
 };
 
 }  // namespace tpc::link

@@ -42,7 +42,10 @@ const double* Channel::bpskNoise() {
 }
 
 void Channel::bpsk(const uint8_t* codeBits, double sigma, double* received) {
-    const double* noise = bpskNoise();
+    bpskAmplitudes(codeBits, bpskNoise(), sigma, received);
+}
+
+void Channel::bpskAmplitudes(const uint8_t* codeBits, const double* noise, double sigma, double* received) const {
     for (int32_t e = 0; e < blockSize_; ++e) {
         const double amplitude = codeBits[e] != 0 ? 1.0 : -1.0;
         received[e] = amplitude + sigma * noise[e];

@@ -35,6 +35,9 @@ public:
     // BPSK: the received amplitudes of the block, in order, with noise of
     // standard deviation sigma.
     void bpsk(const uint8_t* codeBits, double sigma, double* received);
+    // The received amplitudes bpsk() makes of code bits and their draws, for
+    // a receiver that fused the sum and a caller that wants it all the same.
+    void bpskAmplitudes(const uint8_t* codeBits, const double* noise, double sigma, double* received) const;
 
     // Symbols: the points of the symbols that start in this block at code
     // bit `first` (the bits before it went with the previous block's last

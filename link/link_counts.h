@@ -47,4 +47,13 @@ struct LinkCounts {
     static int64_t SaturatingSum(int64_t a, int64_t b) { return a > INT64_MAX - b ? INT64_MAX : a + b; }
 };
 
+// A block in error as the meter counted it: enough, with the run's seed, to
+// regenerate it and to tell that the regenerated block is the same.
+struct FailedBlock {
+    int64_t block = 0;  // its index in the run, from 0
+    int64_t bitErrors = 0;
+    bool undetected = false;
+    int32_t passes = 0;
+};
+
 }  // namespace tpc::link

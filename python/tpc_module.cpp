@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <complex>
@@ -19,6 +20,7 @@
 #include "link/fading.h"
 #include "sim/option_table.h"
 #include "sim/point_columns.h"
+#include "sim/replay.h"
 #include "sim/simulate.h"
 #include "tpc/tpc.h"
 
@@ -212,9 +214,81 @@ py::tuple Simulate(const std::vector<std::pair<std::string, std::string>>& optio
                 row[name] = value.get<double>();
             }
         }
+        py::list failures;
+        for (const tpcsim::KeptFailure& f : point.failures) {
+            py::dict kept;
+            kept["unit"] = f.unit;
+            kept["block"] = f.block.block;
+            kept["bit_errors"] = f.block.bitErrors;
+            kept["detected"] = !f.block.undetected;
+            kept["passes"] = f.block.passes;
+            failures.append(kept);
+        }
+        row["failures"] = failures;
         rows.append(row);
     }
     return py::make_tuple(rows, notes);
+}
+
+template <class T>
+py::array_t<T> ArrayOf(const std::vector<T>& values, const std::vector<int64_t>& shape) {
+    std::vector<py::ssize_t> extents(shape.begin(), shape.end());
+    py::array_t<T> array(extents);
+    std::copy(values.begin(), values.end(), array.mutable_data());
+    return array;
+}
+
+// tpcsim replay: the block, what the link made of it, and the summary; the
+// files and picture too when `out` is given (a note when the picture is not).
+py::dict Replay(const std::string& dir, double ebN0Db, int failure, int64_t iterations, const std::string& out) {
+    tpcsim::ReplayedFailure r;
+    std::string note;
+    try {
+        py::gil_scoped_release release;
+        r = tpcsim::ReplayFailure(dir, ebN0Db, failure, iterations);
+        if (!out.empty()) note = tpcsim::WriteReplay(r, out);
+    } catch (const tpcsim::ReplayRefused& e) {
+        throw py::value_error(e.what());
+    }
+    const tpc::link::BlockTrace& t = r.trace;
+    const std::vector<int64_t> block = tpcsim::BlockShape(r.code, false);
+    py::dict d;
+    d["ebn0_db"] = r.ebN0Db;
+    d["esn0_db"] = r.esN0Db;
+    d["failure"] = r.failure;
+    d["unit"] = r.recorded.unit;
+    d["block"] = r.recorded.block.block;
+    d["unit_seed"] = r.unitSeed;
+    d["code"] = r.code.ToString();
+    d["information_bits"] = ArrayOf(t.informationBits, tpcsim::BlockShape(r.code, true));
+    d["code_bits"] = ArrayOf(t.codeBits, block);
+    d["sent_bits"] = ArrayOf(t.sentBits, {static_cast<int64_t>(t.sentBits.size())});
+    const int64_t received = static_cast<int64_t>(t.receivedI.size());
+    if (t.receivedQ.empty()) {
+        d["received"] = ArrayOf(t.receivedI, {received});
+    } else {
+        py::array_t<std::complex<double>> points(received);
+        for (int64_t s = 0; s < received; ++s) {
+            points.mutable_data()[s] = {t.receivedI[static_cast<size_t>(s)], t.receivedQ[static_cast<size_t>(s)]};
+        }
+        d["received"] = points;
+    }
+    d["decoder_input"] = ArrayOf(t.decoderInput, block);
+    d["decisions"] = ArrayOf(t.decisions, block);
+    d["decoding_errors"] = ArrayOf(r.decodingErrors, block).attr("astype")("bool");
+    d["channel_errors"] = ArrayOf(r.channelErrors, block).attr("astype")("bool");
+    d["bit_errors"] = r.bitErrors();
+    d["detected"] = r.detected();
+    d["passes"] = t.passes;
+    d["rows_in_error"] = tpcsim::LinesInError(r.code, r.decodingErrors, 0);
+    d["columns_in_error"] = tpcsim::LinesInError(r.code, r.decodingErrors, 1);
+    d["recorded"] = py::dict(py::arg("bit_errors") = r.recorded.block.bitErrors,
+                             py::arg("detected") = !r.recorded.block.undetected,
+                             py::arg("passes") = r.recorded.block.passes);
+    d["matches_record"] = r.matchesRecord();
+    d["summary"] = tpcsim::ReplaySummary(r);
+    d["note"] = note;
+    return d;
 }
 
 }  // namespace
@@ -419,6 +493,7 @@ PYBIND11_MODULE(_tpc, m) {
         py::arg("block"), py::arg("seed"));
 
     m.def("simulate", &Simulate, py::arg("options"), py::arg("progress"));
+    m.def("replay", &Replay, py::arg("directory"), py::arg("ebn0_db"), py::arg("failure"), py::arg("iterations"), py::arg("out"));
     m.def("decoder_paths", [] {
         std::vector<std::string> names;
         for (int32_t p = 0; p <= static_cast<int32_t>(DecoderPath::kFastest); ++p) {

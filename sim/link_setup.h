@@ -28,6 +28,8 @@ class BlockRunner : public UnitRunner {
 public:
     explicit BlockRunner(const tpc::link::LinkDescription& description) : engine_(description) {}
     LinkCounts run(int64_t blocks, uint64_t seed) override { return engine_.run(blocks, seed); }
+    void keepFailures(int32_t count) override { engine_.keepFailures(count); }
+    const std::vector<FailedBlock>& failures() const override { return engine_.failures(); }
 
 private:
     tpc::link::BlockEngine engine_;

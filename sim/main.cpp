@@ -16,6 +16,7 @@
 #include "sim/progress.h"
 #include "sim/rank_group.h"
 #include "sim/references.h"
+#include "sim/replay.h"
 #include "sim/results.h"
 #include "sim/sweep.h"
 #ifdef TPCSIM_MPI
@@ -144,6 +145,9 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "plot") {
         return tpcsim::RunPlotCommand(std::vector<std::string>(argv + 2, argv + argc));
     }
+    if (argc > 1 && std::string(argv[1]) == "replay") {
+        return tpcsim::RunReplayCommand(std::vector<std::string>(argv + 2, argv + argc));
+    }
     if (argc > 1 && std::string(argv[1]) == "merge") {
         return tpcsim::RunMergeCommand(std::vector<std::string>(argv + 2, argv + argc));
     }
@@ -163,6 +167,10 @@ int main(int argc, char** argv) {
     tpcsim::SimOptions options = parsed.options;
     std::string problem = tpcsim::ValidateOptions(options);
     if (problem.empty()) problem = tpcsim::SettleOutput(options);
+    // The command line's kept blocks live in the files only (Python returns them).
+    if (problem.empty() && options.keepFailures > 0 && options.out.empty()) {
+        problem = "--keep-failures keeps the blocks in the files of --out DIR: give it";
+    }
     if (!problem.empty()) {
         if (leader) std::fprintf(stderr, "tpcsim: %s\n", problem.c_str());
         return kExitBadOptions;

@@ -24,14 +24,6 @@ constexpr char kUsage[] =
     "  joins result directories of one configuration into OUT (results.csv, results.json, plot);\n"
     "  runs of different seeds pool their counts\n";
 
-// The options of a run, read back from its own results.json as --config does.
-SimOptions OptionsOf(const std::string& dir) {
-    const std::string file = (std::filesystem::path(dir) / "results.json").string();
-    const ParseOutcome parsed = ParseOptions({"tpcsim", "--config", file});
-    if (parsed.exitCode >= 0) throw std::runtime_error(file + ": " + parsed.message);
-    return parsed.options;
-}
-
 }  // namespace
 
 int RunMergeCommand(const std::vector<std::string>& args) {
@@ -45,7 +37,7 @@ int RunMergeCommand(const std::vector<std::string>& args) {
     }
     RunRecord merged;
     try {
-        merged.options = OptionsOf(dirs.front());
+        merged.options = OptionsOfRun(dirs.front());
         const auto configuration = ConfigurationJson(merged.options);
         // Runs of one seed (or one pooled set of seeds) repeat each other's
         // units: one point each. Runs of other seeds are independent: pooled.

@@ -217,6 +217,15 @@ std::string CheckCodeShape(const SimOptions& o) {
     return "";
 }
 
+// The nodes' meter sees the information bits of a stream, not blocks.
+std::string CheckKeepFailures(const SimOptions& o) {
+    if (o.keepFailures < 0 || o.keepFailures > 100000) return RangeMessage("--keep-failures", 0, 100000);
+    if (o.keepFailures > 0 && o.engine == "nodes") {
+        return "--keep-failures: the nodes engine does not see single blocks; use --engine blocks (same blocks)";
+    }
+    return "";
+}
+
 std::string CheckEngine(const SimOptions& o) {
     return o.engine == "blocks" || o.engine == "nodes" ? "" : "--engine must be blocks or nodes";
 }
@@ -290,6 +299,8 @@ std::vector<OptionRow> PlainRows() {
         {"--batch", "Run", "blocks per work unit", &S::batch, {Rule::kRange, 1, 1e6}},
         {"--out", "Run", "directory for results.csv, results.json, ber.png, ber.svg", &S::out, {}, false,
          false},
+        {"--keep-failures", "Run", "failing blocks kept per point (results.json, failures.csv) for `tpcsim replay`",
+         &S::keepFailures, {}, false, false},
         {"--quiet", "Run", "no progress display", &S::quiet, {}, false, false},
     };
 }
@@ -329,6 +340,7 @@ std::vector<OptionRow> MakeTable() {
     row("--min-fer").written = MinFerSet;
     row("--no-zero-stop").written = ZeroStopOff;
     row("--engine").check = CheckEngine;
+    row("--keep-failures").check = CheckKeepFailures;
     row("--channel").check = CheckChannel;
     for (const char* name : {"--channel", "--rician-k", "--fading", "--llr"}) row(name).written = Fades;
     row("--code").check = CheckCodeShape;

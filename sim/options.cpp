@@ -159,7 +159,8 @@ ParseOutcome ParseOptions(const std::vector<std::string>& args) {
     CLI::App app{"tpcsim: error rates of a turbo product code link of the library's nodes.\n"
                  "Without arguments: the default code over BPSK, up to 50000 blocks per point, written "
                  "to results/.\nAlso: tpcsim plot DIR[=LABEL]... -o FILE (runs on one plot; tpcsim plot --help), "
-                 "tpcsim merge DIR... -o OUT (runs of one configuration joined)."};
+                 "tpcsim merge DIR... -o OUT (runs of one configuration joined), "
+                 "tpcsim replay DIR --point EBN0 --failure N (a block kept by --keep-failures, regenerated)."};
     app.config_formatter(std::make_shared<ConfigAdapter>());
     app.allow_config_extras(false);
     app.option_defaults()->always_capture_default();

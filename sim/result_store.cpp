@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "sim/kept_failures.h"
+#include "sim/options.h"
 #include "sim/point_columns.h"
 #include "sim/text_file.h"
 
@@ -18,8 +20,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // What a run writes into its directory; a new run removes the old ones.
-const char* const kRunFiles[] = {"results.csv", "results.json", "plot.gp",     "ber.png",
-                                 "ber.svg",     "uncoded.csv",  "outage.csv",   "gnuplot.log"};
+const char* const kRunFiles[] = {"results.csv", "results.json", "plot.gp",    "ber.png",     "ber.svg",
+                                 "uncoded.csv", "outage.csv",   "gnuplot.log", "failures.csv"};
 
 // Keys that may differ between runs of one experiment: where the sweep
 // goes and when it ends, not what a point counts.
@@ -58,6 +60,7 @@ void PrepareOutputDirectory(const std::string& dir, bool resuming) {
 void WriteTables(const std::string& dir, const RunRecord& run) {
     ReplaceFile(fs::path(dir) / "results.csv", FormatCsv(run));
     ReplaceFile(fs::path(dir) / "results.json", FormatJson(run));
+    if (KeepsFailures(run)) ReplaceFile(fs::path(dir) / "failures.csv", FormatFailuresCsv(run));
 }
 
 uint64_t PointKey(double valueDb) {
@@ -88,6 +91,7 @@ StoredRun ReadStoredRun(const std::string& dir) {
                                   : 0;
     for (const auto& p : doc["points"]) {
         run.points.push_back(PointFromJson(p));
+        run.points.back().failures = FailuresFromJson(p);
         if (!p.contains("iterations")) run.points.back().iterations = onlyCount;
     }
     const auto pooled = doc.find("seeds");
@@ -97,6 +101,13 @@ StoredRun ReadStoredRun(const std::string& dir) {
         run.seeds.push_back(doc["seed"].get<uint64_t>());
     }
     return run;
+}
+
+SimOptions OptionsOfRun(const std::string& dir) {
+    const std::string file = (fs::path(dir) / "results.json").string();
+    const ParseOutcome parsed = ParseOptions({"tpcsim", "--config", file});
+    if (parsed.exitCode >= 0) throw std::runtime_error(file + ": " + parsed.message);
+    return parsed.options;
 }
 
 std::string SeedList(const std::vector<uint64_t>& seeds) {
@@ -171,8 +182,11 @@ std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>&
     for (const auto& points : runs) {
         for (const PointRecord& p : points) {
             const auto [it, first] = byKey.emplace(KeyOf(p, sweepIsEsN0), p);
-            if (first) continue;
             PointRecord& sum = it->second;
+            // Replay regenerates a block from one seed's units, which a
+            // pooled run no longer names.
+            if (runs.size() > 1) sum.failures.clear();
+            if (first) continue;
             sum.counts += p.counts;
             sum.seconds += p.seconds;
             sum.units += p.units;

@@ -43,6 +43,10 @@ std::string SeedList(const std::vector<uint64_t>& seeds);
 // Throws std::runtime_error when the file is missing or not tpcsim's.
 StoredRun ReadStoredRun(const std::string& dir);
 
+// The options of the run in `dir`, read back from its results.json as
+// --config reads it. Throws std::runtime_error.
+SimOptions OptionsOfRun(const std::string& dir);
+
 // "" when two configurations describe the same experiment (the sweep
 // points, the engine, the time limits and the keys `alsoFree` may differ),
 // otherwise the first difference, as "KEY: A here, B there".

@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/kept_failures.h"
 #include "sim/option_checks.h"
 #include "sim/point_columns.h"
 #include "sim/text_format.h"
@@ -50,6 +51,7 @@ PointRecord RecordOf(double ebN0Db, int32_t iterations, const PointResult& resul
     record.passesCounted = passesCounted;
     record.timeLimited = result.timeLimited;
     record.units = result.units;
+    record.failures = result.failures;
     return record;
 }
 
@@ -129,6 +131,7 @@ std::string FormatJson(const RunRecord& run) {
         for (const PointColumn& c : PointColumns()) {
             if (ColumnWritten(c, o.iterations.size() > 1)) point[c.name] = ColumnValue(c, p);
         }
+        if (!p.failures.empty()) point["failures"] = FailuresJson(p.failures);
         points.push_back(point);
     }
     doc["points"] = points;

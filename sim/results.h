@@ -20,6 +20,7 @@ struct PointRecord {
     bool timeLimited = false;    // ended by --max-time-per-point or --max-time, not a stop rule
     int64_t units = 0;           // work units summed: where --resume continues the point
     int64_t iterations = 0;      // the decoder's maximum axis passes on this row
+    std::vector<KeptFailure> failures{};  // --keep-failures, in (unit, block) order
     double ber() const;
     double fer() const;
     Interval berInterval() const;  // 95%, blocks as trials (BlockBerInterval)

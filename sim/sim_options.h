@@ -77,6 +77,9 @@ struct SimOptions {
     int threads = 0;            // 0: all cores
     uint64_t seed = 1;
     int64_t batch = 32;         // blocks per work unit
+    // Failing blocks kept per point for `tpcsim replay` (0: none). Not part
+    // of the experiment: a run keeps what it was asked to keep.
+    int32_t keepFailures = 0;
     std::string out;            // output directory; empty: table only
     std::string configFile;
     bool quiet = false;

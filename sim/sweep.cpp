@@ -5,6 +5,7 @@
 
 #include "sim/constellation_check.h"
 #include "sim/distributed_sweep.h"
+#include "sim/kept_failures.h"
 #include "sim/link_setup.h"
 #include "sim/option_checks.h"
 #include "sim/option_table.h"
@@ -79,6 +80,10 @@ Sweep::Sweep(const SimOptions& options, SweepHooks hooks, std::string libraryPat
         }
     } catch (const std::exception& e) {
         problem = e.what();
+    }
+    agree(problem, kExitBadOptions);
+    if (options_.keepFailures > 0 && group_->size() > 1) {
+        problem = "--keep-failures runs in one process: leave out mpirun";
     }
     agree(problem, kExitBadOptions);
     if (leader() && !options_.out.empty()) {
@@ -193,6 +198,7 @@ PointResult Sweep::runUnits(size_t i) {
         job.firstUnit = from.units;
         job.startCounts = from.counts;
     }
+    job.keepFailures = options_.keepFailures;
     auto makeRunner = [&](int) { return hooks_.makeRunner(description); };
     ProgressFn progress;
     if (hooks_.progress && leader()) {
@@ -250,6 +256,7 @@ Sweep::Next Sweep::runPoint(size_t i) {
             record.seconds += from.seconds;
             // Passes are known only when every unit's engine counted them.
             record.passesCounted = record.passesCounted && from.passesCounted;
+            record.failures = JoinFailures(from.failures, record.failures, options_.keepFailures);
         }
         run_.points.push_back(record);
         saveTables();

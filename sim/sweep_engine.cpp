@@ -49,14 +49,21 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// A finished unit waiting to be summed.
+struct UnitOutcome {
+    LinkCounts counts;
+    std::vector<FailedBlock> failures;
+};
+
 // What the workers of one point share; every member is guarded by `mutex`.
 struct PointBoard {
     std::mutex mutex;
     std::condition_variable changed;
     int64_t nextUnit = 0;
     int64_t endUnit = std::numeric_limits<int64_t>::max();  // no unit at or past this starts
-    std::map<int64_t, LinkCounts> waiting;  // finished, not yet summed (out of order)
+    std::map<int64_t, UnitOutcome> waiting;  // finished, not yet summed (out of order)
     LinkCounts summed;
+    std::vector<KeptFailure> failures;  // of the summed units
     int64_t summedUnits = 0;
     bool done = false;
     bool timeUp = false;
@@ -69,6 +76,7 @@ void Work(const PointJob& job, int worker, const RunnerFactory& makeRunner,
           const std::atomic<bool>* stop, PointBoard& board) {
     try {
         std::unique_ptr<UnitRunner> runner = makeRunner(worker);
+        runner->keepFailures(job.keepFailures);
         for (;;) {
             int64_t unit;
             {
@@ -82,15 +90,21 @@ void Work(const PointJob& job, int worker, const RunnerFactory& makeRunner,
                 unit = board.nextUnit++;
             }
             const int64_t blocks = UnitBlocks(unit, job.batch, job.rule.maxBlocks);
-            const LinkCounts counts =
-                runner->run(blocks, UnitSeed(job.seed, job.point, static_cast<uint64_t>(unit)));
+            UnitOutcome outcome;
+            outcome.counts = runner->run(blocks, UnitSeed(job.seed, job.point, static_cast<uint64_t>(unit)));
+            outcome.failures = runner->failures();
             std::lock_guard<std::mutex> lock(board.mutex);
-            board.waiting.emplace(unit, counts);
+            board.waiting.emplace(unit, std::move(outcome));
             // Sum the finished prefix in unit order; the rule decides after each unit.
             for (auto it = board.waiting.begin();
                  !board.done && it != board.waiting.end() && it->first == board.summedUnits;
                  it = board.waiting.erase(it)) {
-                board.summed += it->second;
+                board.summed += it->second.counts;
+                for (const FailedBlock& failure : it->second.failures) {
+                    if (board.failures.size() < static_cast<size_t>(job.keepFailures)) {
+                        board.failures.push_back({it->first, failure});
+                    }
+                }
                 ++board.summedUnits;
                 if (PointDone(board.summed, job.rule)) {
                     board.done = true;
@@ -152,6 +166,7 @@ PointResult RunPoint(const PointJob& job, const RunnerFactory& makeRunner,
     PointResult result;
     result.counts = board.summed;
     result.units = board.summedUnits;
+    result.failures = std::move(board.failures);
     result.seconds = SecondsSince(start);
     result.interrupted = !board.done && board.nextUnit < board.endUnit;
     result.timeLimited = !board.done && !result.interrupted && board.timeUp;

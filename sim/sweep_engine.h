@@ -13,11 +13,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
+#include <vector>
 
 #include "link/link_counts.h"
 
 namespace tpcsim {
 
+using tpc::link::FailedBlock;
 using tpc::link::LinkCounts;
 
 // Seed of unit `unit` of point `point`: splitmix64 mixing of all three, so
@@ -42,6 +45,15 @@ class UnitRunner {
 public:
     virtual ~UnitRunner() = default;
     virtual LinkCounts run(int64_t blocks, uint64_t seed) = 0;
+    // Each run keeps its first `count` blocks in error (failures()); an
+    // engine that does not see single blocks refuses.
+    virtual void keepFailures(int32_t count) {
+        if (count > 0) throw std::runtime_error("this engine does not keep failing blocks");
+    }
+    virtual const std::vector<FailedBlock>& failures() const {
+        static const std::vector<FailedBlock> none;
+        return none;
+    }
 };
 // Makes the runner of worker `worker` for the current point; may throw.
 using RunnerFactory = std::function<std::unique_ptr<UnitRunner>(int worker)>;
@@ -53,8 +65,18 @@ struct PointProgress {
 // Called from the thread that runs the point, about every `interval` seconds.
 using ProgressFn = std::function<void(const PointProgress&)>;
 
+// A failing block kept for replay: the unit and the block in it (the
+// point's key and the run's seed give the unit's seed).
+struct KeptFailure {
+    int64_t unit = 0;
+    FailedBlock block{};
+};
+
 struct PointResult {
     LinkCounts counts;
+    // The first job.keepFailures failing blocks of the summed units, in
+    // (unit, block) order: the same on any number of threads.
+    std::vector<KeptFailure> failures{};
     int64_t units = 0;           // units summed, job.firstUnit's included
     double seconds = 0;          // wall time of the point
     bool interrupted = false;    // `stop` was raised before the rule was met
@@ -75,6 +97,7 @@ struct PointJob {
     // the same units with the same seeds as a run from unit 0.
     int64_t firstUnit = 0;
     LinkCounts startCounts{};
+    int32_t keepFailures = 0;  // failing blocks to keep (PointResult::failures)
 };
 
 // The time a point may take (0: no limit): its own limit, and what is left

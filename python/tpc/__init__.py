@@ -60,7 +60,7 @@ except ImportError as error:
     raise ImportError(_problem) from None
 
 __all__ = ["ProductCode", "Decoded", "LlrTable", "read_constellation", "fading_channel", "decoder_paths",
-           "simulate", "DEFAULT_LLR_SCALE"]
+           "simulate", "replay", "DEFAULT_LLR_SCALE"]
 
 DEFAULT_LLR_SCALE = _tpc.DEFAULT_LLR_SCALE
 # The decoder's defaults, from the library's one statement of them.
@@ -143,6 +143,34 @@ def simulate(*, out=None, resume=None, progress=None, **options):
             result[name] = np.array(values, dtype=bool)
         else:
             result[name] = np.array([np.nan if v is None else v for v in values], dtype=np.float64)
+    if "keep_failures" in options:
+        result["failures"] = [row["failures"] for row in rows]
+    return result
+
+
+def replay(directory, point, failure, *, iterations=None, out=None):
+    """A failing block that a run kept with keep_failures (tpcsim --keep-failures), regenerated bit
+    for bit from the run's seed, as `tpcsim replay DIR --point EBN0 --failure N` does.
+
+    directory: the run's results directory; point: its Eb/N0 point, dB; failure: which of the
+    point's kept failures, from 1. iterations: the pass count, for a run of several (a list of
+    iterations). out: a directory that receives tpcsim replay's files (CSV,
+    .npy, error_pattern.png).
+
+    Returns a dict: information_bits (uint8, [kz,] ky, kx), code_bits, decoder_input, decisions
+    (block order, [nz,] ny, nx), decoding_errors and channel_errors (bool, the same shape: code
+    bits wrong after decoding, and in the channel's hard decisions), sent_bits (the code bits in
+    the order sent), received (BPSK amplitudes, or complex points with a constellation or
+    fading), bit_errors, detected, passes, rows_in_error, columns_in_error, the recorded counts
+    (recorded) and whether they match (matches_record), ebn0_db, esn0_db, unit, block,
+    unit_seed, code and tpcsim's summary text. A point or failure the run does not hold raises
+    ValueError with tpcsim's message."""
+    result = _tpc.replay(os.fspath(directory), float(point), _int(failure, "failure"),
+                         -1 if iterations is None else _int(iterations, "iterations"),
+                         "" if out is None else os.fspath(out))
+    note = result.pop("note")
+    if note:
+        warnings.warn(note, stacklevel=2)
     return result
 
 
