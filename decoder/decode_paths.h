@@ -1,6 +1,7 @@
 // The implementations behind ProductDecoder, one function per path. Each
 // runs the passes of one block (decoding_schedule.h) on buffers that
-// ProductDecoder has prepared: the channel clipped, the stores zeroed.
+// ProductDecoder has prepared: the stores zeroed, the channel clipped past
+// the decoded part (the path clips that part itself).
 //
 //   Plain     line by line in 32-bit integers; the reference
 //   Portable  8 lines at a time in plain C++ lanes; builds everywhere
@@ -39,7 +40,7 @@ struct DecodeJob {
     bool selectiveStop;
     bool threeDimensional;  // the schedule; decodes only the first plane when false
     int32_t weights[3];
-    int32_t* channel;       // N values, clipped to +-31
+    int32_t* channel;       // N values; the path clips the decoded part to +-31 in place
     int32_t* decisions;     // N values
     int32_t* extrinsicA;    // zeroed: the first plane (2D) or all N (3D)
     int32_t* extrinsicB;    // zeroed, all N (3D only)

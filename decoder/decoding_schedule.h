@@ -167,6 +167,10 @@ inline int32_t ClampMagnitude(int32_t value, int32_t limit) {
     return value > limit ? limit : (value < -limit ? -limit : value);
 }
 
+inline void ClipChannel(int32_t* channel, int32_t count) {
+    for (int32_t e = 0; e < count; ++e) channel[e] = ClampMagnitude(channel[e], kChannelClip);
+}
+
 // Soft input of one position: channelValue + feedbackSum * weight / 16 (the
 // division truncating toward zero), limited to +-SoftLimit.
 inline int32_t RowInput(int32_t channelValue, int32_t feedbackSum, int32_t weight) {

@@ -637,16 +637,21 @@ struct Kernel {
         return (L::Any(activity) || partialActivity) ? 1 : 0;
     }
 
-    // In place: data[0 .. count-1] as 16-bit values at the front of the
-    // buffer. Forward, so every 32-bit value is read before it is covered.
-    static void Narrow(int32_t* data, int32_t count) {
+    // In place: the channel's data[0 .. count-1] clipped to +-kChannelClip,
+    // as 16-bit values at the front of the buffer. Forward, so every 32-bit
+    // value is read before it is covered. Saturating to 16 bits first
+    // changes no clipped value.
+    static void NarrowClipped(int32_t* data, int32_t count) {
         int16_t* view = View16(data);
+        const V high = L::Set1(kChannelClip);
+        const V low = L::Set1(-kChannelClip);
         int32_t e = 0;
-        for (; e + kLanes <= count; e += kLanes) L::Store(view + e, L::LoadNarrow(data + e));
+        for (; e + kLanes <= count; e += kLanes)
+            L::Store(view + e, L::Min(L::Max(L::LoadNarrow(data + e), low), high));
         for (; e < count; ++e) {
             int32_t v;
             std::memcpy(&v, data + e, sizeof v);
-            Put16(view + e, static_cast<int16_t>(v));
+            Put16(view + e, static_cast<int16_t>(ClampMagnitude(v, kChannelClip)));
         }
     }
 
@@ -718,9 +723,10 @@ struct Kernel {
     };
 
     // The passes of one block (see decode_paths.h). The decoded part of the
-    // channel is narrowed to 16 bits for the passes and everything widened
-    // back at the end; the stores start zeroed, which reads as zero in 16
-    // bits too, and the decisions are only written by passes.
+    // channel is clipped and narrowed to 16 bits for the passes and
+    // everything widened back at the end; the stores start zeroed, which
+    // reads as zero in 16 bits too, and the decisions are only written by
+    // passes.
     static DecodeOutcome Decode(const DecodeJob& job) {
         const ProductCode& c = job.code;
         const int32_t decoded = job.threeDimensional ? c.N() : c.PlaneSize();
@@ -734,7 +740,7 @@ struct Kernel {
         LineLayout lines[3];
         PassLayouts(c, job.threeDimensional, lines);
 
-        Narrow(job.channel, decoded);
+        NarrowClipped(job.channel, decoded);
         int16_t* const a = View16(job.extrinsicA);
         int16_t* const b = job.threeDimensional ? View16(job.extrinsicB) : nullptr;
         // The state before the first cycle is the zeroed stores.

@@ -146,7 +146,12 @@ struct PortableLanes {
         int32_t wide[kLanes];
         std::memcpy(wide, p, sizeof wide);
         V r;
-        for (int32_t l = 0; l < kLanes; ++l) r.lane[l] = static_cast<int16_t>(wide[l]);
+        // Saturating, as the x86 packs do.
+        for (int32_t l = 0; l < kLanes; ++l) {
+            r.lane[l] = static_cast<int16_t>(wide[l] > INT16_MAX   ? INT16_MAX
+                                             : wide[l] < INT16_MIN ? INT16_MIN
+                                                                   : wide[l]);
+        }
         return r;
     }
     static V RowInput2D(const int16_t* channel, const int16_t* feedback, int16_t weight) {

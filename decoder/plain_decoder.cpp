@@ -102,6 +102,7 @@ DecodeOutcome DecodePlain(const DecodeJob& job) {
     const AxisDecoder axes[3] = {{c.nx, c.nx - c.kx == 1, job.weights[0]},
                                  {c.ny, c.ny - c.ky == 1, job.weights[1]},
                                  {c.nz, c.nz - c.kz == 1, job.weights[2]}};
+    ClipChannel(job.channel, job.threeDimensional ? c.N() : c.PlaneSize());
     LineLayout lines[3];
     PassLayouts(c, job.threeDimensional, lines);
     PlainRunner runner{job, axes, lines};

@@ -1,4 +1,4 @@
-// ProductDecoder: the prologue every path shares (clip, zero the stores),
+// ProductDecoder: the prologue every path shares (zero the stores),
 // the choice of path, and the function forms. The CPU is asked once, at the
 // first use of a path; after that a block costs one indirect call.
 #include "decoder/product_decoder.h"
@@ -97,10 +97,6 @@ int32_t IndexOf(ProductDecoderPath path) {
     return index >= 0 && index < kPathCount ? index : -1;
 }
 
-void Clip(int32_t* channel, int32_t count) {
-    for (int32_t e = 0; e < count; ++e) channel[e] = ClampMagnitude(channel[e], kChannelClip);
-}
-
 }  // namespace
 
 PathDecoder PathDecoderOf(ProductDecoderPath path) {
@@ -154,12 +150,17 @@ ProductDecoder::ProductDecoder(const ProductCode& code, const DecoderSettings& s
 
 int32_t ProductDecoder::Decode(int32_t* channel, int32_t* decisions) {
     const bool threeD = code_.ThreeDimensional();
-    Clip(channel, code_.N());
     const int32_t stored = threeD ? code_.N() : code_.PlaneSize();
     std::fill(stores_.extrinsicA, stores_.extrinsicA + stored, 0);
     if (threeD) std::fill(stores_.extrinsicB, stores_.extrinsicB + stored, 0);
     passesComputed_ = 0;
-    if (settings_.iterations < 1) return 0;
+    if (settings_.iterations < 1) {
+        ClipChannel(channel, code_.N());
+        return 0;
+    }
+    // The path clips the decoded part as it starts (the lane paths while
+    // narrowing it, saving a pass over the block).
+    ClipChannel(channel + stored, code_.N() - stored);
 
     const DecodeJob job{code_,
                         settings_.iterations,
