@@ -31,7 +31,7 @@ public:
     void restartGains(uint64_t seed) { gains_.restart(seed); }
     // BPSK: the block's N unit Gaussian draws; received value i is
     // (2 c_i - 1) + sigma * noise[i] (the receiver may fuse that sum).
-    const double* bpskNoise();
+    const float* bpskNoise();
     // BPSK: the received amplitudes of the block, in order, with noise of
     // standard deviation sigma.
     void bpsk(const uint8_t* codeBits, double sigma, double* received);
@@ -59,7 +59,7 @@ private:
     const double* pointQ_;
     GaussianStream noise_;
     FadingGains gains_;
-    std::vector<double> gaussians_;
+    std::vector<float> gaussians_;
 };
 
 }  // namespace tpc::link

@@ -17,7 +17,7 @@ namespace {
 // applies (branch-free: it vectorises).
 TPC_VECTOR_CLONES
 void QuantizeBpsk(const BpskQuantizer quantizer, const uint8_t* __restrict codeBits,
-                  const double* __restrict noise, double sigma, int32_t* __restrict levels, int32_t count) {
+                  const float* __restrict noise, double sigma, int32_t* __restrict levels, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         const double amplitude = static_cast<double>(2 * static_cast<int32_t>(codeBits[i]) - 1);  // bits are 0 or 1
         const double received = amplitude + sigma * noise[i];
@@ -99,7 +99,7 @@ void Receiver::place() {
     for (int32_t i = 0; i < blockSize_; ++i) channel_[placement_[i]] = levels_[i];
 }
 
-void Receiver::bpskLevels(const uint8_t* codeBits, const double* noise, double sigma) {
+void Receiver::bpskLevels(const uint8_t* codeBits, const float* noise, double sigma) {
     QuantizeBpsk(*quantizer_, codeBits, noise, sigma, deinterleave_ ? levels_.data() : channel_.data(), blockSize_);
     if (deinterleave_) place();
 }
