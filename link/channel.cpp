@@ -13,7 +13,7 @@ const double kBpskQ[2] = {0.0, 0.0};
 
 // BPSK through its gains: x = 2c - 1 on I, complex noise (draws 2e, 2e + 1);
 // branch-free, so it vectorises.
-TPC_VECTOR_CLONES
+TPC_WIDE_VECTOR_CLONES
 void FadeBpsk(const uint8_t* __restrict codeBits, const double* __restrict gainI, const double* __restrict gainQ,
               const float* __restrict noise, double sigma, double* __restrict i, double* __restrict q, int32_t count) {
     for (int32_t e = 0; e < count; ++e) {

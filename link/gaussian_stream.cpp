@@ -98,7 +98,7 @@ inline uint64_t Rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
 // xoshiro256** on eight lanes side by side (state word w of lane L at
 // state[w][L]), its words split in halves, then the transform over 32-bit
 // elements only, which fill the vectors twice as well as 64-bit ones.
-TPC_VECTOR_CLONES void GenerateBatch(uint64_t (*__restrict state)[GaussianStream::kLanes], float* __restrict out) {
+TPC_WIDE_VECTOR_CLONES void GenerateBatch(uint64_t (*__restrict state)[GaussianStream::kLanes], float* __restrict out) {
     constexpr size_t kLanes = GaussianStream::kLanes;
     alignas(64) uint32_t high[kPairs], low[kPairs];
     for (size_t step = 0; step < kSteps; ++step) {

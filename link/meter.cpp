@@ -36,8 +36,17 @@ bool CodewordCheck::isCodeword(const int32_t* decisions) {
 
 void CountBlock(const ProductCode& code, const int32_t* decisions, const uint8_t* sent, int32_t passes,
                 CodewordCheck& check, LinkCounts& counts) {
+    // Row by row: the inner loop vectorises.
     int64_t errors = 0;
-    ForEachInformationBit(code, [&](int32_t t, int32_t position) { errors += decisions[position] != sent[t]; });
+    const uint8_t* sentRow = sent;
+    for (int32_t z = 0; z < code.kz; ++z) {
+        for (int32_t y = 0; y < code.ky; ++y, sentRow += code.kx) {
+            const int32_t* decided = decisions + code.PlaneSize() * z + code.nx * y;
+            int32_t rowErrors = 0;
+            for (int32_t x = 0; x < code.kx; ++x) rowErrors += decided[x] != sentRow[x];
+            errors += rowErrors;
+        }
+    }
     // Only blocks in error are encoded again: few where the error rates are low.
     counts.addBlock(code.K(), errors, passes, errors != 0 && check.isCodeword(decisions));
 }

@@ -15,7 +15,7 @@ namespace {
 // Code bits to BPSK amplitudes plus their noise, as mapper and channel do,
 // then to quantiser levels; all numbers, so the quantiser's vectorising form
 // applies (branch-free: it vectorises).
-TPC_VECTOR_CLONES
+TPC_WIDE_VECTOR_CLONES
 void QuantizeBpsk(const BpskQuantizer quantizer, const uint8_t* __restrict codeBits,
                   const float* __restrict noise, double sigma, int32_t* __restrict levels, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
@@ -32,7 +32,7 @@ double MatchedBpsk(double i, double q, double gainI, double gainQ, bool equalise
     return equalise ? matched / (gainI * gainI + gainQ * gainQ) : matched;
 }
 
-TPC_VECTOR_CLONES
+TPC_WIDE_VECTOR_CLONES
 void QuantizeMatchedBpsk(const BpskQuantizer quantizer, const double* __restrict i, const double* __restrict q,
                          const double* __restrict gainI, const double* __restrict gainQ, bool equalise,
                          int32_t* __restrict levels, int32_t count) {
