@@ -30,10 +30,14 @@ public:
     void restart(uint64_t seed) { noise_.reseed(seed); }
     void restartGains(uint64_t seed) { gains_.restart(seed); }
     // BPSK: the block's N unit Gaussian draws; received value i is
-    // (2 c_i - 1) + sigma * noise[i] (the receiver may fuse that sum).
+    // (2 c_i - 1) + sigma * noise[i], in double, the float draw widened (the
+    // receiver fuses that sum into its quantiser, Receiver::bpskLevels).
     const float* bpskNoise();
     // BPSK: the received amplitudes of the block, in order, with noise of
-    // standard deviation sigma.
+    // standard deviation sigma: the plain path, which also gives a block's
+    // received values where the fused one keeps them to itself (to replay a
+    // block): the same draws and the same double sum as the fused quantiser
+    // and the development host's AWGN block, so the same bits.
     void bpsk(const uint8_t* codeBits, double sigma, double* received);
 
     // Symbols: the points of the symbols that start in this block at code
