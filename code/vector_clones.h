@@ -11,3 +11,12 @@
 #else
 #define TPC_VECTOR_CLONES
 #endif
+
+// The same for loops that mix element widths (bytes, 32-bit integers,
+// doubles): with AVX-512F alone GCC keeps them to 256-bit vectors; the
+// x86-64-v4 level (F, BW, DQ, VL) lets it fill 512-bit ones.
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 12 && defined(__x86_64__) && defined(__ELF__)
+#define TPC_WIDE_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+#else
+#define TPC_WIDE_VECTOR_CLONES TPC_VECTOR_CLONES
+#endif

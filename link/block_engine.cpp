@@ -128,7 +128,7 @@ void BlockEngine::receive(int64_t b, double sigma, bool read, bool fades) {
     }
     if (link_.description.constellation.empty()) {
         if (receiver_.fusesBpsk()) {
-            const double* noise = channel_.bpskNoise();
+            const float* noise = channel_.bpskNoise();
             if (read) receiver_.bpskLevels(codeBits, noise, sigma);
             if (tracing_ != nullptr) {
                 channel_.bpskAmplitudes(codeBits, noise, sigma, received_.data());

@@ -13,9 +13,9 @@ const double kBpskQ[2] = {0.0, 0.0};
 
 // BPSK through its gains: x = 2c - 1 on I, complex noise (draws 2e, 2e + 1);
 // branch-free, so it vectorises.
-TPC_VECTOR_CLONES
+TPC_WIDE_VECTOR_CLONES
 void FadeBpsk(const uint8_t* __restrict codeBits, const double* __restrict gainI, const double* __restrict gainQ,
-              const double* __restrict noise, double sigma, double* __restrict i, double* __restrict q, int32_t count) {
+              const float* __restrict noise, double sigma, double* __restrict i, double* __restrict q, int32_t count) {
     for (int32_t e = 0; e < count; ++e) {
         const double x = static_cast<double>(2 * static_cast<int32_t>(codeBits[e]) - 1);
         i[e] = gainI[e] * x + sigma * noise[2 * e];
@@ -36,7 +36,7 @@ Channel::Channel(const Constellation& points, int32_t blockSize, const ChannelMo
       // BPSK over fading takes two noise draws per code bit.
       gaussians_(static_cast<size_t>(model.fading == Fading::kNone ? blockSize : 2 * maxSymbols())) {}
 
-const double* Channel::bpskNoise() {
+const float* Channel::bpskNoise() {
     noise_.fill(gaussians_.data(), static_cast<size_t>(blockSize_));
     return gaussians_.data();
 }
@@ -45,7 +45,7 @@ void Channel::bpsk(const uint8_t* codeBits, double sigma, double* received) {
     bpskAmplitudes(codeBits, bpskNoise(), sigma, received);
 }
 
-void Channel::bpskAmplitudes(const uint8_t* codeBits, const double* noise, double sigma, double* received) const {
+void Channel::bpskAmplitudes(const uint8_t* codeBits, const float* noise, double sigma, double* received) const {
     for (int32_t e = 0; e < blockSize_; ++e) {
         const double amplitude = codeBits[e] != 0 ? 1.0 : -1.0;
         received[e] = amplitude + sigma * noise[e];
@@ -82,7 +82,7 @@ int32_t Channel::fadedSymbols(const uint8_t* here, const uint8_t* next, int32_t 
     } else {
         gains_.fill(gainI, gainQ, count);
     }
-    double* noise = gaussians_.data();
+    float* noise = gaussians_.data();
     noise_.fill(noise, static_cast<size_t>(2 * count));
     if (points_.i.empty()) {
         FadeBpsk(here, gainI, gainQ, noise, sigma, i, q, count);

@@ -30,14 +30,18 @@ public:
     void restart(uint64_t seed) { noise_.reseed(seed); }
     void restartGains(uint64_t seed) { gains_.restart(seed); }
     // BPSK: the block's N unit Gaussian draws; received value i is
-    // (2 c_i - 1) + sigma * noise[i] (the receiver may fuse that sum).
-    const double* bpskNoise();
+    // (2 c_i - 1) + sigma * noise[i], in double, the float draw widened (the
+    // receiver fuses that sum into its quantiser, Receiver::bpskLevels).
+    const float* bpskNoise();
     // BPSK: the received amplitudes of the block, in order, with noise of
-    // standard deviation sigma.
+    // standard deviation sigma: the plain path, the same draws and the same
+    // double sum as the fused quantiser and the development host's AWGN
+    // block, so the same bits.
     void bpsk(const uint8_t* codeBits, double sigma, double* received);
-    // The received amplitudes bpsk() makes of code bits and their draws, for
-    // a receiver that fused the sum and a caller that wants it all the same.
-    void bpskAmplitudes(const uint8_t* codeBits, const double* noise, double sigma, double* received) const;
+    // The received amplitudes bpsk() makes of code bits and their draws
+    // (bpskNoise), for a caller that fused the sum and wants the values all
+    // the same (a replayed block).
+    void bpskAmplitudes(const uint8_t* codeBits, const float* noise, double sigma, double* received) const;
 
     // Symbols: the points of the symbols that start in this block at code
     // bit `first` (the bits before it went with the previous block's last
@@ -62,7 +66,7 @@ private:
     const double* pointQ_;
     GaussianStream noise_;
     FadingGains gains_;
-    std::vector<double> gaussians_;
+    std::vector<float> gaussians_;
 };
 
 }  // namespace tpc::link

@@ -29,7 +29,7 @@ private:
     double lineOfSight_;  // sqrt(K/(K+1)); 0 for Rayleigh
     double scatter_;      // sqrt(1/(K+1)) / sqrt(2), per real dimension
     GaussianStream gaussians_;
-    double draws_[GaussianStream::kBatch];
+    float draws_[GaussianStream::kBatch];
 };
 
 // The channel on its own, for experiments outside a link: symbol x_s (complex,

@@ -15,9 +15,9 @@ namespace {
 // Code bits to BPSK amplitudes plus their noise, as mapper and channel do,
 // then to quantiser levels; all numbers, so the quantiser's vectorising form
 // applies (branch-free: it vectorises).
-TPC_VECTOR_CLONES
+TPC_WIDE_VECTOR_CLONES
 void QuantizeBpsk(const BpskQuantizer quantizer, const uint8_t* __restrict codeBits,
-                  const double* __restrict noise, double sigma, int32_t* __restrict levels, int32_t count) {
+                  const float* __restrict noise, double sigma, int32_t* __restrict levels, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         const double amplitude = static_cast<double>(2 * static_cast<int32_t>(codeBits[i]) - 1);  // bits are 0 or 1
         const double received = amplitude + sigma * noise[i];
@@ -32,7 +32,7 @@ double MatchedBpsk(double i, double q, double gainI, double gainQ, bool equalise
     return equalise ? matched / (gainI * gainI + gainQ * gainQ) : matched;
 }
 
-TPC_VECTOR_CLONES
+TPC_WIDE_VECTOR_CLONES
 void QuantizeMatchedBpsk(const BpskQuantizer quantizer, const double* __restrict i, const double* __restrict q,
                          const double* __restrict gainI, const double* __restrict gainQ, bool equalise,
                          int32_t* __restrict levels, int32_t count) {
@@ -99,7 +99,7 @@ void Receiver::place() {
     for (int32_t i = 0; i < blockSize_; ++i) channel_[placement_[i]] = levels_[i];
 }
 
-void Receiver::bpskLevels(const uint8_t* codeBits, const double* noise, double sigma) {
+void Receiver::bpskLevels(const uint8_t* codeBits, const float* noise, double sigma) {
     QuantizeBpsk(*quantizer_, codeBits, noise, sigma, deinterleave_ ? levels_.data() : channel_.data(), blockSize_);
     if (deinterleave_) place();
 }

@@ -50,7 +50,7 @@ public:
     // BPSK amplitudes of code bits with the noise drawn for them, quantised
     // in one pass, where the quantiser allows it (fusesBpsk()).
     bool fusesBpsk() const { return quantizer_ && quantizer_->LevelsFitTruncation(); }
-    void bpskLevels(const uint8_t* codeBits, const double* noise, double sigma);
+    void bpskLevels(const uint8_t* codeBits, const float* noise, double sigma);
     // Received BPSK amplitudes, quantised one by one.
     void bpskAmplitudes(const double* received);
 

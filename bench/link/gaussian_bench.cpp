@@ -12,7 +12,7 @@ constexpr int kSamples = 4096;
 
 void BM_GaussianStreamFill(benchmark::State& state) {
     tpc::link::GaussianStream stream(1);
-    std::vector<double> out(kSamples);
+    std::vector<float> out(kSamples);
     for (auto _ : state) {
         stream.fill(out.data(), out.size());
         benchmark::DoNotOptimize(out.data());
@@ -24,9 +24,9 @@ BENCHMARK(BM_GaussianStreamFill);
 
 void BM_GaussianStreamNext(benchmark::State& state) {
     tpc::link::GaussianStream stream(1);
-    std::vector<double> out(kSamples);
+    std::vector<float> out(kSamples);
     for (auto _ : state) {
-        for (double& z : out) z = stream.next();
+        for (float& z : out) z = stream.next();
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
