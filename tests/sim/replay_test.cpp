@@ -91,6 +91,31 @@ TEST(KeptFailures, AreTheFirstByUnitAndBlockWhateverTheThreadsAndResume) {
     }
 }
 
+// A run of several pass counts keeps each count's failures; a replay names
+// its count, and decodes with it.
+TEST(KeptFailures, OfEachPassCountReplayAtThatCount) {
+    const std::string dir = TempRun("counts");
+    const std::vector<PointRecord> rows = SweepInto(dir, "--max-blocks 200 --iterations 2,8 --keep-failures 1000");
+    ASSERT_EQ(rows.size(), 4u);
+    for (const PointRecord& p : rows) {
+        SCOPED_TRACE(testing::Message() << p.iterations << " passes at " << p.ebN0Db);
+        ASSERT_FALSE(p.failures.empty());
+        const ReplayedFailure last = ReplayFailure(dir, p.ebN0Db, static_cast<int>(p.failures.size()), p.iterations);
+        EXPECT_TRUE(last.matchesRecord()) << ReplaySummary(last);
+        EXPECT_EQ(last.bitErrors(), p.failures.back().block.bitErrors);
+    }
+    for (const auto& [iterations, message] :
+         {std::pair<int64_t, const char*>{-1, "ran pass counts 2,8: name one with --iterations"},
+          {4, "--iterations 4: "}}) {
+        try {
+            ReplayFailure(dir, 2, 1, iterations);
+            ADD_FAILURE() << "replayed at " << iterations;
+        } catch (const ReplayRefused& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
+}
+
 TEST(Replay, RefusesWhatTheRunDoesNotHold) {
     const std::string dir = TempRun("refusals"), without = TempRun("refusals_none");
     const std::string otherSeed = TempRun("refusals_seed"), pooled = TempRun("refusals_pooled");
