@@ -88,7 +88,13 @@ StoredRun ParseStoredRun(const std::string& text, const std::string& name) {
     }
     StoredRun run;
     run.configuration = doc["configuration"];
-    for (const auto& p : doc["points"]) run.points.push_back(PointFromJson(p));
+    for (const auto& p : doc["points"]) {
+        run.points.push_back(PointFromJson(p));
+        const PointRecord& point = run.points.back();
+        bool negative = point.units < 0;
+        for (const PointColumn& c : PointColumns()) negative |= c.count != nullptr && point.counts.*c.count < 0;
+        if (negative) throw std::runtime_error(notOurs);
+    }
     const auto pooled = doc.find("seeds");
     if (pooled != doc.end() && pooled->is_array()) {
         for (const auto& seed : *pooled) {
@@ -165,17 +171,21 @@ std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>&
             const auto [it, first] = byKey.emplace(PointKey(SweptValue(p, sweepIsEsN0)), p);
             if (first) continue;
             PointRecord& sum = it->second;
-            // Counts read from files may be anything up to INT64_MAX.
-            bool overflow = __builtin_add_overflow(sum.units, p.units, &sum.units);
+            // Counts read from files may be anything up to INT64_MAX; the
+            // sum of squares saturates, as it does within a run.
+            int64_t total = 0;
+            bool overflow = __builtin_add_overflow(sum.units, p.units, &total);
             for (const PointColumn& c : PointColumns()) {
-                if (c.count != nullptr) {
-                    overflow |= __builtin_add_overflow(sum.counts.*c.count, p.counts.*c.count, &(sum.counts.*c.count));
+                if (c.count != nullptr && c.count != &LinkCounts::bitErrorsSquared) {
+                    overflow |= __builtin_add_overflow(sum.counts.*c.count, p.counts.*c.count, &total);
                 }
             }
             if (overflow) {
                 throw std::runtime_error("the counts of the point at " + std::to_string(SweptValue(p, sweepIsEsN0)) +
                                          " dB are too large to pool");
             }
+            sum.counts += p.counts;
+            sum.units += p.units;
             sum.seconds += p.seconds;
             sum.passesCounted = sum.passesCounted && p.passesCounted;
             sum.timeLimited = sum.timeLimited || p.timeLimited;

@@ -1,8 +1,9 @@
 // Any bytes as a constellation file: the library's reader, and for a mode
 // byte with its top bit set the LLRs of the points it read at cells of the
 // grid (the table's raw entries) for an Es/N0 the mode picks. A whole table
-// takes 65536 cells; the LLR node, which builds one per run, is fuzzed with
-// its parameters (parameters_fuzz) and its samples (samples_fuzz).
+// takes 65536 cells, far more than one input's worth of time: the LLR node's
+// checks before its table are in parameters_fuzz, the lookup in a table in
+// samples_fuzz.
 //
 // Input layout: i16 numsym (any value), u8 mode, then the file's bytes.
 #include <cmath>

@@ -153,7 +153,9 @@ def main():
     write("results", "configuration_not_object", json.dumps(
         {"program": "tpcsim", "configuration": [3], "points": []}).encode())
     write("results", "counts_past_64_bits", results({}, [
-        {"ebn0_db": 1.0, "blocks": 2**63 - 1, "units": 2**63 - 1}]))
+        {"ebn0_db": 1.0, "blocks": 2**63 - 1, "units": 2**63 - 1, "bit_errors_squared": 2**63 - 1}]))
+    write("results", "negative_counts", results({}, [
+        {"ebn0_db": 1.0, "blocks": 2, "bit_errors_squared": -(2**63), "units": -1}]))
 
     for path in sorted(glob.glob(os.path.join(CONSTELLATIONS, "*.txt"))):
         with open(path, "rb") as f:
