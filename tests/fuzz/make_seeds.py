@@ -77,10 +77,10 @@ def main():
 
     def stream(count):
         out = b""
-        specials = [nan, inf, -inf, 0.0, -0.0, 1e308, -5e-324]
+        extremes = [nan, inf, -inf, 0.0, -0.0, 1e308, -5e-324]
         for i in range(count):
             control = 1 if i % 7 == 3 else 0
-            value = specials[i % len(specials)] if i % 5 == 0 else rng.uniform(-2, 2)
+            value = extremes[i % len(extremes)] if i % 5 == 0 else rng.uniform(-2, 2)
             out += struct.pack("<Bd", control, value)
         return out
 
@@ -93,8 +93,8 @@ def main():
     write("samples", "decoder_resolution_255", header(1, 0x10 | 1, res=255, quant=inf)
           + stream(100))
     def symbols(count):
-        specials = [nan, inf, -inf, 0.0, -0.0, 1e308, -5e-324, 1.5, -1.5]
-        return b"".join(struct.pack("<dd", specials[i % len(specials)] if i % 4 == 0
+        extremes = [nan, inf, -inf, 0.0, -0.0, 1e308, -5e-324, 1.5, -1.5]
+        return b"".join(struct.pack("<dd", extremes[i % len(extremes)] if i % 4 == 0
                                     else rng.uniform(-2, 2), rng.uniform(-2, 2))
                         for i in range(count))
 
