@@ -1,5 +1,6 @@
 #include "llr/constellation_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,17 +11,28 @@ namespace {
 // The file's text, NUL-terminated, in a buffer the caller frees; nullptr when
 // it is longer than kMaxConstellationFileBytes (or no room can be had).
 // Reading stops there, so that a device or a pipe that never ends cannot
-// hold the reader.
+// hold the reader. The buffer grows with the text: a file of 256 points
+// takes a few kilobytes, far from the limit.
 char* ReadWholeFile(std::FILE* file) {
-    char* text = static_cast<char*>(std::malloc(kMaxConstellationFileBytes + 1));
-    if (text == nullptr) return nullptr;
-    const size_t length = std::fread(text, 1, kMaxConstellationFileBytes + 1, file);
-    if (length > kMaxConstellationFileBytes) {
-        std::free(text);
-        return nullptr;
+    size_t capacity = 4096;  // bytes of text the buffer holds, its NUL aside
+    size_t length = 0;
+    char* text = static_cast<char*>(std::malloc(capacity + 1));
+    while (text != nullptr) {
+        // Asking for one byte more than the room left tells whether the text
+        // goes on.
+        length += std::fread(text + length, 1, capacity + 1 - length, file);
+        if (length > kMaxConstellationFileBytes) break;
+        if (length <= capacity) {
+            text[length] = '\0';
+            return text;
+        }
+        capacity = std::min(2 * capacity, kMaxConstellationFileBytes);
+        char* larger = static_cast<char*>(std::realloc(text, capacity + 1));
+        if (larger == nullptr) break;
+        text = larger;
     }
-    text[length] = '\0';
-    return text;
+    std::free(text);
+    return nullptr;
 }
 
 // One integer or one number at *at, which then moves past what the

@@ -64,7 +64,11 @@ int BitCount(unsigned v) {
 ConstellationFile ReadConstellationFile(const std::string& path) {
     std::ifstream input(path, std::ios::binary);
     if (!input) throw std::invalid_argument("cannot open the " + Quoted(path));
-    std::istringstream file(ReadText(input, Quoted(path), tpc::kMaxConstellationFileBytes));
+    return ParseConstellationText(ReadText(input, Quoted(path), tpc::kMaxConstellationFileBytes), path);
+}
+
+ConstellationFile ParseConstellationText(const std::string& text, const std::string& path) {
+    std::istringstream file(text);
     std::string token;
     if (!(file >> token)) throw std::invalid_argument(Quoted(path) + " is empty");
     ParseToken<long>(token, Quoted(path) + ", the number of points");
@@ -109,6 +113,12 @@ ConstellationCheck CheckConstellationFile(const std::string& path, int points) {
         check.error = e.what();
         return check;
     }
+    return CheckConstellation(c, path, points);
+}
+
+ConstellationCheck CheckConstellation(const ConstellationFile& c, const std::string& path,
+                                      int points) {
+    ConstellationCheck check;
     const int found = static_cast<int>(c.labels.size());
     if (found != points) {
         check.error = Quoted(path) + " holds " + std::to_string(found) + " points, --points is " +

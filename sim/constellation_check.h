@@ -20,6 +20,8 @@ struct ConstellationFile {
 // cannot be opened or a number is malformed, std::runtime_error when it is
 // longer than the library reads (tpc::kMaxConstellationFileBytes).
 ConstellationFile ReadConstellationFile(const std::string& path);
+// The same for the file's text (the messages name `path`).
+ConstellationFile ParseConstellationText(const std::string& text, const std::string& path);
 
 struct ConstellationCheck {
     std::string error;                  // "" when the file can be run
@@ -30,6 +32,9 @@ struct ConstellationCheck {
 // 0 ... points-1. Warnings: labels out of file order, a labelling that is
 // not Gray, mean energy not 1, M not a power of two.
 ConstellationCheck CheckConstellationFile(const std::string& path, int points);
+// The same checks on a file already read.
+ConstellationCheck CheckConstellation(const ConstellationFile& file, const std::string& path,
+                                      int points);
 
 // Whether nearest neighbours (by distance, per point) differ in one bit of
 // their labels, the label of a point being its index.

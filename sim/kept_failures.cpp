@@ -1,5 +1,7 @@
 #include "sim/kept_failures.h"
 
+#include <stdexcept>
+
 #include "sim/text_format.h"
 
 namespace tpcsim {
@@ -21,6 +23,12 @@ std::vector<KeptFailure> FailuresFromJson(const nlohmann::ordered_json& point) {
     const auto list = point.find("failures");
     if (list == point.end() || !list->is_array()) return failures;
     for (const auto& f : *list) {
+        // Another program's file: refused by the caller, not a JSON library error.
+        const auto number = [&f](const char* key) { return !f.contains(key) || f[key].is_number_integer(); };
+        if (!f.is_object() || !number("unit") || !number("block") || !number("bit_errors") || !number("passes") ||
+            (f.contains("detected") && !f["detected"].is_boolean())) {
+            throw std::invalid_argument("a kept failure that is not one");
+        }
         KeptFailure kept;
         kept.unit = f.value("unit", int64_t{0});
         kept.block.block = f.value("block", int64_t{0});

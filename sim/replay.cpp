@@ -222,6 +222,12 @@ ReplayedFailure ReplayFailure(const std::string& dir, double ebN0Db, int failure
     r.esN0Db = point->esN0Db;
     r.failure = failure;
     r.recorded = point->failures[static_cast<size_t>(failure - 1)];
+    if (r.recorded.unit < 0 || r.recorded.block.block < 0 || r.recorded.block.block >= options.batch) {
+        throw ReplayRefused(Format("failure %d of the point at %.2f dB names block %lld of unit %lld, which a run of "
+                                   "%lld blocks a unit does not have",
+                                   failure, point->ebN0Db, static_cast<long long>(r.recorded.block.block),
+                                   static_cast<long long>(r.recorded.unit), static_cast<long long>(options.batch)));
+    }
     r.unitSeed =
         UnitSeed(options.seed, PointKey(SweptValue(*point, options.sweepIsEsN0)), static_cast<uint64_t>(r.recorded.unit));
     try {

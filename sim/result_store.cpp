@@ -71,16 +71,23 @@ StoredRun ReadStoredRun(const std::string& dir) {
     const fs::path path = fs::path(dir) / "results.json";
     std::ifstream file(path, std::ios::binary);
     if (!file) throw std::runtime_error("no results.json in " + dir);
-    const std::string text = ReadText(file, path.string(), kMaxRunFileBytes);
+    return ParseStoredRun(ReadText(file, path.string(), kMaxRunFileBytes), path.string());
+}
+
+StoredRun ParseStoredRun(const std::string& text, const std::string& name) {
     nlohmann::ordered_json doc;
     try {
         doc = nlohmann::ordered_json::parse(text);
     } catch (const nlohmann::json::exception&) {
-        throw std::runtime_error(path.string() + " is not valid JSON");
+        throw std::runtime_error(name + " is not valid JSON");
     }
-    if (!doc.is_object() || doc.value("program", "") != "tpcsim" ||
-        !doc.contains("configuration") || !doc.contains("points") || !doc["points"].is_array()) {
-        throw std::runtime_error(path.string() + " was not written by tpcsim");
+    // Compared, never converted: a member of another type is a file tpcsim
+    // did not write, not a JSON library error for the user.
+    const std::string notOurs = name + " was not written by tpcsim";
+    if (!doc.is_object() || !doc.contains("program") || doc["program"] != "tpcsim" ||
+        !doc.contains("configuration") || !doc["configuration"].is_object() ||
+        !doc.contains("points") || !doc["points"].is_array()) {
+        throw std::runtime_error(notOurs);
     }
     StoredRun run;
     run.configuration = doc["configuration"];
@@ -91,12 +98,23 @@ StoredRun ReadStoredRun(const std::string& dir) {
                                   : 0;
     for (const auto& p : doc["points"]) {
         run.points.push_back(PointFromJson(p));
-        run.points.back().failures = FailuresFromJson(p);
-        if (!p.contains("iterations")) run.points.back().iterations = onlyCount;
+        PointRecord& point = run.points.back();
+        try {
+            point.failures = FailuresFromJson(p);
+        } catch (const std::invalid_argument&) {
+            throw std::runtime_error(notOurs);
+        }
+        if (!p.contains("iterations")) point.iterations = onlyCount;
+        bool negative = point.units < 0;
+        for (const PointColumn& c : PointColumns()) negative |= c.count != nullptr && point.counts.*c.count < 0;
+        if (negative) throw std::runtime_error(notOurs);
     }
     const auto pooled = doc.find("seeds");
     if (pooled != doc.end() && pooled->is_array()) {
-        for (const auto& seed : *pooled) run.seeds.push_back(seed.get<uint64_t>());
+        for (const auto& seed : *pooled) {
+            if (!seed.is_number_unsigned()) throw std::runtime_error(notOurs);
+            run.seeds.push_back(seed.get<uint64_t>());
+        }
     } else if (doc.contains("seed") && doc["seed"].is_number_unsigned()) {
         run.seeds.push_back(doc["seed"].get<uint64_t>());
     }
@@ -187,9 +205,22 @@ std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>&
             // pooled run no longer names.
             if (runs.size() > 1) sum.failures.clear();
             if (first) continue;
+            // Counts read from files may be anything up to INT64_MAX; the
+            // sum of squares saturates, as it does within a run.
+            int64_t total = 0;
+            bool overflow = __builtin_add_overflow(sum.units, p.units, &total);
+            for (const PointColumn& c : PointColumns()) {
+                if (c.count != nullptr && c.count != &LinkCounts::bitErrorsSquared) {
+                    overflow |= __builtin_add_overflow(sum.counts.*c.count, p.counts.*c.count, &total);
+                }
+            }
+            if (overflow) {
+                throw std::runtime_error("the counts of the point at " + std::to_string(SweptValue(p, sweepIsEsN0)) +
+                                         " dB are too large to pool");
+            }
             sum.counts += p.counts;
-            sum.seconds += p.seconds;
             sum.units += p.units;
+            sum.seconds += p.seconds;
             sum.passesCounted = sum.passesCounted && p.passesCounted;
             sum.timeLimited = sum.timeLimited || p.timeLimited;
         }

@@ -42,6 +42,9 @@ struct StoredRun {
 std::string SeedList(const std::vector<uint64_t>& seeds);
 // Throws std::runtime_error when the file is missing or not tpcsim's.
 StoredRun ReadStoredRun(const std::string& dir);
+// The same for the text of a results.json, `name` standing for the file in
+// the messages.
+StoredRun ParseStoredRun(const std::string& text, const std::string& name);
 
 // The options of the run in `dir`, read back from its results.json as
 // --config reads it. Throws std::runtime_error.
@@ -65,7 +68,8 @@ std::vector<PointRecord> MergePoints(const std::vector<std::vector<PointRecord>>
 
 // Points of runs of one configuration with different seeds (independent
 // samples): the counts, seconds and units of each point summed over the runs
-// that hold it, ordered as MergePoints orders them.
+// that hold it, ordered as MergePoints orders them. Throws
+// std::runtime_error when a sum does not fit its 64 bits.
 std::vector<PointRecord> PoolPoints(const std::vector<std::vector<PointRecord>>& runs, bool sweepIsEsN0);
 
 }  // namespace tpcsim

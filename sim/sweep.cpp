@@ -154,9 +154,12 @@ void Sweep::loadResumed() {
             // its counts are those of a run under this rule from the start;
             // unless its last unit was shortened to an earlier block limit
             // (or its units are not known): that one runs again.
+            // Units come from the file: a product past 64 bits matches no count.
+            int64_t unitBlocks = 0;
+            const bool unitsFit = !__builtin_mul_overflow(p.units, options_.batch, &unitBlocks);
             if (PointDone(p.counts, rule)) {
                 point.keptFrom = static_cast<int64_t>(j);
-            } else if (p.units > 0 && p.counts.blocks == p.units * options_.batch) {
+            } else if (p.units > 0 && unitsFit && p.counts.blocks == unitBlocks) {
                 point.continuedFrom = static_cast<int64_t>(j);
             }
         }

@@ -3,13 +3,16 @@
 
 The layouts are those described at the top of each *_fuzz.cpp; rerun after
 changing one of them."""
+import glob
+import json
 import math
 import os
 import random
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-EXAMPLES = os.path.join(HERE, "..", "..", "examples", "constellations")
+EXAMPLES = os.path.join(HERE, "..", "..", "examples")
+CONSTELLATIONS = os.path.join(EXAMPLES, "constellations")
 USABLE_TIMING = 0x80
 
 
@@ -63,48 +66,111 @@ def main():
         samples(70, 5)))
     write("parameters", "decoder_allocation_failure", parameters_seed(
         1, USABLE_TIMING | 8, decoder_block(16, 11, 16, 11), allowed=3))
-    write("parameters", "llr_qpsk", parameters_seed(
-        2, USABLE_TIMING | 2 | (1 << 4), llr_block(4), samples(40, 6)))
-    write("parameters", "llr_16qam", parameters_seed(
-        2, USABLE_TIMING | 2 | (3 << 4), llr_block(16, esno=20.0), samples(40, 7)))
-    write("parameters", "llr_unterminated_file", parameters_seed(
-        2, USABLE_TIMING, struct.pack("<di4xdi", 11.5, 4, 1.5, 5) + b"x" * 260))
+    write("parameters", "llr_missing_file", parameters_seed(
+        2, USABLE_TIMING, llr_block(4), samples(40, 6)))
+    write("parameters", "llr_256_points_allocation_failure", parameters_seed(
+        2, USABLE_TIMING | 8, llr_block(256, esno=20.0), allowed=1))
+    write("parameters", "llr_unterminated_file", parameters_seed(2, USABLE_TIMING | 2, llr_block(4)))
     write("parameters", "bad_node_index", parameters_seed(3, 0x7f, b"", action=-1))
 
     rng = random.Random(8)
 
-    def stream(count, with_q, hostile=True):
+    def stream(count):
         out = b""
-        specials = [nan, inf, -inf, 0.0, -0.0, 1e308, -5e-324]
+        extremes = [nan, inf, -inf, 0.0, -0.0, 1e308, -5e-324]
         for i in range(count):
             control = 1 if i % 7 == 3 else 0
-            value = specials[i % len(specials)] if hostile and i % 5 == 0 else rng.uniform(-2, 2)
+            value = extremes[i % len(extremes)] if i % 5 == 0 else rng.uniform(-2, 2)
             out += struct.pack("<Bd", control, value)
-            if with_q:
-                out += struct.pack("<d", rng.uniform(-2, 2))
         return out
 
     header = lambda node, config, res=5, it=8, threshold=0.5, quant=1.4: struct.pack(
         "<BBBBdd", node, config, res, it, threshold, quant)
-    write("samples", "encoder_hamming", header(0, 0) + stream(300, False))
-    write("samples", "encoder_3d_interleaved", header(0, 2 | 4, threshold=nan) + stream(300, False))
-    write("samples", "decoder_bpsk", header(1, 0x10) + stream(200, False))
-    write("samples", "decoder_soft_deinter_stop", header(1, 4 | 8) + stream(200, False))
+    write("samples", "encoder_hamming", header(0, 0) + stream(300))
+    write("samples", "encoder_3d_interleaved", header(0, 2 | 4, threshold=nan) + stream(300))
+    write("samples", "decoder_bpsk", header(1, 0x10) + stream(200))
+    write("samples", "decoder_soft_deinter_stop", header(1, 4 | 8) + stream(200))
     write("samples", "decoder_resolution_255", header(1, 0x10 | 1, res=255, quant=inf)
-          + stream(100, False))
-    write("samples", "llr_qpsk", header(2, 1 << 5) + stream(100, True))
-    write("samples", "llr_16qam_timejump", header(2, 3 << 5)
-          + struct.pack("<Bdd", 2, 0.0, 0.5) + struct.pack("<Bddd", 2, nan, 0.1, 0.2)
-          + stream(60, True))
+          + stream(100))
+    def symbols(count):
+        extremes = [nan, inf, -inf, 0.0, -0.0, 1e308, -5e-324, 1.5, -1.5]
+        return b"".join(struct.pack("<dd", extremes[i % len(extremes)] if i % 4 == 0
+                                    else rng.uniform(-2, 2), rng.uniform(-2, 2))
+                        for i in range(count))
+
+    for choice, name in enumerate(["bpsk_pair", "qpsk", "8psk", "16qam"]):
+        write("samples", "llr_" + name, header(2, choice << 5) + symbols(60))
 
     for name, points in [("bpsk_pair.txt", 2), ("qpsk.txt", 4), ("8psk.txt", 8),
                          ("16qam.txt", 16)]:
-        with open(os.path.join(EXAMPLES, name), "rb") as f:
+        with open(os.path.join(CONSTELLATIONS, name), "rb") as f:
             write("constellation", name, struct.pack("<hB", points, 0x80) + f.read())
     write("constellation", "short_file", struct.pack("<hB", 4, 0x80) + b"4\n0 1.0 0.0\n1 -1")
     write("constellation", "malformed", struct.pack("<hB", 8, 0x80) + b"8 0 1e999 nan 1 inf -x")
     write("constellation", "huge_count", struct.pack("<hB", 30000, 0) + b"1 0 0 0 1 1 1")
     write("constellation", "negative_count", struct.pack("<hB", -7, 0x80) + b"2 0 1 1 1 -1 -1")
+    write("constellation", "far_points_huge_esno", struct.pack("<hB", 4, 0x83)
+          + b"4 0 1e150 0 1 -1e150 0 2 0 1e-300 3 0 -1e-300")
+
+    configs = {}
+    for path in sorted(glob.glob(os.path.join(EXAMPLES, "*.json"))):
+        with open(path, "rb") as f:
+            text = f.read()
+        configs[os.path.basename(path)[:-len(".json")]] = json.loads(text)
+        write("config", os.path.basename(path), text)
+    write("config", "key_value_lines", b"# a comment\ncode = 16,11x16,11\nnx = 16\n"
+          b"weights = 8,8,6\nesn0 = \"1, 2.5, 4\"\nselective-stop = true\n")
+    write("config", "results_json", json.dumps(
+        {"program": "tpcsim", "configuration": configs["16qam"], "points": []}).encode())
+    write("config", "arrays_and_nulls", b'{"ebn0": [1, 2.5, 3e0], "out": null, "interleave": false}')
+    write("config", "not_an_object", b"[1, 2]")
+
+    def point(ebn0, blocks, errors, passes=None, units=0):
+        p = {"ebn0_db": ebn0, "esn0_db": ebn0 + 1.2, "blocks": blocks, "bits": blocks * 3249,
+             "bit_errors": errors * 3, "block_errors": errors, "seconds": 0.25,
+             "bit_errors_squared": errors * 9, "time_limited": False, "units": units}
+        if passes is not None:
+            p.update({"avg_passes": passes / max(blocks, 1), "undetected_blocks": 0,
+                      "passes": passes})
+        return p
+
+    def results(configuration, points, **extra):
+        doc = {"program": "tpcsim", "version": "0.1", "seed": 1, "configuration": configuration,
+               "points": points, "interrupted": False, "seconds": 1.5}
+        doc.update(extra)
+        return json.dumps(doc, indent=2).encode()
+
+    write("results", "blocks_engine", results(configs["3d_code"], [
+        point(2.0, 64, 5, 900, 2), point(2.5, 96, 1, 1300, 3), point(3.0, 32, 0, 400, 1)]))
+    write("results", "nodes_engine", results(configs["16qam"], [point(5.0, 10, 2), point(5.25, 12, 0)]))
+    write("results", "pooled_seeds", results(configs["interleaved"], [point(1.0, 200, 7, 2000, 7)],
+                                             seeds=[3, 5, 9]))
+    # Found by this target: each used to escape as a JSON library error or
+    # overflow a sum.
+    write("results", "seeds_not_numbers", results({}, [], seeds=["x"]))
+    write("results", "program_not_text", json.dumps(
+        {"program": 5, "configuration": {}, "points": []}).encode())
+    write("results", "configuration_not_object", json.dumps(
+        {"program": "tpcsim", "configuration": [3], "points": []}).encode())
+    write("results", "counts_past_64_bits", results({}, [
+        {"ebn0_db": 1.0, "blocks": 2**63 - 1, "units": 2**63 - 1, "bit_errors_squared": 2**63 - 1}]))
+    write("results", "negative_counts", results({}, [
+        {"ebn0_db": 1.0, "blocks": 2, "bit_errors_squared": -(2**63), "units": -1}]))
+
+    for path in sorted(glob.glob(os.path.join(CONSTELLATIONS, "*.txt"))):
+        with open(path, "rb") as f:
+            text = f.read()
+        points = int(text.split()[0])
+        write("constellation_check", os.path.basename(path), struct.pack("<B", points - 2) + text)
+    write("constellation_check", "labels_shuffled", struct.pack("<B", 2)
+          + b"4\n1 0.7 0.7\n0 -0.7 0.7\n3 -0.7 -0.7\n2 0.7 -0.7\n")
+    write("constellation_check", "labels_repeated", struct.pack("<B", 2)
+          + b"4 0 1 0 0 -1 0 2 0 1 3 0 -1")
+    write("constellation_check", "not_gray_energy_2", struct.pack("<B", 2)
+          + b"4 0 1 1 1 -1 1 2 1 -1 3 -1 -1")
+    write("constellation_check", "hex_and_nan", struct.pack("<B", 0)
+          + b"2 0 0x1p-1 nan 1 -inf 0")
+    write("constellation_check", "three_points", struct.pack("<B", 1) + b"3 0 1 0 1 -1 0 2 0 1")
 
 
 if __name__ == "__main__":

@@ -1,22 +1,29 @@
 // Any stream of samples (every double bit pattern, present or not, at any
-// time) through a node initialised with a usable configuration.
+// time) through the encoder or decoder node initialised with a usable
+// configuration of a small code, or through the LLR lookup of a table built
+// once per process for an example constellation (the node builds a table of
+// 65536 cells on every init, which would cost more than the samples).
 //
 // Input layout (missing bytes read as zero):
-//   u8   node (mod 3: encoder, decoder, LLR)
+//   u8   choice (mod 3: encoder, decoder, LLR)
 //   u8   configuration: code choice (bits 0-1), interleave/deinter (bit 2),
 //        selective stop (bit 3), BPSK (bit 4), constellation (bits 5-6)
 //   u8   decoder resolution (any, 0 taken as 1), u8 decoder iterations
 //   f64  threshold (encoder), quantLimit (decoder)
-//   then per run call: u8 control (bit 0 no sample, bit 1 the time is the
-//   next f64 instead of one step on), f64 value (I), f64 value (Q, LLR)
+//   then per run call of a node: u8 control (bit 0 no sample, bit 1 the
+//   time is the next f64 instead of one step on), f64 value; or per LLR
+//   lookup: f64 I, f64 Q
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "code/product_code.h"
 #include "fuzz_input.h"
 #include "host/entry_points.h"
 #include "host/parameter_blocks.h"
+#include "llr/constellation_reader.h"
+#include "llr/llr_table.h"
 
 using namespace tpc;
 
@@ -32,6 +39,54 @@ const ProductCode kCodes[] = {
     {16, 11, 8, 7, 1, 1},
 };
 
+// The LLR node's table for example constellation `choice` at its defaults,
+// built at the first input that asks for it.
+struct ExampleTable {
+    int32_t points;
+    int32_t bits;
+    std::vector<double> entries;
+};
+
+const ExampleTable& TableFor(uint32_t choice) {
+    static const int32_t kPoints[] = {2, 4, 8, 16};
+    static ExampleTable tables[4];
+    ExampleTable& t = tables[choice];
+    if (t.entries.empty()) {
+        t.points = kPoints[choice];
+        t.bits = BitsPerSymbol(t.points);
+        double pointI[kMaxConstellationPoints] = {}, pointQ[kMaxConstellationPoints] = {};
+        int32_t openFailed = 0;
+        if (ReadConstellation(pointI, pointQ, t.points, ExampleConstellation(choice).c_str(),
+                              &openFailed) != t.points) {
+            std::abort();
+        }
+        t.entries.resize(static_cast<size_t>(t.bits) * kTableCells);
+        if (!BuildLlrTable(pointI, pointQ, t.entries.data(), t.points, kDefaultLlrLimit, kGridBits,
+                           kDefaultLlrEsNo)
+                 .ok()) {
+            std::abort();
+        }
+    }
+    return t;
+}
+
+// The LLR node's lookup for each I/Q pair of the stream: odd integers in
+// -141 ... 139 for every cell, whatever the sample.
+void LookUpSamples(FuzzInput& in, uint32_t choice) {
+    const ExampleTable& table = TableFor(choice);
+    for (int call = 0; call < kMaxRunCalls && in.remaining() > 0; ++call) {
+        const double I = in.take<double>(), Q = in.take<double>();
+        int32_t row = -1, column = -1;
+        LocateReceivedCell(I, Q, kDefaultLlrLimit, &row, &column);
+        if (row < 0 || row >= kGridCells || column < 0 || column >= kGridCells) std::abort();
+        int32_t llrs[kMaxBitsPerSymbol];
+        FetchSymbolLlrs(table.bits, row, column, llrs, table.entries.data());
+        for (int32_t k = 0; k < table.bits; ++k) {
+            if (llrs[k] < -141 || llrs[k] > 139 || llrs[k] % 2 == 0) std::abort();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -43,10 +98,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const double threshold = in.take<double>();
     const double quantLimit = in.take<double>();
     const ProductCode& code = kCodes[config & 3];
+    if (node == 2) {
+        LookUpSamples(in, (config >> 5) & 3);
+        return 0;
+    }
 
     EncoderParams encoder{};
     DecoderParams decoder{};
-    LlrParams llr{};
     void* params = &encoder;
     auto entry = TPCENCODE;
     double systemRate = 8000;
@@ -55,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CopyCodeDimensions(code, encoder);
         encoder.interleave = (config >> 2) & 1;
         encoder.threshold = threshold;
-    } else if (node == 1) {
+    } else {
         WriteDecoderDefaults(decoder);
         CopyCodeDimensions(code, decoder);
         decoder.deinter = (config >> 2) & 1;
@@ -65,14 +123,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         decoder.iterations = iterations % 32;
         if (quantLimit > 0) decoder.quantLimit = quantLimit;  // others are refused
         params = &decoder, entry = TPCDECODE, systemRate = 1000;
-    } else {
-        WriteLlrDefaults(llr);
-        static const int32_t kPoints[] = {2, 4, 8, 16};
-        const uint32_t choice = (config >> 5) & 3;
-        llr.numsym = kPoints[choice];
-        const std::string path = ExampleConstellation(choice);
-        std::memcpy(llr.file, path.data(), path.size());
-        params = &llr, entry = LLRcalculator, systemRate = 4000;
     }
 
     FuzzHost host(params);
@@ -89,17 +139,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         host.inputs[0].noSample = control & 1;
         host.inputs[1].noSample = control & 1;
         host.inputs[0].value = in.take<double>();
-        if (node == 2) host.inputs[1].value = in.take<double>();
         if (host.call(entry, 0, 0) != 0) std::abort();
-        // Outputs carry bits (0 or 1) or odd integers in -141 ... 139, or 0.0
-        // past the ten stored values of a symbol.
+        // Outputs carry bits, 0 or 1.
         for (int p = 0; p < (node == 1 ? 2 : 1); ++p) {
             const PortRecord& out = host.outputs[p];
             if (out.noSample != 0) continue;
-            const double v = out.value;
-            const bool bit = v == 0.0 || v == 1.0;
-            const bool llrValue = v >= -141 && v <= 139 && v == static_cast<int32_t>(v);
-            if (node == 2 ? !llrValue : !bit) std::abort();
+            if (out.value != 0.0 && out.value != 1.0) std::abort();
         }
     }
     host.call(entry, 0, 1);

@@ -119,6 +119,27 @@ TEST(ConstellationReader, ReadsPointsByPositionAndStopsAtTheFirstFailedScan) {
     }
 }
 
+// The reader's buffer grows with the file up to kMaxConstellationFileBytes: the points after leading blanks of
+// any length up to the limit are read whole; one byte more refuses the file and leaves the arrays alone.
+TEST(ConstellationReader, ReadsFilesUpToTheLimitAndRefusesLonger) {
+    const std::string points = "2\n0 1 2\n1 3 4\n";
+    const size_t limit = kMaxConstellationFileBytes;
+    const std::string file = testing::TempDir() + "llr_reader_length.txt";
+    for (const size_t length : {points.size(), size_t{4096}, size_t{4097}, size_t{8193}, limit - 1, limit, limit + 1}) {
+        std::ofstream(file, std::ios::binary) << std::string(length - points.size(), ' ') << points;
+        std::vector<double> pointI(2, 7.25), pointQ(2, 7.25);
+        int32_t openFailed = 0;
+        const int32_t whole = ReadConstellation(pointI.data(), pointQ.data(), 2, file.c_str(), &openFailed);
+        const bool tooLong = length > limit;
+        EXPECT_EQ(openFailed, tooLong ? kConstellationFileTooLong : 0) << length << " bytes";
+        EXPECT_EQ(whole, tooLong ? 0 : 2) << length << " bytes";
+        const std::vector<double> untouched(2, 7.25), wantI{1, 3}, wantQ{2, 4};
+        EXPECT_EQ(pointI, tooLong ? untouched : wantI) << length << " bytes";
+        EXPECT_EQ(pointQ, tooLong ? untouched : wantQ) << length << " bytes";
+    }
+    std::remove(file.c_str());
+}
+
 // The row of (x, 0.3), checked to equal the column of (0.3, x).
 int32_t RowOf(double x, double L) {
     int32_t row = -1, column = -1, unused = -1;

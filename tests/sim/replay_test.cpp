@@ -3,11 +3,13 @@
 // the kept ones are the first by (unit, block), the same after --resume;
 // replays of what is not there are refused with their own message.
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "sim/merge_command.h"
 #include "sim/options.h"
@@ -124,6 +126,17 @@ TEST(Replay, RefusesWhatTheRunDoesNotHold) {
     SweepInto(otherSeed, "--max-blocks 200 --keep-failures 2 --seed 5");
     ASSERT_EQ(RunMergeCommand({dir, otherSeed, "-o", pooled}), 0);
     for (const PointRecord& p : ReadStoredRun(pooled).points) EXPECT_TRUE(p.failures.empty());
+    // Kept failures edited by hand: a block the run's units do not have, and
+    // an entry that is not a kept failure.
+    const std::string beyond = TempRun("refusals_beyond"), garbled = TempRun("refusals_garbled");
+    for (const auto& [edited, failure] : {std::pair<std::string, nlohmann::json>{beyond, {{"unit", 0}, {"block", 8}}},
+                                          {garbled, {{"unit", "first"}}}}) {
+        std::filesystem::create_directories(edited);
+        std::ifstream in(dir + "/results.json");
+        nlohmann::ordered_json doc = nlohmann::ordered_json::parse(in);
+        doc["points"][1]["failures"][0] = failure;
+        std::ofstream(edited + "/results.json") << doc.dump(2);
+    }
     const struct {
         std::string dir;
         double point;
@@ -136,6 +149,8 @@ TEST(Replay, RefusesWhatTheRunDoesNotHold) {
         {without, 2, 1, "kept no failing block (run it with --keep-failures N)"},
         {dir + "_missing", 2, 1, "no results.json in"},
         {pooled, 2, 1, "pools runs of seeds 1, 5"},
+        {beyond, 2, 1, "names block 8 of unit 0, which a run of 8 blocks a unit does not have"},
+        {garbled, 2, 1, "was not written by tpcsim"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);

@@ -179,6 +179,30 @@ TEST(Results, StoredRunOfAnEndlessFileRefused) {
     std::filesystem::remove_all(dir);
 }
 
+// Members of a results.json of the wrong type, or negative counts, are a file tpcsim did not write, not a JSON
+// library error; counts whose sums pass 64 bits are refused by merge rather than wrapped (but for the squares,
+// which saturate as they do within a run).
+TEST(Results, StoredRunOfOtherTypesRefusedAndOverflowingCountsNotPooled) {
+    for (const char* text : {R"({"program": 5, "configuration": {}, "points": []})",
+                             R"({"program": "tpcsim", "configuration": [3], "points": []})",
+                             R"({"program": "tpcsim", "configuration": {}, "points": [], "seeds": [1, "x"]})",
+                             R"({"program": "tpcsim", "configuration": {}, "points": [{"bit_errors": -1}]})"}) {
+        try {
+            ParseStoredRun(text, "r.json");
+            ADD_FAILURE() << text;
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "r.json was not written by tpcsim") << text;
+        }
+    }
+    const StoredRun run = ParseStoredRun(
+        R"({"program": "tpcsim", "configuration": {}, "points": [{"ebn0_db": 1, "blocks": 9223372036854775807}]})", "r");
+    EXPECT_THROW(PoolPoints({run.points, run.points}, false), std::runtime_error);
+    EXPECT_EQ(PoolPoints({run.points}, false).at(0).counts.blocks, INT64_MAX);
+    const StoredRun squares = ParseStoredRun(
+        R"({"program": "tpcsim", "configuration": {}, "points": [{"bit_errors_squared": 9223372036854775807}]})", "r");
+    EXPECT_EQ(PoolPoints({squares.points, squares.points}, false).at(0).counts.bitErrorsSquared, INT64_MAX);
+}
+
 TEST(Results, PlotReadsTheCsvColumnsOfItsCurves) {
     RunRecord run;
     run.points.push_back({2, 0, {10, 100, 20, 8, 52}, 0});  // 2 dB; blocks, bits, bit errors, block errors, squares
