@@ -145,6 +145,12 @@ def main():
     write("results", "nodes_engine", results(configs["16qam"], [point(5.0, 10, 2), point(5.25, 12, 0)]))
     write("results", "pooled_seeds", results(configs["interleaved"], [point(1.0, 200, 7, 2000, 7)],
                                              seeds=[3, 5, 9]))
+    kept = point(2.0, 64, 2, 900, 2)
+    kept["failures"] = [{"unit": 0, "block": 5, "bit_errors": 16, "detected": False, "passes": 12},
+                        {"unit": 1, "block": 30, "bit_errors": 9, "detected": True, "passes": 64}]
+    write("results", "kept_failures", results(configs["3d_code"], [kept]))
+    counts = [dict(point(2.0, 64, 5, 900, 2), iterations=n) for n in (2, 8)]
+    write("results", "pass_counts", results(dict(configs["3d_code"], iterations=[2, 8]), counts))
     # Found by this target: each used to escape as a JSON library error or
     # overflow a sum.
     write("results", "seeds_not_numbers", results({}, [], seeds=["x"]))
