@@ -173,6 +173,19 @@ expect_exit 2 other-config --code 8,4x8,4 --iterations 5 --batch 4 --seed 7 --qu
 grep -q "iterations: 5 here, 4 there" "$work/other-config.err" ||
     fail "resume: another configuration not named: $(cat "$work/other-config.err")"
 
+# A raised --max-blocks continues a point whose blocks fill its units and runs
+# again, saying so, one whose last unit was cut at a limit the batch does not divide.
+loud=(--code 8,4x8,4 --iterations 4 --batch 4 --seed 7 --errors 100000)
+expect_exit 0 whole "${loud[@]}" --ebn0 5 --max-blocks 32 --out "$work/whole"
+expect_exit 0 cut "${loud[@]}" --ebn0 5 --max-blocks 30 --out "$work/cut"
+expect_exit 0 whole-raised "${loud[@]}" --ebn0 5 --max-blocks 64 --resume "$work/whole"
+expect_exit 0 cut-raised "${loud[@]}" --ebn0 5 --max-blocks 64 --resume "$work/cut"
+grep -q 'runs again' "$work/whole-raised.err" && fail "resume: a whole point said to run again"
+grep -q '5.00 dB runs again from block 0: its last work unit was cut at 30 blocks, not a multiple of --batch 4' \
+    "$work/cut-raised.err" || fail "resume: a cut point run again unsaid: $(cat "$work/cut-raised.err")"
+[ "$(counts 5.0000 "$work/whole/results.csv")" = "$(counts 5.0000 "$work/cut/results.csv")" ] ||
+    fail "resume: a cut point's counts differ from a whole one's"
+
 touch "$work/afile"
 expect_exit 2 unwritable "${small[@]}" --out "$work/afile/sub"
 # A closed standard output loses the rows, never the files.

@@ -161,6 +161,15 @@ void Sweep::loadResumed() {
                 point.keptFrom = static_cast<int64_t>(j);
             } else if (p.units > 0 && unitsFit && p.counts.blocks == unitBlocks) {
                 point.continuedFrom = static_cast<int64_t>(j);
+            } else if (leader() && !options_.quiet) {
+                // Said, since it costs the point's earlier blocks once more.
+                const std::string passes =
+                    options_.iterations.size() > 1 ? Format("%d passes: ", point.iterations) : std::string();
+                const std::string why =
+                    p.units > 0 ? Format("its last work unit was cut at %lld blocks, not a multiple of --batch %lld",
+                                         static_cast<long long>(p.counts.blocks), static_cast<long long>(options_.batch))
+                                : std::string("its work units are not in ") + options_.resume;
+                note(passes + Format("%.2f dB runs again from block 0: ", point.swept) + why);
             }
         }
     }
