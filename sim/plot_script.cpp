@@ -137,7 +137,11 @@ std::string GnuplotScript(const PlotPage& page) {
                             : "set grid xtics ytics mytics\nset xlabel 'E_b/N_0 (dB)'\n";
     s += page.ferOnly ? "set ylabel 'frame error rate'\n" : "set ylabel 'error rate'\n";
     s += "set title " + Quoted(page.title) + " noenhanced\n";
-    s += page.runs.size() == 1 ? "set key top right box opaque noenhanced\n" : "set key below box noenhanced\n";
+    // A curve per point reads best from a column beside the plot; below it, one
+    // row of keys runs into the axis label.
+    s += page.againstPasses       ? "set key outside right top vertical box noenhanced\n"
+         : page.runs.size() == 1 ? "set key top right box opaque noenhanced\n"
+                                 : "set key below box noenhanced\n";
     s += "set samples 400\nnz(v) = v > 0 ? v : 1/0\n";
     for (size_t n = 0; n < page.limits.size(); ++n) {
         s += Format("set arrow %zu from %.4f, graph 0 to %.4f, graph 1 nohead dt 2 lw 1.5 lc rgb '#808080'\n",
