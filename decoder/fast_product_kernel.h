@@ -293,6 +293,9 @@ struct Kernel {
 
     // Algebraic correction into w.soft (signed reliabilities) and w.hard,
     // then the two least in position order (ties go to the lower position).
+    // kNoFlips: every lane's word is a codeword already (zero syndrome, even
+    // weight), so nothing is inverted.
+    template <bool kNoFlips>
     [[gnu::always_inline]] static void CorrectAndFindAnchor(const AxisCode& code,
                                                            const Syndrome& syn, Work& w,
                                                            Anchor& out) {
@@ -302,12 +305,17 @@ struct Kernel {
         for (int32_t i = 0; i < code.n; ++i) {
             const int32_t s = code.slotOfPosition[i];
             const V slotOfI = SlotVector(s);
-            V flip = L::CmpEq(syn.syndrome, slotOfI);
-            if (s == 0) flip = L::Xor(flip, parityHolds);
             const V x = L::Load(w.input + s * kLanes);
-            const V v = L::Sub(L::Xor(L::Abs(x), flip), flip);
+            V v = L::Abs(x);
+            V bit = L::CmpGt(x, zero);
+            if (!kNoFlips) {
+                V flip = L::CmpEq(syn.syndrome, slotOfI);
+                if (s == 0) flip = L::Xor(flip, parityHolds);
+                v = L::Sub(L::Xor(v, flip), flip);
+                bit = L::Xor(bit, flip);
+            }
             L::Store(w.soft + s * kLanes, v);
-            L::Store(w.hard + s * kLanes, L::Xor(L::CmpGt(x, zero), flip));
+            L::Store(w.hard + s * kLanes, bit);
             if (i == 0) {
                 least = v;
                 p1 = slotOfI;
@@ -376,7 +384,11 @@ struct Kernel {
         Syndrome syn;
         FindSyndrome(code, w, syn);
         Anchor anchor;
-        CorrectAndFindAnchor(code, syn, w, anchor);
+        if (L::Any(L::Or(syn.odd, L::Xor(L::CmpEq(syn.syndrome, zero), L::Ones())))) {
+            CorrectAndFindAnchor<false>(code, syn, w, anchor);
+        } else {
+            CorrectAndFindAnchor<true>(code, syn, w, anchor);
+        }
         const V partnerXor = L::Xor(anchor.p1, anchor.p2);
 
         // Pair scores of the competitors. Each pair fills two slots, so the
