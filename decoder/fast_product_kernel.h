@@ -195,12 +195,18 @@ struct Kernel {
     };
 
     // The competitor scores of one slot, once its permuted partner is known.
-    // The anchor pair scores 2 * kExcluded, above every competitor (see
-    // ExcludeAnchors), so it needs no test here.
+    // The anchor pair is no competitor: its two slots score 2 * kExcluded,
+    // above every real score (|score| <= 8180) and below kNoScore. Compared
+    // here, in vectors: the lane-by-lane stores that marked the anchors
+    // before held up the vector loads after them.
     struct CompetitorScan {
+        V p1, p2;       // the anchor slots
         V m1, m1b, m2;  // the three least competitor slot scores
         [[gnu::always_inline]] void Visit(int32_t s, V partner, Work& w) {
-            const V score = L::Add(L::Load(w.soft + s * kLanes), partner);
+            const V slot = SlotVector(s);
+            const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
+            const V score = L::Select(isAnchor, L::Set1(2 * kExcluded),
+                                      L::Add(L::Load(w.soft + s * kLanes), partner));
             L::Store(w.score + s * kLanes, score);
             m2 = L::Min(m2, L::Max(m1b, score));
             m1b = L::Min(m1b, L::Max(m1, score));
@@ -331,20 +337,6 @@ struct Kernel {
         out.score = L::Sub(zero, L::Add(least, second));
     }
 
-    // The anchor pair is no competitor: its two slots take kExcluded as
-    // their signed reliability, so that their pair score lies above every
-    // real one (|score| <= 8180) and below kNoScore. Lane by lane, as each
-    // lane has its own pair; w.soft is read again only by the partner scan.
-    static void ExcludeAnchors(const Anchor& anchor, Work& w) {
-        int16_t p1[kLanes], p2[kLanes];
-        L::Store(p1, anchor.p1);
-        L::Store(p2, anchor.p2);
-        for (int32_t l = 0; l < kLanes; ++l) {
-            w.soft[p1[l] * kLanes + l] = kExcluded;
-            w.soft[p2[l] * kLanes + l] = kExcluded;
-        }
-    }
-
     // Among equal best competitors (score m1) the pair table's order decides:
     // the least rotated first position wins. The key is that rotated position
     // and the slot, unsigned, biased for signed minimum. Returns the winning
@@ -393,8 +385,8 @@ struct Kernel {
 
         // Pair scores of the competitors. Each pair fills two slots, so the
         // third least slot score is the second best competitor.
-        ExcludeAnchors(anchor, w);
-        CompetitorScan scan{L::Set1(kNoScore), L::Set1(kNoScore), L::Set1(kNoScore)};
+        CompetitorScan scan{anchor.p1, anchor.p2, L::Set1(kNoScore), L::Set1(kNoScore),
+                            L::Set1(kNoScore)};
         ScanPartners(code, partnerXor, scan, w);
         const V m1 = scan.m1;
         // A competitor must score strictly below the anchor to win.
