@@ -196,9 +196,10 @@ struct Kernel {
 
     // The competitor scores of one slot, once its permuted partner is known.
     // The anchor pair is no competitor: its two slots score 2 * kExcluded,
-    // above every real score (|score| <= 8180) and below kNoScore. Compared
-    // here, in vectors: the lane-by-lane stores that marked the anchors
-    // before held up the vector loads after them.
+    // above every real score (|score| <= 8180) and below kNoScore. The two
+    // are each other's partners, so no other slot's score holds their
+    // values. Marked here in vectors: marking them lane by lane in w.soft
+    // puts narrow stores just before the scan's wide loads, which then wait.
     struct CompetitorScan {
         V p1, p2;       // the anchor slots
         V m1, m1b, m2;  // the three least competitor slot scores
