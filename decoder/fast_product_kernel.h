@@ -195,12 +195,19 @@ struct Kernel {
     };
 
     // The competitor scores of one slot, once its permuted partner is known.
-    // The anchor pair scores 2 * kExcluded, above every competitor (see
-    // ExcludeAnchors), so it needs no test here.
+    // The anchor pair is no competitor: its two slots score 2 * kExcluded,
+    // above every real score (|score| <= 8180) and below kNoScore. The two
+    // are each other's partners, so no other slot's score holds their
+    // values. Marked here in vectors: marking them lane by lane in w.soft
+    // puts narrow stores just before the scan's wide loads, which then wait.
     struct CompetitorScan {
+        V p1, p2;       // the anchor slots
         V m1, m1b, m2;  // the three least competitor slot scores
         [[gnu::always_inline]] void Visit(int32_t s, V partner, Work& w) {
-            const V score = L::Add(L::Load(w.soft + s * kLanes), partner);
+            const V slot = SlotVector(s);
+            const V isAnchor = L::Or(L::CmpEq(slot, p1), L::CmpEq(slot, p2));
+            const V score = L::Select(isAnchor, L::Set1(2 * kExcluded),
+                                      L::Add(L::Load(w.soft + s * kLanes), partner));
             L::Store(w.score + s * kLanes, score);
             m2 = L::Min(m2, L::Max(m1b, score));
             m1b = L::Min(m1b, L::Max(m1, score));
@@ -293,6 +300,9 @@ struct Kernel {
 
     // Algebraic correction into w.soft (signed reliabilities) and w.hard,
     // then the two least in position order (ties go to the lower position).
+    // kNoFlips: every lane's word is a codeword already (zero syndrome, even
+    // weight), so nothing is inverted.
+    template <bool kNoFlips>
     [[gnu::always_inline]] static void CorrectAndFindAnchor(const AxisCode& code,
                                                            const Syndrome& syn, Work& w,
                                                            Anchor& out) {
@@ -302,12 +312,17 @@ struct Kernel {
         for (int32_t i = 0; i < code.n; ++i) {
             const int32_t s = code.slotOfPosition[i];
             const V slotOfI = SlotVector(s);
-            V flip = L::CmpEq(syn.syndrome, slotOfI);
-            if (s == 0) flip = L::Xor(flip, parityHolds);
             const V x = L::Load(w.input + s * kLanes);
-            const V v = L::Sub(L::Xor(L::Abs(x), flip), flip);
+            V v = L::Abs(x);
+            V bit = L::CmpGt(x, zero);
+            if (!kNoFlips) {
+                V flip = L::CmpEq(syn.syndrome, slotOfI);
+                if (s == 0) flip = L::Xor(flip, parityHolds);
+                v = L::Sub(L::Xor(v, flip), flip);
+                bit = L::Xor(bit, flip);
+            }
             L::Store(w.soft + s * kLanes, v);
-            L::Store(w.hard + s * kLanes, L::Xor(L::CmpGt(x, zero), flip));
+            L::Store(w.hard + s * kLanes, bit);
             if (i == 0) {
                 least = v;
                 p1 = slotOfI;
@@ -321,20 +336,6 @@ struct Kernel {
         out.p1 = origin;
         out.p2 = L::Select(originIsParity, zero, p2);
         out.score = L::Sub(zero, L::Add(least, second));
-    }
-
-    // The anchor pair is no competitor: its two slots take kExcluded as
-    // their signed reliability, so that their pair score lies above every
-    // real one (|score| <= 8180) and below kNoScore. Lane by lane, as each
-    // lane has its own pair; w.soft is read again only by the partner scan.
-    static void ExcludeAnchors(const Anchor& anchor, Work& w) {
-        int16_t p1[kLanes], p2[kLanes];
-        L::Store(p1, anchor.p1);
-        L::Store(p2, anchor.p2);
-        for (int32_t l = 0; l < kLanes; ++l) {
-            w.soft[p1[l] * kLanes + l] = kExcluded;
-            w.soft[p2[l] * kLanes + l] = kExcluded;
-        }
     }
 
     // Among equal best competitors (score m1) the pair table's order decides:
@@ -376,13 +377,17 @@ struct Kernel {
         Syndrome syn;
         FindSyndrome(code, w, syn);
         Anchor anchor;
-        CorrectAndFindAnchor(code, syn, w, anchor);
+        if (L::Any(L::Or(syn.odd, L::Xor(L::CmpEq(syn.syndrome, zero), L::Ones())))) {
+            CorrectAndFindAnchor<false>(code, syn, w, anchor);
+        } else {
+            CorrectAndFindAnchor<true>(code, syn, w, anchor);
+        }
         const V partnerXor = L::Xor(anchor.p1, anchor.p2);
 
         // Pair scores of the competitors. Each pair fills two slots, so the
         // third least slot score is the second best competitor.
-        ExcludeAnchors(anchor, w);
-        CompetitorScan scan{L::Set1(kNoScore), L::Set1(kNoScore), L::Set1(kNoScore)};
+        CompetitorScan scan{anchor.p1, anchor.p2, L::Set1(kNoScore), L::Set1(kNoScore),
+                            L::Set1(kNoScore)};
         ScanPartners(code, partnerXor, scan, w);
         const V m1 = scan.m1;
         // A competitor must score strictly below the anchor to win.
