@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "code/aligned_vector.h"
 #include "code/product_code.h"
 #include "encoder/packed_product_encoder.h"
 #include "link/random_bits.h"
@@ -37,7 +38,7 @@ private:
     RandomBits bits_;
     PackedProductEncoder encoder_;
     int64_t encodedBlocks_ = 0;  // source blocks drawn and encoded since restart
-    std::vector<uint8_t> source_[2], encoded_[2];  // blocks b and b + 1, at b & 1
+    LineAlignedVector<uint8_t> source_[2], encoded_[2];  // blocks b and b + 1, at b & 1
     std::vector<uint8_t> zeros_;
     // The block being drawn, packed as the encoder reads it, and the same after the threshold.
     std::vector<uint64_t> sourceWords_, encoderWords_;
