@@ -8,8 +8,10 @@
 
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__)
 #define TPC_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#define TPC_HAS_VECTOR_CLONES 1
 #else
 #define TPC_VECTOR_CLONES
+#define TPC_HAS_VECTOR_CLONES 0
 #endif
 
 // The same for loops that mix element widths (bytes, 32-bit integers,

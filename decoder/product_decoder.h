@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "code/aligned_vector.h"
 #include "code/product_code.h"
 #include "decoder/decoder_limits.h"
 
@@ -74,7 +75,7 @@ public:
 private:
     ProductCode code_;
     DecoderSettings settings_;
-    std::vector<int32_t> ownedStores_;
+    LineAlignedVector<int32_t> ownedStores_;  // on a line: the wide paths read and write it whole
     DecoderStores stores_;
     int32_t passesComputed_ = 0;
 };

@@ -50,6 +50,13 @@ struct BpskQuantizer {
         const int32_t t = static_cast<int32_t>(v);
         return t - static_cast<int32_t>(v < t);
     }
+    // The same level by a floor instruction: fewer operations where the
+    // target has one (SSE4.1 and later; the vector clones), but a loop of
+    // these stays scalar on plain SSE2, where LevelOfNumber vectorises.
+    int32_t LevelByFloor(double clipped) const {
+        const double product = clipped * scale;
+        return static_cast<int32_t>(std::floor(product == product ? product : 0.0));
+    }
 
     double limit;
     double scale = 0;

@@ -12,27 +12,13 @@
 
 #include <cstring>
 
+#include "code/bit_bytes.h"
 #include "code/helical_map.h"
 #include "encoder/hamming_encoder.h"
 
 namespace tpc {
 
 namespace {
-
-// Entry v: the eight bits of v as bytes 0/1, bit 0 first.
-struct ByteBits {
-    uint8_t bits[256][8];
-};
-
-constexpr ByteBits MakeByteBits() {
-    ByteBits table{};
-    for (int v = 0; v < 256; ++v) {
-        for (int i = 0; i < 8; ++i) table.bits[v][i] = static_cast<uint8_t>((v >> i) & 1);
-    }
-    return table;
-}
-
-constexpr ByteBits kByteBits = MakeByteBits();
 
 // Eight bytes 0/1 as the bits of one byte, byte i to bit i. Byte i of the
 // little-endian word sits at bit 8i; the multiplier adds it at bit 8i + 7j + 7
@@ -79,30 +65,39 @@ std::vector<std::vector<int32_t>> ParitySources(int32_t n, int32_t k) {
     return sources;
 }
 
-// One information row completed: the kx bits (bytes 0/1) packed into
-// `words` words, zero past them, then the X parity bits (parityOfByte as in
-// the class) from position kx on. Each word is gathered and looked up in a
-// register and stored once.
-void EncodeRow(const uint8_t* bits, int32_t kx, const uint16_t* parityOfByte, int32_t words, uint64_t* row) {
-    uint64_t parity = 0;
+// One information row packed: the kx bits (bytes 0/1) into `words` words,
+// zero past them.
+void PackRow(const uint8_t* bits, int32_t kx, int32_t words, uint64_t* row) {
     for (int32_t w = 0; w < words; ++w) {
         const int32_t begin = 64 * w, end = kx < begin + 64 ? kx : begin + 64;
         uint64_t value = 0;
         int32_t x = begin;
         for (; x + 8 <= end; x += 8) value |= GatherEightBits(bits + x) << (x - begin);
         for (; x < end; ++x) value |= uint64_t{bits[x]} << (x - begin);
-        for (x = begin; x < end; x += 8) parity ^= parityOfByte[256 * (x / 8) + ((value >> (x - begin)) & 0xFF)];
         row[w] = value;
+    }
+}
+
+// The same from packed bits: the kx bits from bit `first` of `infoWords`.
+void ReadRow(const uint64_t* infoWords, int64_t first, int32_t kx, int32_t words, uint64_t* row) {
+    for (int32_t w = 0; w < words; ++w) {
+        const int32_t begin = 64 * w, count = kx - begin < 64 ? kx - begin : 64;
+        row[w] = count > 0 ? ReadBits(infoWords, first + begin, count) : 0;
+    }
+}
+
+// A packed information row completed by its X parity bits (parityOfByte as
+// in the class), from position kx on.
+void AddRowParity(int32_t kx, const uint16_t* parityOfByte, uint64_t* row) {
+    uint64_t parity = 0;
+    for (int32_t begin = 0; begin < kx; begin += 64, parityOfByte += 8 * 256) {
+        const uint64_t value = row[begin / 64];  // in a register for its eight lookups
+        const int32_t bytes = (kx - begin + 7) / 8 < 8 ? (kx - begin + 7) / 8 : 8;
+        for (int32_t b = 0; b < bytes; ++b) parity ^= parityOfByte[256 * b + ((value >> (8 * b)) & 0xFF)];
     }
     // The parity bits never cross a word: a Hamming row ends at n = 8 ... 64
     // or at a multiple of 64, a parity row has one.
     row[kx / 64] |= parity << (kx % 64);
-}
-
-void UnpackRow(const uint64_t* row, int32_t length, uint8_t* bits) {
-    int32_t x = 0;
-    for (; x + 8 <= length; x += 8) std::memcpy(bits + x, kByteBits.bits[(row[x / 64] >> (x % 64)) & 0xFF], 8);
-    for (; x < length; ++x) bits[x] = static_cast<uint8_t>((row[x / 64] >> (x % 64)) & 1);
 }
 
 // target = XOR of the `words`-word runs at base + stride * s for s in sources.
@@ -172,18 +167,38 @@ PackedProductEncoder::PackedProductEncoder(const ProductCode& code, bool interle
 
 void PackedProductEncoder::Encode(const uint8_t* infoBits, uint8_t* codeBits) {
     const ProductCode& c = code_;
-    const int32_t words = wordsPerRow_;
-    const int32_t layerWords = c.ny * words;
-    uint64_t* rows = rows_.data();
-
+    const int32_t words = wordsPerRow_, layerWords = c.ny * words;
     // X: information rows, each completed by its parity bits.
     for (int32_t z = 0; z < c.kz; ++z) {
         for (int32_t y = 0; y < c.ky; ++y) {
-            EncodeRow(infoBits, c.kx, rowParityOfByte_.data(), words,
-                      rows + static_cast<size_t>(layerWords) * z + words * y);
+            uint64_t* row = rows_.data() + static_cast<size_t>(layerWords) * z + words * y;
+            PackRow(infoBits, c.kx, words, row);
+            AddRowParity(c.kx, rowParityOfByte_.data(), row);
             infoBits += c.kx;
         }
     }
+    EncodeColumnsAndEmit(codeBits);
+}
+
+void PackedProductEncoder::EncodePacked(const uint64_t* infoWords, uint8_t* codeBits) {
+    const ProductCode& c = code_;
+    const int32_t words = wordsPerRow_, layerWords = c.ny * words;
+    int64_t first = 0;
+    for (int32_t z = 0; z < c.kz; ++z) {
+        for (int32_t y = 0; y < c.ky; ++y, first += c.kx) {
+            uint64_t* row = rows_.data() + static_cast<size_t>(layerWords) * z + words * y;
+            ReadRow(infoWords, first, c.kx, words, row);
+            AddRowParity(c.kx, rowParityOfByte_.data(), row);
+        }
+    }
+    EncodeColumnsAndEmit(codeBits);
+}
+
+void PackedProductEncoder::EncodeColumnsAndEmit(uint8_t* codeBits) {
+    const ProductCode& c = code_;
+    const int32_t words = wordsPerRow_;
+    const int32_t layerWords = c.ny * words;
+    uint64_t* rows = rows_.data();
 
     // Y: parity rows of every information layer.
     for (int32_t z = 0; z < c.kz; ++z) {
@@ -214,7 +229,7 @@ void PackedProductEncoder::Encode(const uint8_t* infoBits, uint8_t* codeBits) {
         rowStep = helicalRowStep_;
     }
     for (int32_t u = 0, r = 0; u < rowCount; ++u) {
-        UnpackRow(emitted + static_cast<size_t>(words) * r, nx, codeBits + static_cast<size_t>(nx) * u);
+        SpreadBits(emitted + static_cast<size_t>(words) * r, nx, codeBits + static_cast<size_t>(nx) * u);
         r += rowStep;
         if (r >= rowCount) r -= rowCount;
     }

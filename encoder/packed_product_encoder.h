@@ -33,8 +33,15 @@ public:
     // layer) in, N code bits (bytes 0/1) out, in emission order. Any other
     // input byte value gives an undefined block. Allocates nothing.
     void Encode(const uint8_t* infoBits, uint8_t* codeBits);
+    // The same with the K information bits packed 64 to a word, bit t of the
+    // arrival order in word t / 64 at t % 64 (bits past K ignored): the form
+    // a random source draws them in, with no bytes to gather.
+    void EncodePacked(const uint64_t* infoWords, uint8_t* codeBits);
 
 private:
+    // From the X-coded information rows on: the Y and Z parity, the emission.
+    void EncodeColumnsAndEmit(uint8_t* codeBits);
+
     ProductCode code_;
     bool interleave_;
     int32_t wordsPerRow_;

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "code/aligned_vector.h"
 #include "link/fading.h"
 #include "link/gaussian_stream.h"
 #include "link/link_description.h"
@@ -66,7 +67,7 @@ private:
     const double* pointQ_;
     GaussianStream noise_;
     FadingGains gains_;
-    std::vector<float> gaussians_;
+    LineAlignedVector<float> gaussians_;  // read by the wide quantiser loop
 };
 
 }  // namespace tpc::link

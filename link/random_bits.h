@@ -49,6 +49,7 @@ public:
     explicit RandomBits(uint64_t seed = 1) { reseed(seed); }
     void reseed(uint64_t seed) {
         random_.reseed(seed);
+        word_ = 0;  // fillWords counts on no bits above left_
         left_ = 0;
     }
     int next() {
@@ -58,29 +59,30 @@ public:
         --left_;
         return bit;
     }
-    void fill(uint8_t* bits, int64_t count) {
-        int64_t i = 0;
-        for (; i < count && left_ > 0; ++i) bits[i] = static_cast<uint8_t>(next());
-        // Whole words while they last: the bits a word would give one by one,
-        // eight at a time (byte b of the spread is bit b of the octet).
-        for (; count - i >= 64; i += 64) {
-            const uint64_t word = random_.next();
-            for (int j = 0; j < 8; ++j) {
-                const uint64_t spread = SpreadOctet(static_cast<uint8_t>(word >> (8 * j)));
-                for (int b = 0; b < 8; ++b) bits[i + 8 * j + b] = static_cast<uint8_t>(spread >> (8 * b));
+    // The next `count` bits packed 64 to a word, least significant first (bit
+    // i in word i / 64), as next() would give them one by one; the last
+    // word's bits past them are 0.
+    void fillWords(uint64_t* words, int64_t count) {
+        for (int64_t i = 0; i < count; i += 64) {
+            const int take = count - i < 64 ? static_cast<int>(count - i) : 64;
+            uint64_t out;
+            if (left_ >= take) {
+                out = word_;
+                word_ = take == 64 ? 0 : word_ >> take;
+                left_ -= take;
+            } else {
+                // The bits left above bit left_ of word_ are 0: the fresh word goes on top.
+                const uint64_t fresh = random_.next();
+                out = word_ | fresh << left_;
+                const int used = take - left_;
+                word_ = used == 64 ? 0 : fresh >> used;
+                left_ = 64 - used;
             }
+            words[i / 64] = take == 64 ? out : out & ((uint64_t{1} << take) - 1);
         }
-        for (; i < count; ++i) bits[i] = static_cast<uint8_t>(next());
     }
 
 private:
-    // The eight bits of `octet` as the low bits of eight bytes. Multiplying
-    // bits 0 ... 6 by sum(2^7b) moves bit b to bit 8b, no two partial
-    // products meeting (they would for bit 7, which goes on its own).
-    static uint64_t SpreadOctet(uint8_t octet) {
-        return ((static_cast<uint64_t>(octet & 0x7Fu) * 0x0002040810204081ull) & 0x0101010101010101ull) |
-               (static_cast<uint64_t>(octet >> 7) << 56);
-    }
     void refill() {
         word_ = random_.next();
         left_ = 64;

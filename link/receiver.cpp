@@ -12,6 +12,17 @@ namespace tpc::link {
 
 namespace {
 
+// The level of a clipped amplitude in the fused loops below: by a floor
+// instruction where they are cloned for targets that have one, by truncation
+// where the build has only the SSE2 loop, which then vectorises.
+inline int32_t FusedLevel(const BpskQuantizer& quantizer, double clipped) {
+#if TPC_HAS_VECTOR_CLONES
+    return quantizer.LevelByFloor(clipped);
+#else
+    return quantizer.LevelOfNumber(clipped);
+#endif
+}
+
 // Code bits to BPSK amplitudes plus their noise, as mapper and channel do,
 // then to quantiser levels; all numbers, so the quantiser's vectorising form
 // applies (branch-free: it vectorises).
@@ -21,7 +32,7 @@ void QuantizeBpsk(const BpskQuantizer quantizer, const uint8_t* __restrict codeB
     for (int32_t i = 0; i < count; ++i) {
         const double amplitude = static_cast<double>(2 * static_cast<int32_t>(codeBits[i]) - 1);  // bits are 0 or 1
         const double received = amplitude + sigma * noise[i];
-        levels[i] = quantizer.LevelOfNumber(quantizer.Clip(received));
+        levels[i] = FusedLevel(quantizer, quantizer.Clip(received));
     }
 }
 
@@ -37,7 +48,7 @@ void QuantizeMatchedBpsk(const BpskQuantizer quantizer, const double* __restrict
                          const double* __restrict gainI, const double* __restrict gainQ, bool equalise,
                          int32_t* __restrict levels, int32_t count) {
     for (int32_t e = 0; e < count; ++e) {
-        levels[e] = quantizer.LevelOfNumber(quantizer.Clip(MatchedBpsk(i[e], q[e], gainI[e], gainQ[e], equalise)));
+        levels[e] = FusedLevel(quantizer, quantizer.Clip(MatchedBpsk(i[e], q[e], gainI[e], gainQ[e], equalise)));
     }
 }
 

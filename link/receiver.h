@@ -30,6 +30,7 @@
 #include <optional>
 #include <vector>
 
+#include "code/aligned_vector.h"
 #include "decoder/product_decoder.h"
 #include "decoder/quantizer.h"
 #include "link/link_description.h"
@@ -98,7 +99,8 @@ private:
     std::vector<double> llrs_;    // a block's LLRs in arrival order
     int32_t carried_ = 0;
     int32_t carry_[kMaxBitsPerSymbol] = {};
-    std::vector<int32_t> levels_, channel_, decisions_;
+    // The decoder works in channel_ and decisions_ with its widest vectors.
+    LineAlignedVector<int32_t> levels_, channel_, decisions_;
 };
 
 }  // namespace tpc::link

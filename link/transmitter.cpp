@@ -1,16 +1,23 @@
 #include "link/transmitter.h"
 
+#include "code/bit_bytes.h"
+
 namespace tpc::link {
 
 Transmitter::Transmitter(const ProductCode& code, bool interleave, double threshold)
     : k_(code.K()), encoder_(code, interleave) {
-    for (int bit = 0; bit < 2; ++bit) encodedBit_[bit] = bit >= threshold ? 1 : 0;
+    // A source bit at or above the threshold encodes as 1: a word of source
+    // bits maps to (w & ifOne) | (~w & ifZero).
+    encodedIfOne_ = 1 >= threshold ? ~uint64_t{0} : 0;
+    encodedIfZero_ = 0 >= threshold ? ~uint64_t{0} : 0;
     for (int j = 0; j < 2; ++j) {
         source_[j].resize(static_cast<size_t>(k_));
         encoded_[j].resize(static_cast<size_t>(code.N()));
     }
     zeros_.assign(static_cast<size_t>(code.N()), 0);
-    encoderInput_.resize(static_cast<size_t>(k_));
+    const size_t words = static_cast<size_t>((k_ + 63) / 64);
+    sourceWords_.resize(words);
+    encoderWords_.resize(words);
 }
 
 void Transmitter::restart(uint64_t seed) {
@@ -22,13 +29,16 @@ const uint8_t* Transmitter::codeBlock(int64_t b) {
     if (b < 0) return zeros_.data();
     while (encodedBlocks_ <= b) {
         const size_t slot = static_cast<size_t>(encodedBlocks_ & 1);
-        bits_.fill(source_[slot].data(), k_);
-        const uint8_t* input = source_[slot].data();
-        if (!(encodedBit_[0] == 0 && encodedBit_[1] == 1)) {
-            for (int32_t t = 0; t < k_; ++t) encoderInput_[t] = encodedBit_[source_[slot][t]];
-            input = encoderInput_.data();
+        bits_.fillWords(sourceWords_.data(), k_);
+        SpreadBits(sourceWords_.data(), k_, source_[slot].data());  // the meter's copy
+        const uint64_t* input = sourceWords_.data();
+        if (!(encodedIfOne_ == ~uint64_t{0} && encodedIfZero_ == 0)) {
+            for (size_t w = 0; w < sourceWords_.size(); ++w) {
+                encoderWords_[w] = (sourceWords_[w] & encodedIfOne_) | (~sourceWords_[w] & encodedIfZero_);
+            }
+            input = encoderWords_.data();
         }
-        encoder_.Encode(input, encoded_[slot].data());
+        encoder_.EncodePacked(input, encoded_[slot].data());
         ++encodedBlocks_;
     }
     return encoded_[b & 1].data();

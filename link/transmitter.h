@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "code/aligned_vector.h"
 #include "code/product_code.h"
 #include "encoder/packed_product_encoder.h"
 #include "link/random_bits.h"
@@ -32,12 +33,15 @@ public:
 
 private:
     int32_t k_;
-    uint8_t encodedBit_[2] = {0, 1};  // what the threshold makes of source bits 0 and 1
+    // What the threshold makes of source bits 1 and 0, as all-ones or zero words.
+    uint64_t encodedIfOne_ = 0, encodedIfZero_ = 0;
     RandomBits bits_;
     PackedProductEncoder encoder_;
     int64_t encodedBlocks_ = 0;  // source blocks drawn and encoded since restart
-    std::vector<uint8_t> source_[2], encoded_[2];  // blocks b and b + 1, at b & 1
-    std::vector<uint8_t> zeros_, encoderInput_;
+    LineAlignedVector<uint8_t> source_[2], encoded_[2];  // blocks b and b + 1, at b & 1
+    std::vector<uint8_t> zeros_;
+    // The block being drawn, packed as the encoder reads it, and the same after the threshold.
+    std::vector<uint64_t> sourceWords_, encoderWords_;
 };
 
 }  // namespace tpc::link

@@ -87,7 +87,7 @@ TEST(Quantizer, HelicalPlacement) {
 // The batch loop against QuantizeBlock, on the vectors this CPU runs: values on and around the clipping edges, far
 // beyond them, not numbers and infinite; limits from the smallest the truncating form takes to ones below the margin
 // (the plain form) and an infinite one (0 * infinity); resolutions past the saturation of the levels. A length that
-// leaves a tail after the last whole vector.
+// leaves a tail after the last whole vector. The floor form of the level on the same values.
 TEST(Quantizer, BatchLoopGivesTheNodesChannelValues) {
     std::mt19937 rng(7);
     for (double limit : {1.4, 1e-3, BpskQuantizer::kClipMargin, 2e-7, 1e6, kInf}) {
@@ -107,6 +107,13 @@ TEST(Quantizer, BatchLoopGivesTheNodesChannelValues) {
             const std::vector<double> given = amplitudes;
             QuantizeAmplitudes(resolution, limit, amplitudes.data(), batch.data(), count);
             EXPECT_EQ(batch, node) << "limit " << limit << " resolution " << resolution;
+            // The floor form the link's fused quantiser takes, where the truncating one applies.
+            const BpskQuantizer quantizer(resolution, limit);
+            if (quantizer.LevelsFitTruncation()) {
+                std::vector<int32_t> byFloor(count);
+                for (int32_t i = 0; i < count; ++i) byFloor[i] = quantizer.LevelByFloor(quantizer.Clip(given[i]));
+                EXPECT_EQ(byFloor, node) << "by floor: limit " << limit << " resolution " << resolution;
+            }
             EXPECT_EQ(std::memcmp(amplitudes.data(), given.data(), count * sizeof(double)), 0) << "amplitudes written";
         }
     }

@@ -1,4 +1,4 @@
-// The bit-packed encoder against the plain one, block for block and bit for bit.
+// The bit-packed encoder, from bytes and from packed bits, against the plain one, block for block and bit for bit.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,6 +38,14 @@ TEST(PackedProductEncoder, EqualsThePlainEncoder) {
                                                   [](uint8_t a, int32_t b) { return a == b; });
                 ASSERT_TRUE(differ.first == code.end()) << "block " << trial << ", first differing output bit "
                                                         << differ.first - code.begin();
+                // The same bits packed, with the bits past K set: they must be ignored.
+                std::vector<uint64_t> words(g.K() / 64 + 1, ~uint64_t{0});
+                for (int32_t j = 0; j < g.K(); ++j) {
+                    if (info[j] == 0) words[j / 64] &= ~(uint64_t{1} << (j % 64));
+                }
+                std::vector<uint8_t> fromWords(g.N());
+                packed.EncodePacked(words.data(), fromWords.data());
+                ASSERT_EQ(fromWords, code) << "packed input, block " << trial;
             }
         }
     }
