@@ -101,7 +101,7 @@ def test_progress_is_reported_and_its_exception_stops_the_sweep(tmp_path):
         if p["point"] == 3:
             raise LookupError("enough")
 
-    slow = dict(OPTIONS, ebn0="1:2:0.5", max_blocks=100000, errors=10**6, max_time_per_point=0.4, threads=1)
+    slow = dict(OPTIONS, ebn0="1:2:0.5", max_blocks=10**9, errors=10**9, max_time_per_point=0.4, threads=1)
     with pytest.raises(LookupError, match="enough"):
         tpc.simulate(out=str(tmp_path), progress=progress, **slow)
     assert {p["point"] for p in seen} == {1, 2, 3} and seen[0]["points"] == 3
@@ -112,7 +112,7 @@ def test_progress_is_reported_and_its_exception_stops_the_sweep(tmp_path):
 
 
 def test_ctrl_c_keeps_the_finished_points(tmp_path):
-    slow = dict(OPTIONS, ebn0="0:20:0.5", max_blocks=100000, errors=10**6, max_time_per_point=0.3, threads=1)
+    slow = dict(OPTIONS, ebn0="0:20:0.5", max_blocks=10**9, errors=10**9, max_time_per_point=0.3, threads=1)
     timer = threading.Timer(1.0, _thread.interrupt_main)
     timer.start()
     try:
