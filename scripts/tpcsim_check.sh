@@ -195,6 +195,7 @@ expect_exit 2 unwritable "${small[@]}" --out "$work/afile/sub"
 # Two runs of one configuration merged: every point once.
 expect_exit 0 merge merge "$work/sweep" "$work/alone" -o "$work/merged"
 [ "$(grep -c "^[0-9]" "$work/merged/results.csv")" = 3 ] || fail "merge: expected 3 points"
+[ "$(rows "$work/merge.out")" = 3 ] || fail "merge: expected its table of 3 rows: $(cat "$work/merge.out")"
 expect_exit 2 merge-other merge "$work/sweep" "$work/term1" -o "$work/merged2"
 
 echo "tpcsim_check: $failures failed"

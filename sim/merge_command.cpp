@@ -14,6 +14,7 @@
 #include "sim/plot_script.h"
 #include "sim/references.h"
 #include "sim/result_store.h"
+#include "sim/results.h"
 
 namespace tpcsim {
 
@@ -89,6 +90,12 @@ int RunMergeCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "tpcsim merge: %s\n", e.what());
         return 1;
     }
+    // The merged table, as a run prints its own.
+    const bool passList = merged.options.iterations.size() > 1;
+    std::string table = TableHeader(passList);
+    for (const PointRecord& p : merged.points) table += TableRow(p, passList);
+    std::fputs(table.c_str(), stdout);
+    std::fflush(stdout);
     const std::string pooled =
         merged.pooledSeeds.size() > 1 ? "; pooled the counts of seeds " + SeedList(merged.pooledSeeds) : "";
     std::fprintf(stderr, "tpcsim merge: %zu points from %zu directories in %s%s\n", merged.points.size(),
