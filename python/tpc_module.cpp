@@ -20,6 +20,7 @@
 #include "link/fading.h"
 #include "sim/option_table.h"
 #include "sim/point_columns.h"
+#include "sim/kept_failures.h"
 #include "sim/replay.h"
 #include "sim/simulate.h"
 #include "tpc/tpc.h"
@@ -214,14 +215,14 @@ py::tuple Simulate(const std::vector<std::pair<std::string, std::string>>& optio
                 row[name] = value.get<double>();
             }
         }
+        // Keyed as results.json keys them.
         py::list failures;
-        for (const tpcsim::KeptFailure& f : point.failures) {
+        for (const auto& f : tpcsim::FailuresJson(point.failures)) {
             py::dict kept;
-            kept["unit"] = f.unit;
-            kept["block"] = f.block.block;
-            kept["bit_errors"] = f.block.bitErrors;
-            kept["detected"] = !f.block.undetected;
-            kept["passes"] = f.block.passes;
+            for (const auto& [key, value] : f.items()) {
+                kept[py::str(key)] = value.is_boolean() ? py::object(py::bool_(value.get<bool>()))
+                                                        : py::object(py::int_(value.get<int64_t>()));
+            }
             failures.append(kept);
         }
         row["failures"] = failures;

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "sim/link_setup.h"
 #include "sim/npy_file.h"
@@ -34,12 +33,6 @@ std::string CountList(const std::vector<int32_t>& counts) {
     std::string list;
     for (const int32_t c : counts) list += (list.empty() ? "" : ",") + std::to_string(c);
     return list;
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    if (!file) throw std::runtime_error("cannot write " + path.string());
 }
 
 std::string TitleOf(const ReplayedFailure& r) {
@@ -301,10 +294,10 @@ std::string WriteReplay(const ReplayedFailure& r, const std::string& dir) {
     if (error || !fs::is_directory(dir)) throw std::runtime_error("cannot create " + dir);
     const fs::path d(dir);
     const tpc::link::BlockTrace& t = r.trace;
-    WriteText(d / "summary.txt", ReplaySummary(r));
-    WriteText(d / "information_bits.csv", InformationCsv(r));
-    WriteText(d / "block.csv", BlockCsv(r));
-    WriteText(d / "received.csv", ReceivedCsv(r));
+    ReplaceFile(d / "summary.txt", ReplaySummary(r));
+    ReplaceFile(d / "information_bits.csv", InformationCsv(r));
+    ReplaceFile(d / "block.csv", BlockCsv(r));
+    ReplaceFile(d / "received.csv", ReceivedCsv(r));
     const std::vector<int64_t> block = BlockShape(r.code, false);
     WriteNpy((d / "information_bits.npy").string(), BlockShape(r.code, true), t.informationBits.data());
     WriteNpy((d / "code_bits.npy").string(), block, t.codeBits.data());
@@ -321,7 +314,7 @@ std::string WriteReplay(const ReplayedFailure& r, const std::string& dir) {
         }
         WriteNpy((d / "received.npy").string(), {received, 2}, points.data());
     }
-    WriteText(d / "error_pattern.gp", ErrorPatternScript(r));
+    ReplaceFile(d / "error_pattern.gp", ErrorPatternScript(r));
     return RunGnuplot(dir, "error_pattern.gp", "gnuplot.log");
 }
 

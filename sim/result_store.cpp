@@ -20,8 +20,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // What a run writes into its directory; a new run removes the old ones.
-const char* const kRunFiles[] = {"results.csv", "results.json", "plot.gp",    "ber.png",     "ber.svg",
-                                 "uncoded.csv", "outage.csv",   "gnuplot.log", "failures.csv"};
+const char* const kRunFiles[] = {"results.csv", "results.json", "plot.gp",      "ber.png",   "ber.svg",
+                                 "uncoded.csv", "outage.csv",   "gnuplot.log",  "passes.gp", "passes.png",
+                                 "passes.svg",  "failures.csv"};
 
 // Keys that may differ between runs of one experiment: where the sweep
 // goes and when it ends, not what a point counts.

@@ -5,13 +5,13 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "sim/link_setup.h"
 #include "sim/options.h"
+#include "sim_command_line.h"
 #include "sim/results.h"
 #include "sim/sweep.h"
 
@@ -47,19 +47,16 @@ struct Finished {
 // 8 passes end their sweep at 4 dB (no block error in 300 blocks); 2 passes
 // go on to 5 dB; the error rule ends most points at different units.
 Finished SweepWith(const std::string& iterations) {
-    std::vector<std::string> args{"tpcsim"};
-    std::istringstream words("--code 16,11x16,11 --ebn0 2,3,4,5 --errors 30 --max-blocks 300 --batch 8 "
-                             "--threads 2 --seed 5 --iterations " + iterations);
-    for (std::string word; words >> word;) args.push_back(word);
-    const ParseOutcome parsed = ParseOptions(args);
-    EXPECT_EQ(parsed.exitCode, -1) << parsed.message;
+    const SimOptions options = CommandLineOptions(
+        "--code 16,11x16,11 --ebn0 2,3,4,5 --errors 30 --max-blocks 300 --batch 8 --threads 2 --seed 5 --iterations " +
+        iterations);
     Finished finished;
     std::mutex mutex;
     SweepHooks hooks;
     hooks.makeRunner = [&](const tpc::link::LinkDescription& d) {
         return std::make_unique<SeedNotingRunner>(d, finished.seeds, mutex);
     };
-    Sweep sweep(parsed.options, hooks);
+    Sweep sweep(options, hooks);
     sweep.run();
     finished.record = sweep.record();
     return finished;

@@ -4,7 +4,6 @@
 // replays of what is not there are refused with their own message.
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 
 #include "sim/merge_command.h"
 #include "sim/options.h"
+#include "sim_command_line.h"
 #include "sim/replay.h"
 #include "sim/result_store.h"
 #include "sim/sweep.h"
@@ -22,13 +22,9 @@ namespace {
 
 // A sweep of the small code run into `dir` (its old files replaced).
 std::vector<PointRecord> SweepInto(const std::string& dir, const std::string& extra) {
-    std::vector<std::string> args{"tpcsim"};
-    std::istringstream words("--code 16,11x16,11 --ebn0 1.5,2 --errors 12 --batch 8 --min-ber 0 --quiet --out " + dir +
-                             " " + extra);
-    for (std::string word; words >> word;) args.push_back(word);
-    const ParseOutcome parsed = ParseOptions(args);
-    EXPECT_EQ(parsed.exitCode, -1) << parsed.message;
-    Sweep sweep(parsed.options, SweepHooks{});
+    Sweep sweep(CommandLineOptions("--code 16,11x16,11 --ebn0 1.5,2 --errors 12 --batch 8 --min-ber 0 --quiet --out " +
+                                   dir + " " + extra),
+                SweepHooks{});
     sweep.run();
     return ReadStoredRun(dir).points;
 }

@@ -5,12 +5,12 @@
 // directories.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "sim/option_checks.h"
 #include "sim/options.h"
+#include "sim_command_line.h"
 #include "sim/sweep.h"
 
 namespace tpcsim {
@@ -30,13 +30,8 @@ private:
 };
 
 SimOptions Options(const std::string& extra) {
-    std::vector<std::string> args{"tpcsim"};
-    std::istringstream words("--code 8,4x8,4 --ebn0 0,1,2,3 --max-blocks 64 --errors 1000 --threads 1 "
-                             "--min-ber 0 " + extra);
-    for (std::string word; words >> word;) args.push_back(word);
-    const ParseOutcome parsed = ParseOptions(args);
-    EXPECT_EQ(parsed.exitCode, -1) << parsed.message;
-    return parsed.options;
+    return CommandLineOptions("--code 8,4x8,4 --ebn0 0,1,2,3 --max-blocks 64 --errors 1000 --threads 1 --min-ber 0 " +
+                              extra);
 }
 
 TEST(StopRules, EndTheSweepAfterTheirPointAndSaySo) {
